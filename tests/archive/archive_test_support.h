@@ -35,7 +35,7 @@ inline std::string Quote(const std::string& text)
 // Runs a shell command; the test fails when it does not exit with 0.
 inline void RunShell(const std::string& command)
 {
-    ASSERT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
+    ASSERT_EQ(std::system(("{ " + command + "; } >/dev/null 2>&1").c_str()), 0) << command;
 }
 
 inline void WriteText(const fs::path& path, const std::string& text)
