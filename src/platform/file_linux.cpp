@@ -35,6 +35,18 @@ int Whence(SeekOrigin origin)
     return SEEK_SET;
 }
 
+// One read or write, repeated when a signal interrupts it before any byte moved.
+template <class Call>
+WindowsError Transfer(Call call, std::size_t& moved)
+{
+    ssize_t result = -1;
+    do {
+        result = call();
+    } while (result < 0 && errno == EINTR);
+    moved = result < 0 ? 0 : static_cast<std::size_t>(result);
+    return result < 0 ? LastSystemError() : WindowsError::kSuccess;
+}
+
 }  // namespace
 
 File::~File() { Close(); }
@@ -68,22 +80,12 @@ WindowsError File::OpenForWriting(std::wstring_view path, CreationDisposition di
 
 WindowsError File::Read(void* buffer, std::size_t size, std::size_t& read)
 {
-    ssize_t result = -1;
-    do {
-        result = ::read(descriptor_, buffer, size);
-    } while (result < 0 && errno == EINTR);
-    read = result < 0 ? 0 : static_cast<std::size_t>(result);
-    return result < 0 ? LastSystemError() : WindowsError::kSuccess;
+    return Transfer([&] { return ::read(descriptor_, buffer, size); }, read);
 }
 
 WindowsError File::Write(const void* buffer, std::size_t size, std::size_t& written)
 {
-    ssize_t result = -1;
-    do {
-        result = ::write(descriptor_, buffer, size);
-    } while (result < 0 && errno == EINTR);
-    written = result < 0 ? 0 : static_cast<std::size_t>(result);
-    return result < 0 ? LastSystemError() : WindowsError::kSuccess;
+    return Transfer([&] { return ::write(descriptor_, buffer, size); }, written);
 }
 
 WindowsError File::Seek(std::int64_t offset, SeekOrigin origin, std::uint64_t& position)

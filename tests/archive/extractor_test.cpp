@@ -38,9 +38,11 @@ TEST_F(ExtractorTest, ExtractsNestedFoldersEmptyFolderChineseNamesModesAndTimes)
     const fs::path with_folders = Zip("source", "folders.zip");
     const fs::path without_folders = Zip("source", "no-folders.zip", "-r -D");
 
+    const std::size_t descriptors = OpenDescriptorCount();
     for (const fs::path& archive : {with_folders, without_folders}) {
         const fs::path out = Root() / ("out-" + archive.stem().string());
         Extract(archive, out);
+        EXPECT_EQ(OpenDescriptorCount(), descriptors);
         EXPECT_EQ(ReadText(out / "top.txt"), "top");
         EXPECT_EQ(ReadText(out / "a" / "b" / "deep.txt"), "deep");
         EXPECT_EQ(ReadText(out / "中文目录" / "文件.txt"), "中文内容");
