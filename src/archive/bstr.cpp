@@ -1,8 +1,8 @@
+#include "archive/com.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-
-#include "archive/com.h"
 
 namespace archive {
 

@@ -42,20 +42,6 @@ TEST_F(OpenCallbackTest, DescribesTheArchiveFile)
     EXPECT_TRUE(other.IsEmpty());
 }
 
-TEST_F(OpenCallbackTest, SubArchiveModeAnswersOnlyItsName)
-{
-    auto callback = MakeCallback(Root() / "volume.001");
-    EXPECT_EQ(callback->SetSubArchiveName(L"inner.tar"), S_OK);
-    PropVariant name;
-    EXPECT_EQ(callback->GetProperty(kpidName, &name), S_OK);
-    EXPECT_EQ(name.GetString(), L"inner.tar");
-    PropVariant size;
-    EXPECT_EQ(callback->GetProperty(kpidSize, &size), S_OK);
-    EXPECT_TRUE(size.IsEmpty());
-    IInStream* stream = nullptr;
-    EXPECT_EQ(callback->GetStream(nullptr, &stream), S_FALSE);
-}
-
 TEST_F(OpenCallbackTest, OpensVolumesBesideTheArchive)
 {
     WriteText(Root() / "volume.002", "second");
@@ -74,16 +60,6 @@ TEST_F(OpenCallbackTest, OpensVolumesBesideTheArchive)
     EXPECT_EQ(stream, nullptr);
     fs::create_directories(Root() / "volume.004");
     EXPECT_EQ(callback->GetStream(L"volume.004", &stream), S_FALSE);
-}
-
-TEST_F(OpenCallbackTest, FolderAsArchiveHasNoStreams)
-{
-    auto callback = MakeCallback(Root() / "");
-    IInStream* stream = nullptr;
-    EXPECT_EQ(callback->GetStream(nullptr, &stream), S_FALSE);
-    PropVariant folder;
-    EXPECT_EQ(callback->GetProperty(kpidIsDir, &folder), S_OK);
-    EXPECT_TRUE(folder.GetBool());
 }
 
 TEST_F(OpenCallbackTest, MissingArchiveIsAnInvalidPath)
