@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -78,10 +79,11 @@ inline void ExpectArchiveError(const std::function<void()>& action, const std::s
 class ArchiveTest : public ::testing::Test {
 protected:
     ArchiveTest()
-        : root_(fs::temp_directory_path() /
-                ("merro-archive-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name()))
     {
+        // A parameterised test's name holds a "/".
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');
+        root_ = fs::temp_directory_path() / ("merro-archive-" + std::to_string(::getpid()) + "-" + name);
         fs::remove_all(root_);
         fs::create_directories(root_);
     }
