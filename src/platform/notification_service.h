@@ -1,8 +1,8 @@
 #pragma once
 // Notifications through the freedesktop notification service on the
-// session bus. Each notifier has its own bus connection, attached to the
-// calling thread's default event loop: the loop that thread runs delivers
-// the notifications' events to their delegates.
+// session bus. The notifiers of a thread share one bus connection, attached
+// to that thread's default event loop: the loop the thread runs delivers the
+// notifications' events to their delegates, in the order the server sent them.
 #include <memory>
 #include <string>
 
@@ -17,7 +17,8 @@ namespace platform {
 bool SessionBusReachable();
 
 // A notifier that sends under the application name. Fails when the bus
-// cannot be reached or the connection cannot join the event loop.
+// cannot be reached or the connection cannot join the event loop. A shown
+// notification stays alive until the server reports it closed.
 HResult CreateDesktopNotifier(const std::wstring& application_name, std::shared_ptr<ToastNotifier>& notifier);
 
 // A notification of the document as it stands now.

@@ -4,6 +4,7 @@
 #include <systemd/sd-event.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdint>
 #include <limits>
 #include <map>
@@ -82,12 +83,12 @@ public:
 
     const std::string& Xml() const { return xml_; }
     std::int64_t Expiry() const { return expiry_; }
-    void MarkShown(std::shared_ptr<BusConnection> connection, std::uint32_t id)
+    void MarkShown(const std::shared_ptr<BusConnection>& connection, std::uint32_t id)
     {
-        connection_ = std::move(connection);
+        connection_ = connection;
         id_ = id;
     }
-    const std::shared_ptr<BusConnection>& Connection() const { return connection_; }
+    std::shared_ptr<BusConnection> Connection() const { return connection_.lock(); }
     std::uint32_t Id() const { return id_; }
 
     // Copies first: a delegate may add to or release the notification.
@@ -114,23 +115,43 @@ private:
     std::vector<ActivatedDelegate> activated_;
     std::vector<DismissedDelegate> dismissed_;
     std::vector<FailedDelegate> failed_;  // a refused Notify call is reported by Show instead
-    std::shared_ptr<BusConnection> connection_;  // set once shown: its events arrive there
+    std::weak_ptr<BusConnection> connection_;  // set once shown: its events arrive there
     std::uint32_t id_ = 0;
 };
 
-// One session bus connection and the notifications shown through it. Servers
-// send their signals either broadcast or to the connection that called
-// Notify, so the signals are matched on this connection, by id.
+// Which session bus the environment names, as the bus library chooses it.
+std::string SessionBusKey()
+{
+    if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address) return address;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return std::string("runtime:") + (runtime ? runtime : "");
+}
+
+// The thread's session bus connection and the notifications on screen
+// through it, kept like the platform keeps a shown notification: until the
+// server reports it closed. Servers send their signals either broadcast or
+// to the connection that called Notify, so the signals are matched on this
+// connection, by id; one connection per thread keeps them in order.
 class BusConnection {
 public:
-    static HResult Open(std::shared_ptr<BusConnection>& connection)
+    // The thread's connection, opened anew when there is none, it has been
+    // closed, or the environment now names another bus.
+    static HResult ForThisThread(std::shared_ptr<BusConnection>& connection)
     {
-        auto opened = std::make_shared<BusConnection>();
-        const HResult result = opened->Connect();
-        if (Failed(result)) return result;
-        connection = std::move(opened);
+        thread_local std::shared_ptr<BusConnection> current;
+        const std::string key = SessionBusKey();
+        if (!current || current->key_ != key || sd_bus_is_open(current->bus_.get()) <= 0) {
+            current.reset();
+            auto opened = std::make_shared<BusConnection>(key);
+            const HResult result = opened->Connect();
+            if (Failed(result)) return result;
+            current = std::move(opened);
+        }
+        connection = current;
         return hresult::kOk;
     }
+
+    explicit BusConnection(std::string key) : key_(std::move(key)) {}
 
     HResult Notify(const std::string& application, const NotificationRequest& request, std::int32_t timeout,
                    std::uint32_t& id)
@@ -159,7 +180,7 @@ public:
         return result < 0 ? hresult::kFail : hresult::kOk;
     }
 
-    void Track(std::uint32_t id, std::weak_ptr<DesktopNotification> notification)
+    void Track(std::uint32_t id, std::shared_ptr<DesktopNotification> notification)
     {
         shown_[id] = std::move(notification);
     }
@@ -215,13 +236,10 @@ private:
         return sd_bus_message_append(call, "i", timeout) < 0 ? hresult::kFail : hresult::kOk;
     }
 
-    std::shared_ptr<DesktopNotification> Find(std::uint32_t id)
+    std::shared_ptr<DesktopNotification> Find(std::uint32_t id) const
     {
         const auto entry = shown_.find(id);
-        if (entry == shown_.end()) return nullptr;
-        auto notification = entry->second.lock();
-        if (!notification) shown_.erase(entry);
-        return notification;
+        return entry == shown_.end() ? nullptr : entry->second;
     }
 
     // Handlers run inside the bus library's C frames: nothing may escape.
@@ -256,10 +274,11 @@ private:
         return 0;
     }
 
+    std::string key_;
     UniqueBus bus_;
     UniqueSlot action_slot_;
     UniqueSlot closed_slot_;
-    std::map<std::uint32_t, std::weak_ptr<DesktopNotification>> shown_;
+    std::map<std::uint32_t, std::shared_ptr<DesktopNotification>> shown_;
 };
 
 class DesktopNotifier final : public ToastNotifier {
@@ -287,8 +306,9 @@ public:
     {
         auto desktop = std::dynamic_pointer_cast<DesktopNotification>(notification);
         if (!desktop) return hresult::kInvalidArgument;
-        if (!desktop->Connection()) return hresult::kOk;  // never on screen
-        return desktop->Connection()->Close(desktop->Id());
+        const std::shared_ptr<BusConnection> connection = desktop->Connection();
+        if (!connection) return hresult::kOk;  // never on screen
+        return connection->Close(desktop->Id());
     }
 
 private:
@@ -309,7 +329,7 @@ bool SessionBusReachable()
 HResult CreateDesktopNotifier(const std::wstring& application_name, std::shared_ptr<ToastNotifier>& notifier)
 {
     std::shared_ptr<BusConnection> connection;
-    const HResult result = BusConnection::Open(connection);
+    const HResult result = BusConnection::ForThisThread(connection);
     if (Failed(result)) return result;
     notifier = std::make_shared<DesktopNotifier>(std::move(connection), WideToUtf8(application_name));
     return hresult::kOk;
