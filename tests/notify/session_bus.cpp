@@ -54,19 +54,28 @@ std::string ReadVariant(sd_bus_message* message)
 
 }  // namespace
 
-PrivateSessionBus::PrivateSessionBus(std::unique_ptr<ChildProcess> daemon, std::string address)
-    : daemon_(std::move(daemon)), address_(std::move(address))
+PrivateSessionBus::PrivateSessionBus(std::unique_ptr<TemporaryFolder> folder, std::unique_ptr<ChildProcess> daemon,
+                                     std::string address)
+    : folder_(std::move(folder)), daemon_(std::move(daemon)), address_(std::move(address))
 {
     environment_.Set("DBUS_SESSION_BUS_ADDRESS", address_);
 }
 
 std::unique_ptr<PrivateSessionBus> PrivateSessionBus::Start()
 {
-    auto daemon = ChildProcess::Start({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, true);
+    auto folder = std::make_unique<TemporaryFolder>();
+    const auto config = folder->Path() / "session.conf";
+    WriteFile(config, "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                      " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                      "<busconfig><type>session</type><listen>unix:dir=" + folder->Path().string() + "</listen>"
+                      "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                      "<allow own=\"*\"/></policy></busconfig>\n");
+    auto daemon = ChildProcess::Start(
+        {"dbus-daemon", "--config-file=" + config.string(), "--nofork", "--nosyslog", "--print-address=1"}, true);
     if (!daemon) return nullptr;
     auto address = daemon->ReadLine(std::chrono::seconds(10));
     if (!address || address->empty()) return nullptr;
-    return std::make_unique<PrivateSessionBus>(std::move(daemon), *address);
+    return std::make_unique<PrivateSessionBus>(std::move(folder), std::move(daemon), *address);
 }
 
 bool PrivateSessionBus::WaitForOwner(const std::string& name, std::chrono::milliseconds limit) const

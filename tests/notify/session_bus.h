@@ -22,6 +22,7 @@
 namespace notify_test {
 
 // A dbus-daemon of its own, named by DBUS_SESSION_BUS_ADDRESS while it runs.
+// It activates no services, so only the peers a test starts answer.
 class PrivateSessionBus {
 public:
     // Null when the daemon does not start or report its address in time.
@@ -30,9 +31,11 @@ public:
     // Waits until a connection owns the name.
     bool WaitForOwner(const std::string& name, std::chrono::milliseconds limit) const;
 
-    PrivateSessionBus(std::unique_ptr<ChildProcess> daemon, std::string address);
+    PrivateSessionBus(std::unique_ptr<TemporaryFolder> folder, std::unique_ptr<ChildProcess> daemon,
+                      std::string address);
 
 private:
+    std::unique_ptr<TemporaryFolder> folder_;
     std::unique_ptr<ChildProcess> daemon_;
     std::string address_;
     ScopedEnvironment environment_;
