@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/app_identity.h"
 #include "platform/notification_request.h"
+#include "platform/system_time.h"
 #include "platform/text.h"
 
 namespace platform {

@@ -5,7 +5,9 @@
 #include "platform/app_identity.h"
 #include "platform/executable_path.h"
 #include "platform/notification_service.h"
+#include "platform/os_version.h"
 #include "platform/shortcut.h"
+#include "platform/system_time.h"
 #include "platform/toast_template_content.h"
 
 namespace platform {
