@@ -14,7 +14,6 @@ import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 import zipfile
@@ -89,9 +88,8 @@ class DesktopForDemo:
     """A private session bus, and where possible dunst under Xvfb as its
     notification server, for machines without a desktop session."""
 
-    def __init__(self, folder, environment):
+    def __init__(self, environment):
         self.processes = []
-        self.folder = folder
         self.has_dunst = False
         self.environment = environment
         daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address"],
@@ -194,7 +192,7 @@ def main():
     if not has_notification_service(environment):
         environment.pop("DISPLAY", None)
         environment.pop("WAYLAND_DISPLAY", None)
-        desktop = DesktopForDemo(DEMO, environment)
+        desktop = DesktopForDemo(environment)
 
     print(f"Demo folder {DEMO}; version service {service.address(SERVICE_PATH)}")
     print(f"Delivered package {DELIVERED_VERSION}, service offers {NEW_VERSION}; check interval 2 s")
