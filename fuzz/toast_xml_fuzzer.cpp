@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <limits>
 #include <memory>
 #include <string>
@@ -17,9 +16,12 @@
 
 #include "fake_toast_platform.h"
 #include "notify/toast_manager.h"
+#include "fuzz_support.h"
 #include "platform/text.h"
 
 namespace {
+
+using fuzz_support::Require;
 
 using toast::AudioMode;
 using toast::DisplayDuration;
@@ -27,11 +29,6 @@ using toast::ToastTemplate;
 
 constexpr std::size_t kMaxText = 400;  // enough to pass the 260-character image URL
 constexpr std::int64_t kFileTimeUnitsPerMs = 10000;
-
-void Require(bool condition)
-{
-    if (!condition) std::abort();
-}
 
 std::wstring ConsumeText(FuzzedDataProvider& input)
 {

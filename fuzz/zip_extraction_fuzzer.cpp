@@ -1,10 +1,8 @@
 // Any file extracted as a ZIP archive through the real codec library either
 // extracts or fails with ArchiveError, and whatever it writes stays below the
 // output folder as plain files and folders, with no descriptor left open.
-#include <unistd.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,26 +12,23 @@
 #include "archive/archive_error.h"
 #include "archive/codec_library.h"
 #include "archive/extractor.h"
+#include "fuzz_support.h"
 #include "platform/text.h"
 
 namespace {
 
+using fuzz_support::MakeScratchFolder;
+using fuzz_support::Require;
+
 namespace fs = std::filesystem;
 
-void Require(bool condition)
-{
-    if (!condition) std::abort();
-}
-
 // root/a/b/c holds the archive and the output folder, so that an item that
-// climbs out, however far, still lands inside root where it is seen.
+// climbs out by up to four levels still lands inside root where it is seen.
 class ScratchFolder {
 public:
     ScratchFolder()
     {
-        std::string root = (fs::temp_directory_path() / "merro-zip-fuzz-XXXXXX").string();
-        Require(mkdtemp(root.data()) != nullptr);
-        root_ = root;
+        root_ = MakeScratchFolder("merro-zip-fuzz");
         const fs::path nest = root_ / "a" / "b" / "c";
         fs::create_directories(nest);
         for (fs::path at = nest; at != root_; at = at.parent_path()) expected_.insert(at);
