@@ -2,10 +2,12 @@
 // What the fuzz targets share: a failed check ends the run as a crash, and
 // each target works in a scratch folder of its own.
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace fuzz_support {
 
@@ -14,12 +16,29 @@ inline void Require(bool condition)
     if (!condition) std::abort();
 }
 
-// A new, empty folder below the system's temporary folder.
-inline std::filesystem::path MakeScratchFolder(const std::string& prefix)
-{
-    std::string folder = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-    Require(mkdtemp(folder.data()) != nullptr);
-    return folder;
-}
+// A new, empty folder below the system's temporary folder, removed with its
+// contents with the object: the targets keep theirs in a static, so at exit.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::string& prefix)
+    {
+        std::string folder = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+        Require(mkdtemp(folder.data()) != nullptr);
+        path_ = folder;
+    }
+    ~ScratchFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    void Enter() const { Require(chdir(path_.c_str()) == 0); }
+
+private:
+    std::filesystem::path path_;
+};
 
 }  // namespace fuzz_support

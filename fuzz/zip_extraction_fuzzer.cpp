@@ -17,18 +17,16 @@
 
 namespace {
 
-using fuzz_support::MakeScratchFolder;
 using fuzz_support::Require;
 
 namespace fs = std::filesystem;
 
 // root/a/b/c holds the archive and the output folder, so that an item that
 // climbs out by up to four levels still lands inside root where it is seen.
-class ScratchFolder {
+class ExtractionFolders {
 public:
-    ScratchFolder()
+    ExtractionFolders() : scratch_("merro-zip-fuzz"), root_(scratch_.Path())
     {
-        root_ = MakeScratchFolder("merro-zip-fuzz");
         const fs::path nest = root_ / "a" / "b" / "c";
         fs::create_directories(nest);
         for (fs::path at = nest; at != root_; at = at.parent_path()) expected_.insert(at);
@@ -37,9 +35,6 @@ public:
         expected_.insert(archive_);
         expected_.insert(output_);
     }
-    ~ScratchFolder() { fs::remove_all(root_); }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     const fs::path& Archive() const { return archive_; }
     const fs::path& Output() const { return output_; }
@@ -66,6 +61,7 @@ private:
         return path.string().compare(0, prefix.size(), prefix) == 0;
     }
 
+    fuzz_support::ScratchFolder scratch_;
     fs::path root_;
     fs::path archive_;
     fs::path output_;
@@ -81,7 +77,7 @@ std::size_t OpenDescriptorCount()
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const ScratchFolder scratch;
+    static const ExtractionFolders scratch;
     static const archive::CodecLibrary library(L"7z.so");
     static const archive::Extractor extractor(library, archive::formats::Zip);
 
