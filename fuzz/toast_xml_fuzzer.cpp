@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "fake_toast_platform.h"
-#include "notify/toast_manager.h"
 #include "fuzz_support.h"
+#include "notify/toast_manager.h"
 #include "platform/text.h"
 
 namespace {
@@ -58,9 +58,10 @@ ToastTemplate ConsumeTemplate(FuzzedDataProvider& input)
     return content;
 }
 
-bool Fits(const ToastTemplate& content)
+// A platform template exists for the type, and the image URL fits.
+bool CanBeShown(const ToastTemplate& content)
 {
-    if (content.templateType < 0 || content.templateType > 7) return false;  // no such platform template
+    if (content.templateType < 0 || content.templateType > 7) return false;
     return !toast::HasImage(content.templateType) || content.imageFile.size() <= 251;
 }
 
@@ -183,7 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         toast::ToastError error = toast::ToastError::Ok;
         const std::int64_t id = manager.Show(content, new notify_test::RecordingHandler(log), &error);
-        if (!Fits(content)) {
+        if (!CanBeShown(content)) {
             Require(id == -1 && platform.notifications.empty() && log->deleted == 1);
             return 0;
         }
