@@ -27,10 +27,16 @@ bool IsProcessEntry(const char* name)
     return true;
 }
 
+// Empty when the file cannot be read. A process that ends between the open
+// and the read fails the read with ESRCH, which the stream reports by throwing.
 std::string ReadFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    try {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    } catch (const std::ios_base::failure&) {
+        return {};
+    }
 }
 
 // Wine shows a Windows program as its Windows path in argv[0]
