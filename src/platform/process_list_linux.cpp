@@ -1,14 +1,16 @@
 #include "platform/process_list.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cctype>
-#include <fstream>
-#include <iterator>
+#include <cerrno>
 #include <memory>
 #include <string>
 
 #include "platform/text.h"
+#include "platform/unique_fd.h"
 
 namespace platform {
 namespace {
@@ -27,15 +29,20 @@ bool IsProcessEntry(const char* name)
     return true;
 }
 
-// Empty when the file cannot be read. A process that ends between the open
-// and the read fails the read with ESRCH, which the stream reports by throwing.
+// Empty when the file cannot be read whole, as when its process ends between
+// the open and the read (ESRCH). Read with the system calls: the stream
+// library throws for a failed read.
 std::string ReadFile(const std::string& path)
 {
-    try {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    } catch (const std::ios_base::failure&) {
-        return {};
+    const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file) return {};
+    std::string content;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t count = read(file.get(), buffer, sizeof buffer);
+        if (count == 0) return content;
+        if (count < 0 && errno != EINTR) return {};
+        if (count > 0) content.append(buffer, static_cast<std::size_t>(count));
     }
 }
 
