@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/text.h"
+#include "platform/unique_fd.h"
 
 namespace platform {
 namespace {
@@ -44,31 +45,6 @@ CURLcode EnsureCurlGlobal()
 
 using CurlHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
 
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) : fd_(fd) {}
-    ~UniqueFd()
-    {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int get() const { return fd_; }
-
-    void Reset(int fd)
-    {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-
-    // Closes now, reporting whether the kernel accepted every write.
-    bool Close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
-private:
-    int fd_;
-};
-
 // A file beside the target that receives the body; removed unless Commit
 // renames it over the target.
 class TemporaryTarget {
@@ -80,7 +56,7 @@ public:
             char suffix[32];
             std::snprintf(suffix, sizeof suffix, ".download-%08x", random());
             path_ = target_ + suffix;
-            fd_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            fd_.reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
             if (fd_.get() < 0 && errno != EEXIST) break;
         }
         if (fd_.get() < 0) path_.clear();
@@ -111,7 +87,7 @@ public:
     // Makes the body durable, then moves it over the target in one step.
     bool Commit()
     {
-        if (::fsync(fd_.get()) != 0 || !fd_.Close()) return false;
+        if (::fsync(fd_.get()) != 0 || fd_.close() != 0) return false;
         if (::rename(path_.c_str(), target_.c_str()) != 0) return false;
         path_.clear();
         return true;

@@ -9,10 +9,13 @@
 
 #include "loopback_server.h"
 #include "platform/text.h"
-#include "test_workspace.h"
+#include "support/temp_folder.h"
 
 namespace platform {
 namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
 
 class DownloadTest : public ::testing::Test {
 protected:
@@ -32,7 +35,7 @@ protected:
         return count == 1;
     }
 
-    TestWorkspace workspace_;
+    testing_support::WorkFolder work_;
     LoopbackServer http_;
 };
 
@@ -42,9 +45,9 @@ TEST_F(DownloadTest, StoresTheWholeBodyOverAnExistingFile)
     http_.server().Get("/body", [&](const httplib::Request&, httplib::Response& res) {
         res.set_content(body, "application/octet-stream");
     });
-    WriteFile("target.bin", "old");
+    WriteFileBytes("target.bin", "old");
     EXPECT_EQ(Download(http_.Url("/body")), 0);
-    EXPECT_EQ(ReadFile("target.bin"), body);
+    EXPECT_EQ(ReadFileBytes("target.bin"), body);
     EXPECT_TRUE(OnlyEntryIs("target.bin"));
 }
 
@@ -55,7 +58,7 @@ TEST_F(DownloadTest, StoresAnEmptyBody)
     });
     EXPECT_EQ(Download(http_.Url("/empty")), 0);
     EXPECT_TRUE(std::filesystem::exists("target.bin"));
-    EXPECT_EQ(ReadFile("target.bin"), "");
+    EXPECT_EQ(ReadFileBytes("target.bin"), "");
 }
 
 TEST_F(DownloadTest, HttpErrorStatusFailsAndKeepsTheTarget)
@@ -64,10 +67,10 @@ TEST_F(DownloadTest, HttpErrorStatusFailsAndKeepsTheTarget)
         res.status = 500;
         res.set_content("server error page", "text/html");
     });
-    WriteFile("target.bin", "old");
+    WriteFileBytes("target.bin", "old");
     EXPECT_NE(Download(http_.Url("/missing")), 0);  // 404
     EXPECT_NE(Download(http_.Url("/error")), 0);
-    EXPECT_EQ(ReadFile("target.bin"), "old");
+    EXPECT_EQ(ReadFileBytes("target.bin"), "old");
     EXPECT_TRUE(OnlyEntryIs("target.bin"));
 }
 
@@ -88,10 +91,10 @@ TEST_F(DownloadTest, IncompleteBodyFailsAndKeepsTheTarget)
             return false;
         });
     });
-    WriteFile("target.bin", "old");
+    WriteFileBytes("target.bin", "old");
     EXPECT_NE(Download(http_.Url("/truncated")), 0);
     EXPECT_NE(Download(http_.Url("/dropped")), 0);
-    EXPECT_EQ(ReadFile("target.bin"), "old");
+    EXPECT_EQ(ReadFileBytes("target.bin"), "old");
     EXPECT_TRUE(OnlyEntryIs("target.bin"));
 }
 
@@ -127,7 +130,7 @@ TEST_F(DownloadTest, FollowsAtMostTenRedirects)
         else res.set_redirect(http_.Url("/hop/" + std::to_string(left - 1)));
     });
     EXPECT_EQ(Download(http_.Url("/hop/10")), 0);
-    EXPECT_EQ(ReadFile("target.bin"), "arrived");
+    EXPECT_EQ(ReadFileBytes("target.bin"), "arrived");
     std::filesystem::remove("target.bin");
     EXPECT_NE(Download(http_.Url("/hop/11")), 0);
     EXPECT_FALSE(std::filesystem::exists("target.bin"));
@@ -135,17 +138,17 @@ TEST_F(DownloadTest, FollowsAtMostTenRedirects)
 
 TEST_F(DownloadTest, ReadsFileUrlsButRefusesRedirectsToThem)
 {
-    const auto source = workspace_.scratch() / "source.txt";
-    WriteFile(source, "local body");
+    const auto source = work_.path() / "source.txt";
+    WriteFileBytes(source, "local body");
     EXPECT_EQ(Download("file://" + source.string()), 0);
-    EXPECT_EQ(ReadFile("target.bin"), "local body");
+    EXPECT_EQ(ReadFileBytes("target.bin"), "local body");
 
     http_.server().Get("/to-file", [&](const httplib::Request&, httplib::Response& res) {
         res.set_redirect("file://" + source.string());
     });
-    WriteFile("target.bin", "old");
+    WriteFileBytes("target.bin", "old");
     EXPECT_NE(Download(http_.Url("/to-file")), 0);
-    EXPECT_EQ(ReadFile("target.bin"), "old");
+    EXPECT_EQ(ReadFileBytes("target.bin"), "old");
 }
 
 TEST_F(DownloadTest, RefusesOtherSchemesAndUnreachableServers)
@@ -167,7 +170,7 @@ TEST_F(DownloadTest, SendsNonAsciiPathsAsUtf8)
         res.set_content(req.path, "text/plain");
     });
     EXPECT_EQ(Download(http_.Url("/版本/plug")), 0);
-    EXPECT_EQ(ReadFile("target.bin"), "/版本/plug");
+    EXPECT_EQ(ReadFileBytes("target.bin"), "/版本/plug");
 }
 
 TEST_F(DownloadTest, FailsWhenTheTargetFolderIsMissing)
