@@ -42,7 +42,7 @@ void DiscardSetAsideContents()
 
 void RecoverInterruptedReplacement()
 {
-    fs::remove_all(DiscardFolder());
+    if (fs::exists(DiscardFolder())) fs::remove_all(DiscardFolder());
     if (!fs::exists(SetAsideFolder())) return;
     fs::remove_all(ExtensionFolder());
     fs::rename(SetAsideFolder(), ExtensionFolder());

@@ -153,7 +153,7 @@ TEST_F(PackageInstallationTest, MissingAdobeFolderFailsToCreateTheFirstLevel)
         EXPECT_EQ(error.path1(), NativePath(CepRootDir()));
         EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
     }
-    EXPECT_FALSE(fs::exists(work_.prefix() / "drive_c/Program Files/Common Files"));
+    EXPECT_FALSE(fs::exists(work_.prefix() / "drive_c/Program Files/Common Files/Adobe"));
     EXPECT_EQ(ReadLocalConfig("Setup"), "");
     EXPECT_TRUE(window_.posted.empty());
 }

@@ -175,7 +175,7 @@ TEST_F(UpdateFlowTest, DifferentVersionIsInstalledWithoutOrderingVersions)
 
 TEST_F(UpdateFlowTest, BuiltInServiceAnswersWhenThePreferredSourceDoesNot)
 {
-    for (const std::string preferred : {std::string(), http_.Url("/missing"), http_.Url("/error")}) {
+    for (const std::string& preferred : {std::string(), http_.Url("/missing"), http_.Url("/error")}) {
         SCOPED_TRACE("url = \"" + preferred + "\"");
         fs::remove_all("Log");
         window_.posted.clear();
