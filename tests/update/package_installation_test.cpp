@@ -1,11 +1,16 @@
 #include "update/package_installation.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "installation_fixture.h"
@@ -223,6 +228,42 @@ TEST_F(PackageInstallationTest, NextStartFinishesAReplacementInterruptedWhileDis
     WriteTree(Extension(), NewPackage);
     EXPECT_TRUE(RunSetup());
     EXPECT_EQ(ReadTree(Extension()), NewPackage);
+    EXPECT_TRUE(NoReplacementLeftovers());
+}
+
+TEST_F(PackageInstallationTest, InstallationKilledDuringExtractionIsUndoneByTheNextStart)
+{
+    WriteTree(Extension(), OldExtension);
+    // Enough data that the extraction can be caught part-way.
+    FolderTree large = NewPackage;
+    const std::string block(256 * 1024, 'b');
+    for (int i = 0; i < 80; ++i) large["bulk/" + std::to_string(i) + ".bin"] = block;
+    PlacePackage(large);
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const ActivityLogSession session;
+        ExtractPackage(session.log());
+        _exit(0);
+    }
+    bool killed_midway = false;
+    for (int poll = 0; poll < 50000 && !killed_midway; ++poll) {
+        std::error_code ignored;
+        if (fs::exists(SetAsideFolder(), ignored) && fs::exists(Extension() / "bulk", ignored)) {
+            kill(child, SIGKILL);
+            killed_midway = true;
+        } else {
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(killed_midway && WIFSIGNALED(status)) << "the extraction ended before it could be interrupted";
+
+    WriteFileBytes("LocalConfig.json", ConfigText("yes", "1.0.0", ""));
+    EXPECT_TRUE(RunSetup());
+    EXPECT_EQ(ReadTree(Extension()), OldExtension);
     EXPECT_TRUE(NoReplacementLeftovers());
 }
 
