@@ -2,7 +2,9 @@
 // What the installation and update tests share: a private working folder and
 // Wine prefix, a window that records what is posted to it, packages made with
 // the zip tool, and readers for the activity log and the extension folder.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +17,13 @@
 #include "update/main_window.h"
 #include "update/native_path.h"
 #include "update/paths.h"
+
+// The JSON library's error for a value that is missing where a string is read.
+inline auto ThrowsMissingStringError()
+{
+    return testing::ThrowsMessage<nlohmann::json::type_error>(
+        testing::StrEq("[json.exception.type_error.302] type must be string, but is null"));
+}
 
 struct PostedMessage {
     platform::Message message;

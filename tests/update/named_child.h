@@ -24,11 +24,14 @@ public:
     }
     NamedChild(const NamedChild&) = delete;
     NamedChild& operator=(const NamedChild&) = delete;
-    ~NamedChild()
+    ~NamedChild() { Stop(); }
+
+    void Stop()
     {
         if (pid_ <= 0) return;
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
+        pid_ = -1;
     }
     bool started() const { return pid_ > 0; }
 

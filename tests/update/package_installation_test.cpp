@@ -1,5 +1,6 @@
 #include "update/package_installation.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -97,13 +98,7 @@ TEST_F(PackageInstallationTest, MissingSetupKeyFailsBeforeLookingForIllustrator)
     ASSERT_TRUE(illustrator.started());
     testing_support::ScopedEnv no_display("DISPLAY", "");
     testing::internal::CaptureStderr();
-    try {
-        RunSetup();
-        ADD_FAILURE() << "no error raised";
-    } catch (const nlohmann::json::type_error& error) {
-        EXPECT_EQ(error.id, 302);
-        EXPECT_STREQ(error.what(), "[json.exception.type_error.302] type must be string, but is null");
-    }
+    EXPECT_THAT([this] { RunSetup(); }, ThrowsMissingStringError());
     // No message box: the host was never looked for.
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_FALSE(fs::exists(Extension()));
