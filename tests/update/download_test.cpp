@@ -9,6 +9,7 @@
 
 #include "loopback_server.h"
 #include "platform/text.h"
+#include "self_signed_certificate.h"
 #include "support/temp_folder.h"
 
 namespace platform {
@@ -161,6 +162,25 @@ TEST_F(DownloadTest, RefusesOtherSchemesAndUnreachableServers)
         closed_url = closed.Url("/x");
     }
     EXPECT_NE(Download(closed_url), 0);
+    EXPECT_FALSE(std::filesystem::exists("target.bin"));
+}
+
+TEST_F(DownloadTest, RefusesAServerWhoseCertificateIsNotTrusted)
+{
+    const SelfSignedCertificate credentials;
+    LoopbackServer https(std::make_unique<httplib::SSLServer>(credentials.certificate.get(), credentials.key.get()),
+                         "https");
+    https.server().Get("/body", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("secret", "text/plain");
+    });
+    // The server itself answers a client that does not check its certificate.
+    httplib::SSLClient unchecked("127.0.0.1", https.port());
+    unchecked.enable_server_certificate_verification(false);
+    const auto answer = unchecked.Get("/body");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->body, "secret");
+
+    EXPECT_NE(Download(https.Url("/body")), 0);
     EXPECT_FALSE(std::filesystem::exists("target.bin"));
 }
 
