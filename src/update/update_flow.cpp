@@ -18,10 +18,12 @@
 
 namespace {
 
-// A download counts only when it reported success and the file is there.
+// A download counts only when it reported success and the file is there; a
+// file that cannot be looked at counts as missing.
 bool DownloadTo(const Downloader& download, std::wstring_view url, std::wstring_view file)
 {
-    return download(url, file) == 0 && std::filesystem::exists(NativePath(file));
+    std::error_code unknown;
+    return download(url, file) == 0 && std::filesystem::exists(NativePath(file), unknown);
 }
 
 struct VersionDocument {
