@@ -225,6 +225,25 @@ TEST_F(UpdateFlowTest, FailedPackageDownloadInstallsNothingAndKeepsTheOldPackage
     }
 }
 
+TEST_F(UpdateFlowTest, ADownloadReportingSuccessWithoutAFileCountsAsFailed)
+{
+    OfferUpdate("2.0.0");
+    WriteLocalConfigFile("1.0.0", http_.Url("/version"));
+    const std::string config = ReadFileBytes("LocalConfig.json");
+    const Downloader claims_success = [](std::wstring_view, std::wstring_view) { return 0; };
+    UpdateFlow(claims_success);
+    EXPECT_EQ(LogLines().back(), "[error] Download Config Error");
+
+    fs::remove_all("Log");
+    const Downloader only_the_document = [](std::wstring_view url, std::wstring_view file) {
+        return file == L"config.json" ? platform::DownloadToFile(url, file) : 0;
+    };
+    UpdateFlow(only_the_document);
+    EXPECT_EQ(LogLines().back(), "[error] Download Zip Error");
+    EXPECT_FALSE(fs::exists("com.qv.plug.zip"));
+    ExpectNothingChanged(config);
+}
+
 TEST_F(UpdateFlowTest, VersionDocumentWithoutUrlPathRaisesAndTheNextRunWorks)
 {
     Serve("/broken", R"({"data": {"plug": {"versionNumber": "2.0.0"}}})");
