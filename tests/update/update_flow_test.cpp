@@ -75,9 +75,12 @@ protected:
         Serve(package_path, MakePackage(NewPackage));
     }
 
-    void WriteLocalConfigFile(const std::string& version, const std::string& url)
+    // Returns what was written, to compare with afterwards.
+    static std::string WriteLocalConfigFile(const std::string& version, const std::string& url)
     {
-        WriteFileBytes("LocalConfig.json", ConfigText("yes", version, url));
+        const std::string text = ConfigText("yes", version, url);
+        WriteFileBytes("LocalConfig.json", text);
+        return text;
     }
 
     // Downloads as in production, except that the built-in service address
@@ -131,8 +134,7 @@ private:
 TEST_F(UpdateFlowTest, RunningIllustratorStopsTheRunAfterTwoLines)
 {
     OfferUpdate("2.0.0");
-    WriteLocalConfigFile("1.0.0", http_.Url("/version"));
-    const std::string config = ReadFileBytes("LocalConfig.json");
+    const std::string config = WriteLocalConfigFile("1.0.0", http_.Url("/version"));
     NamedChild illustrator("Illustrator.exe");
     ASSERT_TRUE(illustrator.started());
 
@@ -147,8 +149,7 @@ TEST_F(UpdateFlowTest, RunningIllustratorStopsTheRunAfterTwoLines)
 TEST_F(UpdateFlowTest, EqualVersionsEndTheRunAndLeaveTheConfigurationByteForByte)
 {
     OfferUpdate("1.0.9");
-    WriteLocalConfigFile("1.0.9", http_.Url("/version"));
-    const std::string config = ReadFileBytes("LocalConfig.json");
+    const std::string config = WriteLocalConfigFile("1.0.9", http_.Url("/version"));
 
     UpdateFlow();
     EXPECT_EQ(LogLines(), (Lines{"[info] Download Process Start!", "[info] Local: 1.0.9 " + http_.Url("/version"),
@@ -196,8 +197,7 @@ TEST_F(UpdateFlowTest, NoSourceAnsweringEndsTheRunAndKeepsAnEarlierVersionDocume
         SCOPED_TRACE(route);
         fs::remove_all("Log");
         WriteFileBytes("config.json", "left by an earlier run");
-        WriteLocalConfigFile("1.0.0", http_.Url(route));
-        const std::string config = ReadFileBytes("LocalConfig.json");
+        const std::string config = WriteLocalConfigFile("1.0.0", http_.Url(route));
 
         UpdateFlow(BuiltInServiceAt(route));
         EXPECT_EQ(LogLines(), (Lines{"[info] Download Process Start!", "[info] Local: 1.0.0 " + http_.Url(route),
@@ -214,8 +214,7 @@ TEST_F(UpdateFlowTest, FailedPackageDownloadInstallsNothingAndKeepsTheOldPackage
         fs::remove_all("Log");
         Serve(std::string("/version-") + (route + 1), VersionDocument("2.0.0", http_.Url(route)));
         WriteFileBytes("com.qv.plug.zip", "the package of an earlier update");
-        WriteLocalConfigFile("1.0.0", http_.Url(std::string("/version-") + (route + 1)));
-        const std::string config = ReadFileBytes("LocalConfig.json");
+        const std::string config = WriteLocalConfigFile("1.0.0", http_.Url(std::string("/version-") + (route + 1)));
 
         UpdateFlow();
         EXPECT_EQ(LogLines().back(), "[error] Download Zip Error");
@@ -228,8 +227,7 @@ TEST_F(UpdateFlowTest, FailedPackageDownloadInstallsNothingAndKeepsTheOldPackage
 TEST_F(UpdateFlowTest, ADownloadReportingSuccessWithoutAFileCountsAsFailed)
 {
     OfferUpdate("2.0.0");
-    WriteLocalConfigFile("1.0.0", http_.Url("/version"));
-    const std::string config = ReadFileBytes("LocalConfig.json");
+    const std::string config = WriteLocalConfigFile("1.0.0", http_.Url("/version"));
     const Downloader claims_success = [](std::wstring_view, std::wstring_view) { return 0; };
     UpdateFlow(claims_success);
     EXPECT_EQ(LogLines().back(), "[error] Download Config Error");
@@ -247,8 +245,7 @@ TEST_F(UpdateFlowTest, ADownloadReportingSuccessWithoutAFileCountsAsFailed)
 TEST_F(UpdateFlowTest, VersionDocumentWithoutUrlPathRaisesAndTheNextRunWorks)
 {
     Serve("/broken", R"({"data": {"plug": {"versionNumber": "2.0.0"}}})");
-    WriteLocalConfigFile("1.0.0", http_.Url("/broken"));
-    const std::string config = ReadFileBytes("LocalConfig.json");
+    const std::string config = WriteLocalConfigFile("1.0.0", http_.Url("/broken"));
     EXPECT_THAT([] { UpdateFlow(); }, ThrowsMissingStringError());
     EXPECT_EQ(LogLines().back(), "[info] Download UrlConfig!");
     EXPECT_EQ(ReadFileBytes("config.json"), R"({"data": {"plug": {"versionNumber": "2.0.0"}}})");
@@ -284,8 +281,7 @@ TEST_F(UpdateFlowTest, FailedExtractionKeepsTheOldExtensionAndRecordsNothing)
 {
     Serve("/version", VersionDocument("2.0.0", http_.Url("/package.zip")));
     Serve("/package.zip", MakeDamagedPackage());
-    WriteLocalConfigFile("1.0.0", http_.Url("/version"));
-    const std::string config = ReadFileBytes("LocalConfig.json");
+    const std::string config = WriteLocalConfigFile("1.0.0", http_.Url("/version"));
     EXPECT_ANY_THROW(UpdateFlow());
     EXPECT_EQ(LogLines().back(), "[info] Delete Old Files!");
     EXPECT_TRUE(NoReplacementLeftovers());
