@@ -9,17 +9,15 @@ namespace {
 
 fs::path ExtensionFolder() { return NativePath(ExtensionDir()); }
 
-fs::path Sibling(const char* suffix)
-{
-    fs::path sibling = ExtensionFolder();
-    sibling += suffix;
-    return sibling;
-}
+// Beside the extensions folder rather than in it, so the host application
+// never loads the old copy as a second extension; still on the same file
+// system, so every move is a rename.
+fs::path BesideExtensions(const char* name) { return NativePath(CepRootDir()) / name; }
 
 }  // namespace
 
-fs::path SetAsideFolder() { return Sibling(".old"); }
-fs::path DiscardFolder() { return Sibling(".discard"); }
+fs::path SetAsideFolder() { return BesideExtensions("com.qv.plug.old"); }
+fs::path DiscardFolder() { return BesideExtensions("com.qv.plug.discard"); }
 
 void ClearExtensionFolder()
 {
@@ -45,5 +43,7 @@ void RecoverInterruptedReplacement()
     if (fs::exists(DiscardFolder())) fs::remove_all(DiscardFolder());
     if (!fs::exists(SetAsideFolder())) return;
     fs::remove_all(ExtensionFolder());
+    // The extensions folder may have gone with whatever interrupted us.
+    fs::create_directories(ExtensionFolder().parent_path());
     fs::rename(SetAsideFolder(), ExtensionFolder());
 }

@@ -2,8 +2,8 @@
 // Replacing the extension folder's contents so that a failed or interrupted
 // installation never leaves the user without the extension that worked.
 //
-// The old contents are moved aside whole to the sibling folder
-// "com.qv.plug.old" before the package is extracted, and given up only after
+// The old contents are moved aside whole to the folder "com.qv.plug.old" in
+// the extension platform's root folder before the package is extracted, and given up only after
 // the extraction completed: they are renamed to "com.qv.plug.discard" and then
 // removed. Every step is a single rename or acts on a folder that is not the
 // live one, so whatever a crash interrupts, the folders on disk tell what to
