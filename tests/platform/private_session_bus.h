@@ -26,6 +26,8 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], 3);
+        // Its complaints about resource limits are noise in test output.
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
         char program[] = "dbus-daemon";
         char session[] = "--session";
         char nofork[] = "--nofork";

@@ -1,0 +1,130 @@
+#pragma once
+// A connection of the test to the session bus, served by the thread's default
+// sd-event loop, with a StatusNotifierWatcher of its own. Calls wait by
+// running that loop, so a tray icon of this same thread answers them too.
+#include <gtest/gtest.h>
+#include <systemd/sd-bus.h>
+#include <systemd/sd-event.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct BusMessageDeleter {
+    void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
+};
+using BusMessagePtr = std::unique_ptr<sd_bus_message, BusMessageDeleter>;
+
+class SessionBusClient {
+public:
+    SessionBusClient()
+    {
+        if (sd_event_default(&event_) < 0) throw std::runtime_error("sd_event_default failed");
+        if (sd_bus_open_user(&bus_) < 0) throw std::runtime_error("cannot reach the session bus");
+        if (sd_bus_attach_event(bus_, event_, 0) < 0) throw std::runtime_error("sd_bus_attach_event failed");
+    }
+    ~SessionBusClient()
+    {
+        sd_bus_slot_unref(watcher_slot_);
+        sd_bus_flush_close_unref(bus_);
+        sd_event_unref(event_);
+    }
+    SessionBusClient(const SessionBusClient&) = delete;
+    SessionBusClient& operator=(const SessionBusClient&) = delete;
+
+    // Runs the event loop until the condition holds; false after the time-out.
+    bool RunUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10))
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            if (sd_event_run(event_, 50000) < 0) return false;
+        }
+        return true;
+    }
+
+    // A method call; null when no answer came. Errors come back as replies.
+    BusMessagePtr Call(const std::string& destination, const char* path, const char* interface, const char* member,
+                       const std::function<void(sd_bus_message*)>& append_arguments = {})
+    {
+        sd_bus_message* call = nullptr;
+        if (sd_bus_message_new_method_call(bus_, &call, destination.c_str(), path, interface, member) < 0) {
+            return nullptr;
+        }
+        const BusMessagePtr owned_call(call);
+        if (append_arguments) append_arguments(call);
+        BusMessagePtr reply;
+        if (sd_bus_call_async(bus_, nullptr, call, StoreReply, &reply, 5000000) < 0) return nullptr;
+        RunUntil([&] { return reply != nullptr; });
+        return reply;
+    }
+
+    BusMessagePtr GetProperty(const std::string& destination, const char* path, const char* interface,
+                              const char* property)
+    {
+        auto reply = Call(destination, path, "org.freedesktop.DBus.Properties", "Get", [&](sd_bus_message* call) {
+            sd_bus_message_append(call, "ss", interface, property);
+        });
+        if (reply && sd_bus_message_is_method_error(reply.get(), nullptr)) return nullptr;
+        return reply;
+    }
+
+    std::string GetStringProperty(const std::string& destination, const char* path, const char* interface,
+                                  const char* property, const char* type = "s")
+    {
+        const auto reply = GetProperty(destination, path, interface, property);
+        const char* value = nullptr;
+        if (!reply || sd_bus_message_read(reply.get(), "v", type, &value) < 0) return "<none>";
+        return value;
+    }
+
+    bool NameHasOwner(const std::string& name)
+    {
+        const auto reply = Call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                "NameHasOwner", [&](sd_bus_message* call) {
+                                    sd_bus_message_append(call, "s", name.c_str());
+                                });
+        int owned = 0;
+        return reply && sd_bus_message_read(reply.get(), "b", &owned) >= 0 && owned;
+    }
+
+    // Owns org.kde.StatusNotifierWatcher and records each registration.
+    void ServeStatusNotifierWatcher()
+    {
+        static const sd_bus_vtable vtable[] = {
+            SD_BUS_VTABLE_START(0),
+            SD_BUS_METHOD("RegisterStatusNotifierItem", "s", "", OnRegisterItem, SD_BUS_VTABLE_UNPRIVILEGED),
+            SD_BUS_VTABLE_END,
+        };
+        ASSERT_GE(sd_bus_add_object_vtable(bus_, &watcher_slot_, "/StatusNotifierWatcher",
+                                           "org.kde.StatusNotifierWatcher", vtable, this),
+                  0);
+        ASSERT_GE(sd_bus_request_name(bus_, "org.kde.StatusNotifierWatcher", 0), 0);
+    }
+
+    // The services named in RegisterStatusNotifierItem calls, in order.
+    const std::vector<std::string>& registered_items() const { return registered_items_; }
+
+private:
+    static int StoreReply(sd_bus_message* reply, void* userdata, sd_bus_error*)
+    {
+        static_cast<BusMessagePtr*>(userdata)->reset(sd_bus_message_ref(reply));
+        return 0;
+    }
+    static int OnRegisterItem(sd_bus_message* call, void* userdata, sd_bus_error*)
+    {
+        const char* service = nullptr;
+        const int r = sd_bus_message_read(call, "s", &service);
+        if (r < 0) return r;
+        static_cast<SessionBusClient*>(userdata)->registered_items_.emplace_back(service);
+        return sd_bus_reply_method_return(call, "");
+    }
+
+    sd_event* event_ = nullptr;
+    sd_bus* bus_ = nullptr;
+    sd_bus_slot* watcher_slot_ = nullptr;
+    std::vector<std::string> registered_items_;
+};
