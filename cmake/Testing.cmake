@@ -7,6 +7,7 @@ function(merro_add_test name)
     cmake_parse_arguments(ARG "" "LOCK" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     target_compile_definitions(${name} PRIVATE
         MERRO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         MERRO_BINARY_DIR="${PROJECT_BINARY_DIR}")

@@ -1,0 +1,56 @@
+// Any LocalConfig.json either reads and rewrites into the canonical layout,
+// or gives a JSON error and stays byte for byte as it was.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "update/local_config.h"
+
+namespace {
+
+std::string Read()
+{
+    std::ifstream in("LocalConfig.json", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void EnterScratchFolder()
+{
+    std::string folder = (std::filesystem::temp_directory_path() / "merro-fuzz-XXXXXX").string();
+    if (!mkdtemp(folder.data()) || chdir(folder.c_str()) != 0) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static const bool entered = (EnterScratchFolder(), true);
+    (void)entered;
+    const std::string original(reinterpret_cast<const char*>(data), size);
+    std::ofstream("LocalConfig.json", std::ios::binary | std::ios::trunc) << original;
+
+    try {
+        (void)ReadLocalConfig("Setup");
+    } catch (const nlohmann::json::exception&) {
+    }
+    if (Read() != original) std::abort();
+
+    try {
+        WriteLocalConfig("Setup", "yes");
+    } catch (const nlohmann::json::exception&) {
+        if (Read() != original) std::abort();
+        return 0;
+    }
+    const std::string written = Read();
+    const nlohmann::json reread = nlohmann::json::parse(written);
+    if (reread.at("Setup") != "yes" || reread.dump(4) + "\n" != written) std::abort();
+    if (ReadLocalConfig("Setup") != "yes") std::abort();
+    return 0;
+}

@@ -1,0 +1,69 @@
+#include "platform/process_list.h"
+
+#include <dirent.h>
+
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+struct CloseDir {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+using DirHandle = std::unique_ptr<DIR, CloseDir>;
+
+bool IsProcessEntry(const char* name)
+{
+    if (*name == '\0') return false;
+    for (; *name; ++name) {
+        if (!std::isdigit(static_cast<unsigned char>(*name))) return false;
+    }
+    return true;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Wine shows a Windows program as its Windows path in argv[0]
+// ("C:\...\Illustrator.exe"), so both separators split the name off. Kernel
+// threads have an empty command line: their name is in comm.
+std::string ExecutableName(const std::string& process_folder)
+{
+    std::string argv0 = ReadFile(process_folder + "/cmdline");
+    argv0 = argv0.substr(0, argv0.find('\0'));
+    if (argv0.empty()) {
+        std::string comm = ReadFile(process_folder + "/comm");
+        if (!comm.empty() && comm.back() == '\n') comm.pop_back();
+        return comm;
+    }
+    const auto separator = argv0.find_last_of("/\\");
+    return separator == std::string::npos ? argv0 : argv0.substr(separator + 1);
+}
+
+}  // namespace
+
+bool VisitProcessNames(const std::function<bool(std::wstring_view executable_name)>& visit)
+{
+    DirHandle proc(opendir("/proc"));
+    if (!proc) return false;
+    while (const dirent* entry = readdir(proc.get())) {
+        if (!IsProcessEntry(entry->d_name)) continue;
+        const std::string folder = std::string("/proc/") + entry->d_name;
+        std::string name = ExecutableName(folder);
+        // A process that ended during the walk leaves nothing to read.
+        if (name.empty()) continue;
+        if (visit(Utf8ToWide(name))) return true;
+    }
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,3 @@
+#include "update/main_window.h"
+
+platform::WindowHandle MainWindowHandle = nullptr;

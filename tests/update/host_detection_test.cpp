@@ -1,0 +1,118 @@
+#include "update/host_detection.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/temp_folder.h"
+
+extern char** environ;
+
+namespace {
+
+// A sleeping child process whose argv[0] is `shown_name`, as Wine shows a
+// Windows program.
+class NamedChild {
+public:
+    explicit NamedChild(std::string shown_name)
+    {
+        std::string seconds = "30";
+        char* argv[] = {shown_name.data(), seconds.data(), nullptr};
+        if (posix_spawn(&pid_, "/bin/sleep", nullptr, nullptr, argv, environ) != 0) pid_ = -1;
+        WaitUntilShownAs(shown_name);
+    }
+    NamedChild(const NamedChild&) = delete;
+    NamedChild& operator=(const NamedChild&) = delete;
+    ~NamedChild() { Stop(); }
+
+    void Stop()
+    {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+    bool started() const { return pid_ > 0; }
+
+private:
+    // Until exec has happened, /proc shows the test program's own command line.
+    void WaitUntilShownAs(const std::string& shown_name)
+    {
+        const std::string cmdline = "/proc/" + std::to_string(pid_) + "/cmdline";
+        for (int attempt = 0; attempt < 500 && pid_ > 0; ++attempt) {
+            const std::string seen = testing_support::ReadFileBytes(cmdline);
+            if (seen.substr(0, seen.find('\0')) == shown_name) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    pid_t pid_ = -1;
+};
+
+TEST(HostDetectionTest, FindsIllustratorByItsExecutableName)
+{
+    NamedChild illustrator("Illustrator.exe");
+    ASSERT_TRUE(illustrator.started());
+    EXPECT_TRUE(IsProcessRunning(L"Illustrator"));
+    EXPECT_TRUE(IsProcessRunning(L"Illustrator.exe"));
+    illustrator.Stop();
+    EXPECT_FALSE(IsProcessRunning(L"Illustrator.exe"));
+}
+
+TEST(HostDetectionTest, FindsAWindowsPathShownByWine)
+{
+    NamedChild illustrator("C:\\Program Files\\Adobe\\Adobe Illustrator 2024\\Support Files\\Contents\\Windows\\Illustrator.exe");
+    ASSERT_TRUE(illustrator.started());
+    EXPECT_TRUE(IsProcessRunning(L"Illustrator"));
+    // The folder is not part of the executable file name.
+    EXPECT_FALSE(IsProcessRunning(L"Adobe Illustrator 2024"));
+}
+
+TEST(HostDetectionTest, MatchesCaseSensitivelyAnywhereInTheName)
+{
+    NamedChild upper("ILLUSTRATOR.EXE");
+    NamedChild lower("/opt/illustrator");
+    NamedChild longer("MyIllustrator Helper.exe");
+    ASSERT_TRUE(upper.started() && lower.started() && longer.started());
+    EXPECT_TRUE(IsProcessRunning(L"ILLUSTRATOR.EXE"));
+    EXPECT_TRUE(IsProcessRunning(L"Illustrator Helper"));
+    EXPECT_FALSE(IsProcessRunning(L"Illustrator.exe"));
+    EXPECT_FALSE(IsProcessRunning(L"illustrator.exe"));
+}
+
+TEST(HostDetectionTest, NonAsciiNamesAndTheEmptyName)
+{
+    NamedChild chinese("设计程序.exe");
+    ASSERT_TRUE(chinese.started());
+    EXPECT_TRUE(IsProcessRunning(L"设计程序"));
+    EXPECT_TRUE(IsProcessRunning(L""));
+}
+
+TEST(HostDetectionTest, ProcessesEndingDuringTheWalkDoNotBreakIt)
+{
+    NamedChild illustrator("Illustrator.exe");
+    ASSERT_TRUE(illustrator.started());
+    std::atomic<bool> done{false};
+    std::thread churn([&] {
+        while (!done) {
+            pid_t pid = 0;
+            char name[] = "true";
+            char* argv[] = {name, nullptr};
+            if (posix_spawn(&pid, "/bin/true", nullptr, nullptr, argv, environ) == 0) waitpid(pid, nullptr, 0);
+        }
+    });
+    int found = 0;
+    for (int walk = 0; walk < 50; ++walk) found += IsProcessRunning(L"Illustrator.exe") ? 1 : 0;
+    done = true;
+    churn.join();
+    EXPECT_EQ(found, 50);
+}
+
+}  // namespace
