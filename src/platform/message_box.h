@@ -1,5 +1,6 @@
 #pragma once
 // Modal message boxes (MessageBoxW and the About box's dialog).
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,10 @@ struct DialogTemplate {
     std::vector<std::wstring> lines;
     std::wstring button;
 };
+
+// The dialog command ids IDOK and IDCANCEL.
+constexpr std::uint16_t IdOk = 1;
+constexpr std::uint16_t IdCancel = 2;
 
 struct Dialog;
 using DialogHandle = Dialog*;

@@ -85,9 +85,6 @@ int ShowBox(std::wstring_view text, std::wstring_view caption, std::vector<std::
     return RunZenity(zenity, std::move(arguments));
 }
 
-constexpr WParam IdOk = 1;
-constexpr WParam IdCancel = 2;
-
 }  // namespace
 
 struct Dialog {

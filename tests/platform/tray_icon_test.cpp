@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/message_loop.h"
-#include "private_session_bus.h"
-#include "session_bus_client.h"
+#include "support/private_session_bus.h"
+#include "support/session_bus_client.h"
 
 namespace platform {
 namespace {

@@ -10,10 +10,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <optional>
 #include <stdexcept>
 #include <string>
+
+#include "support/temp_folder.h"
 
 extern char** environ;
 
@@ -53,13 +54,11 @@ public:
             throw std::runtime_error("dbus-daemon printed no address");
         }
         address_.erase(address_.find('\n'));
-        if (const char* saved = std::getenv("DBUS_SESSION_BUS_ADDRESS")) saved_address_ = saved;
-        setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
+        address_variable_.emplace("DBUS_SESSION_BUS_ADDRESS", address_);
     }
     ~PrivateSessionBus()
     {
-        if (saved_address_) setenv("DBUS_SESSION_BUS_ADDRESS", saved_address_->c_str(), 1);
-        else unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        address_variable_.reset();
         Stop();
     }
     PrivateSessionBus(const PrivateSessionBus&) = delete;
@@ -78,5 +77,5 @@ private:
 
     pid_t daemon_ = 0;
     std::string address_;
-    std::optional<std::string> saved_address_;
+    std::optional<testing_support::ScopedEnv> address_variable_;
 };
