@@ -1,0 +1,137 @@
+#include <csignal>
+
+#include "program_fixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* ItemPath = "/StatusNotifierItem";
+constexpr const char* ItemInterface = "org.kde.StatusNotifierItem";
+
+// Runs busctl, a D-Bus client of its own, on the session bus; its exit code.
+int RunBusctl(std::vector<std::string> arguments, const std::function<bool(const std::function<bool()>&)>& serve)
+{
+    arguments.insert(arguments.begin(), {"busctl", "--user"});
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (posix_spawnp(&child, "busctl", nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    int status = -1;
+    const bool ended = serve([&] { return waitpid(child, &status, WNOHANG) == child; });
+    if (!ended) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class TrayTest : public ProgramTest {
+protected:
+    void SetUp() override
+    {
+        WriteLocalConfig(R"("60")");
+        program = Start();
+        ASSERT_TRUE(WaitForTrayItem(*program));
+    }
+
+    // The item is gone from the bus and the program ended with 0.
+    void ExpectQuitWithItemRemoved()
+    {
+        EXPECT_EQ(WaitForExit(*program), 0);
+        EXPECT_FALSE(client().NameHasOwner(ItemName(*program)));
+        EXPECT_EQ(program->Stderr(), "");
+    }
+
+    std::unique_ptr<RunningProgram> program;
+};
+
+TEST_F(TrayTest, ItemCarriesTheProgramsNameTipIconAndMenu)
+{
+    const std::string item = ItemName(*program);
+    SessionBusClient& bus = client();
+    EXPECT_EQ(bus.GetStringProperty(item, ItemPath, ItemInterface, "Id"), "MerroUpdate");
+    EXPECT_EQ(bus.GetStringProperty(item, ItemPath, ItemInterface, "Title"), "MerroUpdate");
+    EXPECT_EQ(bus.GetStringProperty(item, ItemPath, ItemInterface, "Status"), "Active");
+    EXPECT_EQ(bus.GetStringProperty(item, ItemPath, ItemInterface, "Category"), "ApplicationStatus");
+    EXPECT_EQ(bus.GetStringProperty(item, ItemPath, ItemInterface, "Menu", "o"), "/MenuBar");
+
+    const auto tip = bus.GetProperty(item, ItemPath, ItemInterface, "ToolTip");
+    ASSERT_TRUE(tip);
+    const char* title = nullptr;
+    ASSERT_GE(sd_bus_message_enter_container(tip.get(), 'v', "(sa(iiay)ss)"), 0);
+    ASSERT_GE(sd_bus_message_enter_container(tip.get(), 'r', "sa(iiay)ss"), 0);
+    ASSERT_GE(sd_bus_message_skip(tip.get(), "sa(iiay)"), 0);
+    ASSERT_GE(sd_bus_message_read(tip.get(), "s", &title), 0);
+    EXPECT_STREQ(title, "Pelvane更新程序");
+
+    const auto icon = bus.GetProperty(item, ItemPath, ItemInterface, "IconPixmap");
+    ASSERT_TRUE(icon);
+    ASSERT_GE(sd_bus_message_enter_container(icon.get(), 'v', "a(iiay)"), 0);
+    ASSERT_GE(sd_bus_message_enter_container(icon.get(), 'a', "(iiay)"), 0);
+    std::vector<int> sizes;
+    while (sd_bus_message_enter_container(icon.get(), 'r', "iiay") > 0) {
+        int width = 0;
+        int height = 0;
+        const void* pixels = nullptr;
+        std::size_t size = 0;
+        ASSERT_GE(sd_bus_message_read(icon.get(), "ii", &width, &height), 0);
+        ASSERT_GE(sd_bus_message_read_array(icon.get(), 'y', &pixels, &size), 0);
+        ASSERT_GE(sd_bus_message_exit_container(icon.get()), 0);
+        EXPECT_EQ(width, height);
+        EXPECT_EQ(size, static_cast<std::size_t>(width * height * 4));
+        sizes.push_back(width);
+    }
+    EXPECT_EQ(sizes, (std::vector<int>{128, 256}));
+
+    const auto label = bus.Call(item, "/MenuBar", "com.canonical.dbusmenu", "GetProperty",
+                                [](sd_bus_message* call) { sd_bus_message_append(call, "is", 4001, "label"); });
+    const char* text = nullptr;
+    ASSERT_TRUE(label);
+    ASSERT_GE(sd_bus_message_read(label.get(), "v", "s", &text), 0);
+    EXPECT_STREQ(text, "程序退出");
+}
+
+TEST_F(TrayTest, MenuQuitRemovesTheItemAndEndsWithZero)
+{
+    const int called = RunBusctl({"call", ItemName(*program), "/MenuBar", "com.canonical.dbusmenu", "Event", "isvu",
+                                  "4001", "clicked", "s", "", "0"},
+                                 [this](const std::function<bool()>& ended) { return Serve(ended); });
+    EXPECT_EQ(called, 0);
+    ExpectQuitWithItemRemoved();
+}
+
+TEST_F(TrayTest, OtherMenuEventsAndClicksOnTheIconDoNothing)
+{
+    const auto serve = [this](const std::function<bool()>& ended) { return Serve(ended); };
+    EXPECT_EQ(RunBusctl({"call", ItemName(*program), "/MenuBar", "com.canonical.dbusmenu", "Event", "isvu", "4001",
+                         "hovered", "s", "", "0"},
+                        serve),
+              0);
+    EXPECT_EQ(RunBusctl({"call", ItemName(*program), ItemPath, ItemInterface, "Activate", "ii", "5", "5"}, serve), 0);
+    EXPECT_EQ(RunBusctl({"call", ItemName(*program), ItemPath, ItemInterface, "ContextMenu", "ii", "5", "5"}, serve),
+              0);
+    EXPECT_FALSE(Serve([this] { return program->Exited(); }, 1s));
+    EXPECT_TRUE(client().NameHasOwner(ItemName(*program)));
+}
+
+TEST_F(TrayTest, SigtermQuitsLikeTheMenu)
+{
+    program->Signal(SIGTERM);
+    ExpectQuitWithItemRemoved();
+}
+
+TEST_F(TrayTest, SigintAndSighupQuitLikeTheMenu)
+{
+    program->Signal(SIGINT);
+    ExpectQuitWithItemRemoved();
+
+    program = Start("after-sigint");
+    ASSERT_TRUE(WaitForTrayItem(*program));
+    program->Signal(SIGHUP);
+    ExpectQuitWithItemRemoved();
+}
+
+}  // namespace
