@@ -69,6 +69,7 @@ private:
     };
 
     void Enqueue(const PostedMessage& message);
+    void DropMessagesFor(const HiddenWindow& window);
     void Forget(const HiddenWindow& window);
     bool DispatchDueTimer();
 

@@ -1,5 +1,6 @@
 #include "platform/message_loop.h"
 
+#include <pthread.h>
 #include <systemd/sd-event.h>
 
 #include <algorithm>
@@ -33,6 +34,7 @@ struct SourceDeleter {
 using SourcePtr = std::unique_ptr<sd_event_source, SourceDeleter>;
 
 constexpr std::uint64_t TimerAccuracyUs = 1000;
+constexpr int TerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 }  // namespace
 
@@ -151,12 +153,18 @@ TimerId MessageLoop::SetTimer(std::uint32_t period_ms, TimerProcedure procedure)
 
 void MessageLoop::PostOnTerminationSignals(HiddenWindow& window, Message message)
 {
-    for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
+    // Blocked for good, so that they arrive as events; one that comes while
+    // the program is quitting stays pending instead of ending it.
+    sigset_t termination;
+    sigemptyset(&termination);
+    for (const int number : TerminationSignals) sigaddset(&termination, number);
+    const int blocked = pthread_sigmask(SIG_BLOCK, &termination, nullptr);
+    if (blocked != 0) throw std::system_error(blocked, std::generic_category(), "pthread_sigmask");
+
+    for (const int number : TerminationSignals) {
         auto signal = std::make_unique<Signal>(Signal{this, &window, message, nullptr});
         sd_event_source* source = nullptr;
-        // The flag blocks the signal for the thread, so it arrives as an event.
-        ThrowIfFailed(sd_event_add_signal(event_.get(), &source, number | SD_EVENT_SIGNAL_PROCMASK,
-                                          &Signal::OnSignal, signal.get()),
+        ThrowIfFailed(sd_event_add_signal(event_.get(), &source, number, &Signal::OnSignal, signal.get()),
                       "sd_event_add_signal");
         signal->source.reset(source);
         signals_.push_back(std::move(signal));
@@ -168,9 +176,14 @@ void MessageLoop::Enqueue(const PostedMessage& message)
     queue_.push_back(message);
 }
 
-void MessageLoop::Forget(const HiddenWindow& window)
+void MessageLoop::DropMessagesFor(const HiddenWindow& window)
 {
     std::erase_if(queue_, [&](const PostedMessage& posted) { return posted.window == &window; });
+}
+
+void MessageLoop::Forget(const HiddenWindow& window)
+{
+    DropMessagesFor(window);
     std::erase_if(signals_, [&](const auto& signal) { return signal->window == &window; });
 }
 
@@ -199,7 +212,8 @@ void HiddenWindow::Destroy()
 {
     if (destroyed_) return;
     destroyed_ = true;
-    loop_.Forget(*this);
+    // Signals stay caught: they now post to a window that takes nothing.
+    loop_.DropMessagesFor(*this);
     procedure_(this, WM_DESTROY, 0, 0);
 }
 

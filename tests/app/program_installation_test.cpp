@@ -21,15 +21,10 @@ std::string MakePackage(const std::filesystem::path& scratch, const std::string&
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, source.c_str());
-    std::string program = "zip";
-    std::string quiet = "-qr";
-    std::string target = archive.string();
-    std::string everything = ".";
-    char* argv[] = {program.data(), quiet.data(), target.data(), everything.data(), nullptr};
-    pid_t child = 0;
-    int status = -1;
-    if (posix_spawnp(&child, "zip", &actions, nullptr, argv, environ) == 0) waitpid(child, &status, 0);
+    const pid_t child = testing_support::SpawnProgram({"zip", "-qr", archive.string(), "."}, &actions);
     posix_spawn_file_actions_destroy(&actions);
+    int status = -1;
+    if (child > 0) waitpid(child, &status, 0);
     EXPECT_EQ(status, 0) << "zip failed";
     return ReadFileBytes(archive);
 }

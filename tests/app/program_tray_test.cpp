@@ -13,11 +13,8 @@ constexpr const char* ItemInterface = "org.kde.StatusNotifierItem";
 int RunBusctl(std::vector<std::string> arguments, const std::function<bool(const std::function<bool()>&)>& serve)
 {
     arguments.insert(arguments.begin(), {"busctl", "--user"});
-    std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    if (posix_spawnp(&child, "busctl", nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    const pid_t child = testing_support::SpawnProgram(std::move(arguments));
+    if (child < 0) return -1;
     int status = -1;
     const bool ended = serve([&] { return waitpid(child, &status, WNOHANG) == child; });
     if (!ended) {

@@ -16,9 +16,8 @@
 #include <string>
 #include <thread>
 
+#include "support/child_process.h"
 #include "support/temp_folder.h"
-
-extern char** environ;
 
 class RunningProgram {
 public:
@@ -31,14 +30,13 @@ public:
         posix_spawn_file_actions_addopen(&actions, 1, stdout_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, stderr_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const std::string program = MERRO_BINARY_DIR "/bin/merroupdate";
-        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-        const int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ);
+        pid_ = testing_support::SpawnProgram({program}, &actions);
         posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0) throw std::runtime_error("cannot start " + program);
+        if (pid_ < 0) throw std::runtime_error("cannot start " + program);
     }
     ~RunningProgram()
     {
-        if (exit_status_) return;
+        if (Exited()) return;
         kill(pid_, SIGKILL);
         int status = 0;
         while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {

@@ -165,6 +165,21 @@ TEST_F(MessageLoopTest, TerminationSignalsPostTheMessage)
     }
 }
 
+TEST_F(MessageLoopTest, SignalsAfterTheWindowIsGoneDoNotEndTheProcess)
+{
+    {
+        HiddenWindow window(loop, RecordingProcedure);
+        loop.PostOnTerminationSignals(window, WM_DESTROY);
+        DestroyWindow(&window);
+        ASSERT_EQ(raise(SIGTERM), 0);
+        EXPECT_EQ(loop.Run(), 7);
+        ASSERT_EQ(raise(SIGINT), 0);
+    }
+    PostQuitMessage(3);
+    EXPECT_EQ(loop.Run(), 3);
+    EXPECT_EQ(received.size(), 1u);
+}
+
 // Other users of the thread's default sd-event loop (the D-Bus connections)
 // are served by Run, and may run that loop themselves from a procedure.
 class DefaultEventLoopTest : public MessageLoopTest {

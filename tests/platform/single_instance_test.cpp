@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
 
-extern char** environ;
+#include "support/child_process.h"
 
 namespace platform {
 namespace {
@@ -72,10 +71,8 @@ TEST(InstanceGuardTest, ProgramsStartedMeanwhileDoNotKeepTheName)
     pid_t child = 0;
     {
         const InstanceGuard held(TestName());
-        char program[] = "sleep";
-        char seconds[] = "30";
-        char* argv[] = {program, seconds, nullptr};
-        ASSERT_EQ(posix_spawnp(&child, program, nullptr, nullptr, argv, environ), 0);
+        child = testing_support::SpawnProgram({"sleep", "30"});
+        ASSERT_GT(child, 0);
     }
     EXPECT_FALSE(InstanceGuard(TestName()).AnotherCopyRuns());
     Reap(child);

@@ -14,9 +14,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "support/child_process.h"
 #include "support/temp_folder.h"
-
-extern char** environ;
 
 class PrivateSessionBus {
 public:
@@ -29,15 +28,10 @@ public:
         posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], 3);
         // Its complaints about resource limits are noise in test output.
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        char program[] = "dbus-daemon";
-        char session[] = "--session";
-        char nofork[] = "--nofork";
-        char print_address[] = "--print-address=3";
-        char* argv[] = {program, session, nofork, print_address, nullptr};
-        const int spawned = posix_spawnp(&daemon_, program, &actions, nullptr, argv, environ);
+        daemon_ = testing_support::SpawnProgram({"dbus-daemon", "--session", "--nofork", "--print-address=3"}, &actions);
         posix_spawn_file_actions_destroy(&actions);
         close(pipe_ends[1]);
-        if (spawned != 0) {
+        if (daemon_ < 0) {
             close(pipe_ends[0]);
             throw std::runtime_error("cannot start dbus-daemon");
         }
