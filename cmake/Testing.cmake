@@ -11,7 +11,7 @@ function(merro_add_test name)
     target_compile_definitions(${name} PRIVATE
         MERRO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         MERRO_BINARY_DIR="${PROJECT_BINARY_DIR}")
-    set(properties TIMEOUT 300)
+    set(properties TIMEOUT 300 SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
     if(ARG_LOCK)
         list(APPEND properties RESOURCE_LOCK ${ARG_LOCK})
     endif()

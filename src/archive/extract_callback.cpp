@@ -1,0 +1,69 @@
+#include "archive/extract_callback.h"
+
+namespace archive {
+
+ExtractCallback::ExtractCallback(const ArchiveHandler& handler, const InputArchive& archive)
+    : Callback(handler), archive_(archive)
+{
+}
+
+HRESULT ExtractCallback::QueryInterface(const IID& iid, void** object)
+{
+    if (iid == IID_IUnknown || iid == IArchiveExtractCallback::kIid) {
+        return Hand(static_cast<IArchiveExtractCallback*>(this), object);
+    }
+    if (iid == ICompressProgressInfo::kIid) return Hand(static_cast<ICompressProgressInfo*>(this), object);
+    if (iid == ICryptoGetTextPassword::kIid) return Hand(static_cast<ICryptoGetTextPassword*>(this), object);
+    return NoInterface(object);
+}
+
+HRESULT ExtractCallback::SetTotal(std::uint64_t total)
+{
+    return Shielded([&] {
+        if (const SizeHook hook = Handler().OnTotalSize()) hook(total);
+        return S_OK;
+    });
+}
+
+HRESULT ExtractCallback::SetCompleted(const std::uint64_t* completed)
+{
+    return Shielded([&] {
+        const SizeHook hook = Handler().OnProgress();
+        if (hook && completed) hook(*completed);
+        return S_OK;
+    });
+}
+
+HRESULT ExtractCallback::PrepareOperation(std::int32_t ask_extract_mode)
+{
+    extract_mode_ = ask_extract_mode == kAskExtract;
+    return S_OK;
+}
+
+HRESULT ExtractCallback::SetRatioInfo(const std::uint64_t* in_size, const std::uint64_t* out_size)
+{
+    return Shielded([&] {
+        const RatioHook hook = Handler().OnRatio();
+        if (hook && in_size && out_size) hook(*in_size, *out_size);
+        return S_OK;
+    });
+}
+
+HRESULT ExtractCallback::CryptoGetTextPassword(BSTR* password)
+{
+    return Shielded([&] { return ProvidePassword(password, E_FAIL); });
+}
+
+void ExtractCallback::NoteOperationResult(std::int32_t result)
+{
+    if (result == kOperationOk) return;
+    ++error_count_;
+    switch (result) {
+    case kOperationUnsupportedMethod: SetErrorMessage(L"Unsupported Method"); break;
+    case kOperationDataError: SetErrorMessage(L"Data Error"); break;
+    case kOperationCrcError: SetErrorMessage(L"CRC Failed"); break;
+    default: SetErrorMessage(L"Unknown Error"); break;
+    }
+}
+
+}  // namespace archive

@@ -1,0 +1,20 @@
+#pragma once
+#include <string_view>
+
+#include "archive/archive_opener.h"
+
+namespace archive {
+
+// Extracts archives of one format. It must not outlive the library.
+class Extractor : public ArchiveOpener {
+public:
+    Extractor(const CodecLibrary& library, const ArchiveFormat& format);
+    ~Extractor() override;
+
+    // Writes every item of the archive below `output_folder`, creating the
+    // folders the items need and replacing files of the same name. Throws
+    // ArchiveError; items written before a failure stay on disk.
+    void ExtractToFolder(std::wstring_view archive_path, std::wstring_view output_folder) const;
+};
+
+}  // namespace archive

@@ -1,0 +1,95 @@
+#include "archive/open_callback.h"
+
+#include "archive/com_ptr.h"
+#include "archive/file_operations.h"
+#include "archive/in_file_stream.h"
+#include "archive/prop_variant.h"
+#include "platform/file_system.h"
+
+namespace archive {
+
+OpenCallback::OpenCallback(const ArchiveHandler& handler, std::wstring_view archive_path)
+    : Callback(handler), archive_file_(archive_path)
+{
+}
+
+HRESULT OpenCallback::QueryInterface(const IID& iid, void** object)
+{
+    if (iid == IID_IUnknown || iid == IArchiveOpenVolumeCallback::kIid) {
+        return Hand(static_cast<IArchiveOpenVolumeCallback*>(this), object);
+    }
+    if (iid == IArchiveOpenSetSubArchiveName::kIid) {
+        return Hand(static_cast<IArchiveOpenSetSubArchiveName*>(this), object);
+    }
+    if (iid == ICryptoGetTextPassword::kIid) return Hand(static_cast<ICryptoGetTextPassword*>(this), object);
+    return NoInterface(object);
+}
+
+HRESULT OpenCallback::SetTotal(const std::uint64_t*, const std::uint64_t*) { return S_OK; }
+
+HRESULT OpenCallback::SetCompleted(const std::uint64_t*, const std::uint64_t*) { return S_OK; }
+
+HRESULT OpenCallback::GetProperty(PROPID property, PROPVARIANT* value)
+{
+    return Shielded([&] {
+        Property(property).MoveTo(*value);
+        return S_OK;
+    });
+}
+
+PropVariant OpenCallback::Property(PROPID property) const
+{
+    if (sub_archive_mode_) return property == kpidName ? PropVariant(sub_archive_name_) : PropVariant();
+    switch (property) {
+    case kpidName: return PropVariant(archive_file_.Name());
+    case kpidIsDir: return PropVariant(archive_file_.IsFolder());
+    case kpidSize: return PropVariant(archive_file_.Size());
+    case kpidAttrib: return PropVariant(archive_file_.Attributes());
+    case kpidCTime: return PropVariant(archive_file_.CreationTime());
+    case kpidATime: return PropVariant(archive_file_.AccessTime());
+    case kpidMTime: return PropVariant(archive_file_.WriteTime());
+    default: return PropVariant();
+    }
+}
+
+HRESULT OpenCallback::GetStream(const wchar_t* name, IInStream** stream)
+{
+    *stream = nullptr;
+    if (sub_archive_mode_ || archive_file_.IsFolder()) return S_FALSE;
+    return Shielded([&] {
+        const std::wstring path = VolumePath(name);
+        platform::FileInfo info;
+        if (!FindEntry(path, info) || (info.attributes & platform::kAttributeDirectory)) return S_FALSE;
+        ComPtr<InFileStream> file(new InFileStream);
+        const platform::WindowsError error = file->Open(path);
+        if (error != platform::WindowsError::kSuccess) return FailureFromWindowsError(error);
+        file->AddRef();
+        *stream = file.get();
+        return S_OK;
+    });
+}
+
+std::wstring OpenCallback::VolumePath(const wchar_t* name) const
+{
+    const std::wstring& archive_path = archive_file_.Path();
+    if (!name) return archive_path;
+    const std::size_t name_start = archive_path.size() - FileNamePart(archive_path).size();
+    if (name_start == 0) return name;
+    return archive_path.substr(0, name_start - 1) + platform::kPathSeparator + name;
+}
+
+HRESULT OpenCallback::SetSubArchiveName(const wchar_t* name)
+{
+    return Shielded([&] {
+        sub_archive_mode_ = true;
+        sub_archive_name_ = name;
+        return S_OK;
+    });
+}
+
+HRESULT OpenCallback::CryptoGetTextPassword(BSTR* password)
+{
+    return Shielded([&] { return ProvidePassword(password, E_ABORT); });
+}
+
+}  // namespace archive

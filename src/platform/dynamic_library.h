@@ -1,0 +1,24 @@
+#pragma once
+// Shared libraries loaded at run time (LoadLibraryW, GetProcAddress, FreeLibrary).
+#include <memory>
+#include <string_view>
+
+#include "platform/windows_error.h"
+
+namespace platform {
+
+struct LibraryCloser {
+    void operator()(void* module) const;
+};
+using LibraryHandle = std::unique_ptr<void, LibraryCloser>;
+
+// Loads a library. A bare file name is looked for beside the executable, then
+// in the codec library's system folder, then by the dynamic linker's search.
+// Fails with kModuleNotFound when no such file exists and with
+// kBadExecutableFormat when the file is not a loadable library.
+WindowsError LoadLibrary(std::wstring_view file_name, LibraryHandle& library);
+
+// Address of an exported function; kProcedureNotFound when it is missing.
+WindowsError FindExport(const LibraryHandle& library, const char* name, void*& address);
+
+}  // namespace platform

@@ -1,0 +1,45 @@
+#pragma once
+// An open file (CreateFileW and the calls on its handle). Each call is one
+// system call; the object owns the descriptor and closes it on destruction.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "platform/file_info.h"
+#include "platform/windows_error.h"
+
+namespace platform {
+
+enum class CreationDisposition { kCreateNew = 1, kCreateAlways = 2, kOpenExisting = 3, kOpenAlways = 4, kTruncateExisting = 5 };
+enum class SeekOrigin { kBegin = 0, kCurrent = 1, kEnd = 2 };
+
+class File {
+public:
+    File() = default;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File();
+
+    bool IsOpen() const { return descriptor_ >= 0; }
+
+    // Both fail when a file is already open.
+    WindowsError OpenForReading(std::wstring_view path);
+    WindowsError OpenForWriting(std::wstring_view path, CreationDisposition disposition);
+
+    WindowsError Read(void* buffer, std::size_t size, std::size_t& read);
+    WindowsError Write(const void* buffer, std::size_t size, std::size_t& written);
+    WindowsError Seek(std::int64_t offset, SeekOrigin origin, std::uint64_t& position);
+    WindowsError Truncate(std::uint64_t size);
+    WindowsError Info(FileInfo& info) const;
+    WindowsError SetWriteTime(std::uint64_t ticks);
+
+    // Closing a file that is not open succeeds.
+    WindowsError Close();
+
+private:
+    WindowsError Open(std::wstring_view path, int flags);
+
+    int descriptor_ = -1;
+};
+
+}  // namespace platform

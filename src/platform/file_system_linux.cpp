@@ -1,0 +1,58 @@
+#include "platform/file_system.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/stat_info_linux.h"
+#include "platform/text.h"
+
+namespace platform {
+
+std::size_t RootPrefixLength(std::wstring_view path)
+{
+    return !path.empty() && IsPathSeparator(path.front()) ? 1 : 0;
+}
+
+WindowsError CreateDirectory(std::wstring_view path)
+{
+    return mkdir(WideToUtf8(path).c_str(), 0777) == 0 ? WindowsError::kSuccess : LastSystemError();
+}
+
+WindowsError FindFile(std::wstring_view path, FileInfo& info)
+{
+    struct stat status {};
+    if (lstat(WideToUtf8(path).c_str(), &status) != 0) return LastSystemError();
+    info = FileInfoFromStat(status);
+    const auto slash = path.rfind(kPathSeparator);
+    info.name = path.substr(slash == std::wstring_view::npos ? 0 : slash + 1);
+    return WindowsError::kSuccess;
+}
+
+WindowsError SetFileAttributes(std::wstring_view path, std::uint32_t attributes)
+{
+    const std::string name = WideToUtf8(path);
+    struct stat status {};
+    if (lstat(name.c_str(), &status) != 0) return LastSystemError();
+    if (S_ISLNK(status.st_mode)) return WindowsError::kSuccess;
+
+    mode_t mode = status.st_mode;
+    if (attributes & kAttributeUnixExtension) {
+        mode = static_cast<mode_t>(attributes >> 16);
+    } else if (attributes & kAttributeReadOnly) {
+        mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    } else {
+        mode |= S_IWUSR;
+    }
+    mode &= S_IRWXU | S_IRWXG | S_IRWXO;
+    if (S_ISDIR(status.st_mode)) mode |= S_IRWXU;
+    return chmod(name.c_str(), mode) == 0 ? WindowsError::kSuccess : LastSystemError();
+}
+
+WindowsError DeleteFile(std::wstring_view path)
+{
+    return unlink(WideToUtf8(path).c_str()) == 0 ? WindowsError::kSuccess : LastSystemError();
+}
+
+}  // namespace platform

@@ -1,0 +1,38 @@
+#pragma once
+// The Start-menu shortcut that carries the program's notification identity.
+// On Linux it is a desktop entry whose key X-AppUserModel-ID holds the
+// identifier.
+#include <optional>
+#include <string>
+
+#include "platform/hresult.h"
+
+namespace platform {
+
+// What a new shortcut holds.
+struct ShortcutLink {
+    std::wstring name;  // the application name
+    std::wstring target;
+    std::wstring arguments;
+    std::wstring working_directory;
+    std::wstring app_user_model_id;
+};
+
+inline constexpr wchar_t kShortcutExtension[] = L".desktop";
+
+// $XDG_DATA_HOME/applications/ ($HOME/.local/share/applications/ when it is
+// unset); empty when neither is set.
+std::wstring ShortcutFolder();
+
+bool ShortcutExists(const std::wstring& path);
+
+// `id` is empty when the file has no identifier.
+HResult ReadShortcutId(const std::wstring& path, std::optional<std::wstring>& id);
+
+// Rewrites only the identifier, keeping the rest of the file.
+HResult WriteShortcutId(const std::wstring& path, const std::wstring& id);
+
+// Writes a new shortcut (creating its folder), replacing an existing file.
+HResult CreateShortcut(const std::wstring& path, const ShortcutLink& link);
+
+}  // namespace platform

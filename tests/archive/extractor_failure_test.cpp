@@ -1,0 +1,161 @@
+#include <unistd.h>
+
+#include "archive/archive_format.h"
+#include "archive/extractor.h"
+#include "archive_test_support.h"
+
+namespace archive {
+namespace {
+
+using namespace archive::testing;
+
+// Each failure leaves no descriptor open behind it.
+class ExtractorFailureTest : public ArchiveTest {
+protected:
+    void ExpectFailure(const fs::path& archive, const fs::path& output, const std::string& message, HRESULT code)
+    {
+        const std::size_t descriptors = OpenDescriptorCount();
+        Extractor extractor(library_, formats::Zip);
+        ExpectArchiveError([&] { extractor.ExtractToFolder(Wide(archive), Wide(output)); }, message, code);
+        EXPECT_EQ(OpenDescriptorCount(), descriptors);
+    }
+
+    fs::path ZipOneFile(const std::string& name, const std::string& content, const std::string& options = "-r")
+    {
+        WriteText(Root() / "source" / name, content);
+        return Zip("source", "package.zip", options);
+    }
+
+    // Writes an archive with the given entries using Python's zipfile, which
+    // keeps hostile names as they are; a mode makes an entry a Unix one.
+    fs::path CraftZip(const std::string& entries)
+    {
+        const fs::path archive = Root() / "crafted.zip";
+        const std::string script = "import zipfile\n"
+                                   "def add(z, name, data, mode=None):\n"
+                                   "    i = zipfile.ZipInfo(name)\n"
+                                   "    if mode is not None: i.external_attr, i.create_system = mode << 16, 3\n"
+                                   "    z.writestr(i, data)\n"
+                                   "with zipfile.ZipFile(" + Quote(archive.string()) + ", 'w') as z:\n" + entries;
+        WriteText(Root() / "craft.py", script);
+        RunShell("python3 " + Quote((Root() / "craft.py").string()));
+        return archive;
+    }
+};
+
+TEST_F(ExtractorFailureTest, CorruptedDataFailsWithCrcError)
+{
+    const std::string content = "stored content that will be damaged";
+    const fs::path archive = ZipOneFile("file.txt", content, "-r -0");
+    std::string bytes = ReadText(archive);
+    const auto at = bytes.find(content);
+    ASSERT_NE(at, std::string::npos);
+    bytes[at] = 'X';
+    WriteText(archive, bytes);
+    fs::create_directories(Root() / "out");
+
+    ExpectFailure(archive, Root() / "out", "CRC Failed", E_FAIL);
+}
+
+TEST_F(ExtractorFailureTest, FolderInTheWayOfFileCannotBeDeleted)
+{
+    const fs::path archive = ZipOneFile("item", "data");
+    fs::create_directories(Root() / "out" / "item");
+    ExpectFailure(archive, Root() / "out", "Cannot delete output file " + (Root() / "out" / "item").string(), E_ABORT);
+}
+
+TEST_F(ExtractorFailureTest, FileInTheWayOfFolderFailsTheFileBelowIt)
+{
+    const fs::path archive = ZipOneFile("dir/file.txt", "data");
+    WriteText(Root() / "out" / "dir", "a file where the folder goes");
+    ExpectFailure(archive, Root() / "out", "Cannot open output file " + (Root() / "out" / "dir" / "file.txt").string(),
+                  E_ABORT);
+}
+
+TEST_F(ExtractorFailureTest, UnwritableOutputFolderCannotTakeFiles)
+{
+    const fs::path archive = ZipOneFile("file.txt", "data");
+    // No permission bit stops the superuser; /proc refuses new files to everyone.
+    fs::path output = Root() / "locked";
+    if (geteuid() == 0) {
+        output = "/proc/self";
+    } else {
+        fs::create_directories(output);
+        fs::permissions(output, fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    ExpectFailure(archive, output, "Cannot open output file " + (output / "file.txt").string(), E_ABORT);
+}
+
+TEST_F(ExtractorFailureTest, MissingOrInvalidArchiveIsNotOpened)
+{
+    const fs::path missing = Root() / "missing.zip";
+    ExpectFailure(missing, Root(), "Cannot open archive file '" + missing.string() + "'", 110);
+
+    const fs::path text = Root() / "text.zip";
+    WriteText(text, "this is not a zip archive");
+    ExpectFailure(text, Root(), "Cannot open archive '" + text.string() + "'", 110);
+
+    const fs::path empty = Root() / "empty.zip";
+    WriteText(empty, "");
+    ExpectFailure(empty, Root(), "Cannot open archive '" + empty.string() + "'", 110);
+
+    ExpectFailure(Root(), Root(), "Cannot open archive file '" + Root().string() + "'", 110);
+}
+
+class UnsafeArchiveTest : public ExtractorFailureTest,
+                          public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(UnsafeArchiveTest, ItemLeavingOutputFolderIsRefused)
+{
+    const fs::path out = Root() / "deep" / "out";
+    fs::create_directories(out);
+    std::string name = GetParam();
+    if (name.front() == '/') name = (Root() / "absolute-target").string();
+    const fs::path archive = CraftZip("    add(z, 'first.txt', 'fine')\n    add(z, " + Quote(name) + ", 'escaped')\n");
+
+    ExpectFailure(archive, out, "Unsafe item path " + name, E_ABORT);
+    EXPECT_EQ(ReadText(out / "first.txt"), "fine");
+    std::size_t written = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(Root())) {
+        if (entry.is_regular_file() && ReadText(entry.path()) == "escaped") ++written;
+    }
+    EXPECT_EQ(written, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, UnsafeArchiveTest, ::testing::Values("../x", "a/../../x", "/absolute", "a//b", ".."));
+
+TEST_F(ExtractorFailureTest, SymbolicLinkItemBecomesRegularFileHoldingItsTarget)
+{
+    const fs::path out = Root() / "out";
+    fs::create_directories(out);
+    const fs::path outside = Root() / "outside";
+    fs::create_directories(outside);
+    const fs::path archive = CraftZip("    add(z, 'link', " + Quote(outside.string()) + ", 0o120777)\n"
+                                      "    add(z, 'link/escaped.txt', 'escaped')\n");
+
+    ExpectFailure(archive, out, "Cannot open output file " + (out / "link" / "escaped.txt").string(), E_ABORT);
+    EXPECT_FALSE(fs::is_symlink(out / "link"));
+    EXPECT_EQ(ReadText(out / "link"), outside.string());
+    EXPECT_EQ(Mode(out / "link") & 0111, 0u);
+    EXPECT_TRUE(fs::is_empty(outside));
+}
+
+TEST_F(ExtractorFailureTest, PermissionBitsNeverIncludeSetIdOrSticky)
+{
+    const fs::path out = Root() / "out";
+    fs::create_directories(out);
+    const fs::path archive = CraftZip("    add(z, 'setuid', 'x', 0o107755)\n"
+                                      "    add(z, 'plain', 'y', 0o640)\n"
+                                      "    add(z, 'shut/', '', 0o40000)\n"
+                                      "    add(z, 'shut/inside.txt', 'z', 0o100444)\n");
+    Extractor extractor(library_, formats::Zip);
+    extractor.ExtractToFolder(Wide(archive), Wide(out));
+
+    EXPECT_EQ(Mode(out / "setuid"), 0755u);
+    EXPECT_EQ(Mode(out / "plain"), 0640u);
+    EXPECT_EQ(Mode(out / "shut"), 0700u);
+    EXPECT_EQ(Mode(out / "shut" / "inside.txt"), 0444u);
+}
+
+}  // namespace
+}  // namespace archive

@@ -1,0 +1,69 @@
+// End to end against dunst, a real notification server, drawing on Xvfb
+// and listening on a private session bus.
+#include <gtest/gtest.h>
+
+#include "counting_handler.h"
+#include "notify/toast_manager.h"
+#include "platform/text.h"
+#include "session_bus.h"
+
+namespace notify_test {
+namespace {
+
+class DunstTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        environment_.Set("HOME", home_.Path().string());
+        environment_.Set("XDG_DATA_HOME", (home_.Path() / "data").string());
+        environment_.Set("XDG_CONFIG_HOME", (home_.Path() / "config").string());
+        bus_ = PrivateSessionBus::Start();
+        ASSERT_TRUE(bus_) << "dbus-daemon did not start";
+
+        display_server_ = ChildProcess::Start({"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"}, true);
+        const auto display = display_server_ ? display_server_->ReadLine(std::chrono::seconds(10)) : std::nullopt;
+        if (!display || display->empty()) GTEST_SKIP() << "Xvfb could not start, so dunst has no display";
+        environment_.Set("DISPLAY", ":" + *display);
+
+        dunst_ = ChildProcess::Start({"dunst"});
+        if (!dunst_ || !bus_->WaitForOwner("org.freedesktop.Notifications", std::chrono::seconds(10))) {
+            GTEST_SKIP() << "dunst did not take the notification service name on the private bus";
+        }
+    }
+
+    TemporaryFolder home_;
+    ScopedEnvironment environment_;
+    std::unique_ptr<PrivateSessionBus> bus_;
+    std::unique_ptr<ChildProcess> display_server_;
+    std::unique_ptr<ChildProcess> dunst_;
+};
+
+TEST_F(DunstTest, ClosingTheNotificationInDunstIsAUserDismissal)
+{
+    toast::ToastManager manager(platform::SystemToastPlatform());
+    manager.SetApplicationName(L"Pelvane");
+    manager.SetApplicationModelId(L"Pelvane APP'ID");
+    ASSERT_TRUE(manager.Init());
+
+    auto events = std::make_shared<int>(0);
+    toast::ToastTemplate content(1);
+    content.lines[0] = L"Pelvane安装成功";
+    content.imageFile = platform::Utf8ToWide(MERRO_BINARY_DIR "/bin/QVLogo.png");
+    toast::ToastError error = toast::ToastError::NotReady;
+    ASSERT_NE(manager.Show(content, new CountingHandler(events), &error), -1);
+    ASSERT_EQ(error, toast::ToastError::Ok);
+    PumpEventsUntil([] { return false; }, std::chrono::milliseconds(300));  // let dunst draw it
+
+    testing::internal::CaptureStdout();
+    auto close = ChildProcess::Start({"dunstctl", "close"});
+    const auto closed = close ? close->Wait(std::chrono::seconds(10)) : std::nullopt;
+    const bool arrived = PumpEventsUntil([&] { return *events >= 1; }, std::chrono::seconds(5));
+    const std::string output = testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(closed, 0);
+    EXPECT_TRUE(arrived);
+    EXPECT_EQ(output, "The user dismissed this toast\n");
+}
+
+}  // namespace
+}  // namespace notify_test

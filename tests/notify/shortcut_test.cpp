@@ -1,0 +1,99 @@
+#include "platform/shortcut.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/desktop_entry.h"
+#include "test_environment.h"
+
+namespace notify_test {
+namespace {
+
+namespace hresult = platform::hresult;
+
+TEST(DesktopEntryTest, ReadsTheKeyOfTheDesktopEntryGroupOnly)
+{
+    const std::string content =
+        "# comment\n[Other]\nX-AppUserModel-ID=wrong\n[Desktop Entry]\nName=Pelvane\n"
+        "X-AppUserModel-ID[de]=localized\nX-AppUserModel-ID = Pelvane\\sAPP'ID\\\\x \n";
+    EXPECT_EQ(platform::ReadDesktopEntryKey(content, "X-AppUserModel-ID"), "Pelvane APP'ID\\x");
+    EXPECT_EQ(platform::ReadDesktopEntryKey(content, "Missing"), std::nullopt);
+    EXPECT_EQ(platform::ReadDesktopEntryKey("[Other]\nName=x\n", "Name"), std::nullopt);
+}
+
+TEST(DesktopEntryTest, SettingAKeyReplacesItsLineOrAddsItAtTheEndOfTheGroup)
+{
+    EXPECT_EQ(platform::SetDesktopEntryKey("[Desktop Entry]\nName=P\nX-Id=old\nExec=p\n", "X-Id", "new"),
+              "[Desktop Entry]\nName=P\nX-Id=new\nExec=p\n");
+    EXPECT_EQ(platform::SetDesktopEntryKey("[Desktop Entry]\nName=P\n\n[Desktop Action a]\nX-Id=a\n", "X-Id", "n"),
+              "[Desktop Entry]\nName=P\nX-Id=n\n\n[Desktop Action a]\nX-Id=a\n");
+    EXPECT_EQ(platform::SetDesktopEntryKey("# only a comment\n", "X-Id", " lead"),
+              "# only a comment\n[Desktop Entry]\nX-Id=\\slead\n");
+}
+
+TEST(DesktopEntryTest, ExecArgumentsAreQuotedAndValuesEscaped)
+{
+    EXPECT_EQ(platform::QuoteExecArgument("/opt/my app/run$1 100%\"`\\"), "\"/opt/my app/run\\$1 100%%\\\"\\`\\\\\"");
+    EXPECT_EQ(platform::EscapeDesktopValue("a\\b\nc\td\re f"), "a\\\\b\\nc\\td\\re f");
+    EXPECT_EQ(platform::EscapeDesktopValue(" x"), "\\sx");
+}
+
+class ShortcutTest : public testing::Test {
+protected:
+    ShortcutTest() { environment_.Set("XDG_DATA_HOME", (home_.Path() / "data").string()); }
+
+    std::wstring Path() const { return platform::ShortcutFolder() + L"Pelvane" + platform::kShortcutExtension; }
+    std::filesystem::path File() const { return home_.Path() / "data/applications/Pelvane.desktop"; }
+
+    TemporaryFolder home_;
+    ScopedEnvironment environment_;
+};
+
+TEST_F(ShortcutTest, FolderComesFromXdgDataHomeThenHomeElseNothing)
+{
+    const std::string data = (home_.Path() / "data").string();
+    EXPECT_EQ(platform::ShortcutFolder(), std::wstring(data.begin(), data.end()) + L"/applications/");
+    environment_.Unset("XDG_DATA_HOME");
+    environment_.Set("HOME", "/home/someone");
+    EXPECT_EQ(platform::ShortcutFolder(), L"/home/someone/.local/share/applications/");
+    environment_.Unset("HOME");
+    EXPECT_EQ(platform::ShortcutFolder(), L"");
+}
+
+TEST_F(ShortcutTest, CreatedShortcutNamesTheProgramItsFolderAndTheIdentifier)
+{
+    EXPECT_FALSE(platform::ShortcutExists(Path()));
+    const platform::ShortcutLink link{L"Pelvane", L"/opt/更新 程序/merroupdate", L"", L"/opt/更新 程序", L"Pelvane APP'ID"};
+    ASSERT_EQ(platform::CreateShortcut(Path(), link), hresult::kOk);
+    EXPECT_TRUE(platform::ShortcutExists(Path()));
+    EXPECT_EQ(ReadFile(File()),
+              "[Desktop Entry]\nType=Application\nName=Pelvane\nExec=\"/opt/更新 程序/merroupdate\"\n"
+              "Path=/opt/更新 程序\nX-AppUserModel-ID=Pelvane APP'ID\n");
+
+    std::optional<std::wstring> id;
+    ASSERT_EQ(platform::ReadShortcutId(Path(), id), hresult::kOk);
+    EXPECT_EQ(id, L"Pelvane APP'ID");
+}
+
+TEST_F(ShortcutTest, RepairRewritesOnlyTheIdentifier)
+{
+    WriteFile(File(), "[Desktop Entry]\nType=Application\nName=Pelvane\nX-AppUserModel-ID=old\nIcon=custom\n");
+    ASSERT_EQ(platform::WriteShortcutId(Path(), L"Pelvane APP'ID"), hresult::kOk);
+    EXPECT_EQ(ReadFile(File()),
+              "[Desktop Entry]\nType=Application\nName=Pelvane\nX-AppUserModel-ID=Pelvane APP'ID\nIcon=custom\n");
+    EXPECT_FALSE(std::filesystem::exists(File().string() + ".tmp"));
+}
+
+TEST_F(ShortcutTest, MissingFileOrIdentifier)
+{
+    std::optional<std::wstring> id = L"stale";
+    EXPECT_TRUE(platform::Failed(platform::ReadShortcutId(Path(), id)));
+    EXPECT_TRUE(platform::Failed(platform::WriteShortcutId(Path(), L"x")));
+    EXPECT_TRUE(platform::Failed(platform::CreateShortcut(L"", {})));
+
+    WriteFile(File(), "[Desktop Entry]\nName=Pelvane\n");
+    ASSERT_EQ(platform::ReadShortcutId(Path(), id), hresult::kOk);
+    EXPECT_EQ(id, std::nullopt);
+}
+
+}  // namespace
+}  // namespace notify_test
