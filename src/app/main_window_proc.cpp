@@ -1,7 +1,5 @@
 #include "app/main_window_proc.h"
 
-#include <spdlog/spdlog.h>
-
 #include <string>
 
 #include "app/app_resources.h"
@@ -35,14 +33,14 @@ platform::TrayIconRecord MainTrayIcon(platform::WindowHandle window)
 // failing one do not run.
 LResult OnCreate(platform::WindowHandle window)
 {
-    ActivityLog log = CreateActivityLog();
+    // However the handler is left, the session frees the logger's name for
+    // the update runs and closes the file, so no line waits unwritten.
+    const ActivityLogSession session;
+    const ActivityLog& log = session.log();
     log->info(logtext::StartSuccess);
     MainWindowHandle = window;
     SetupRoutine(log);
     platform::AddTrayIcon(MainTrayIcon(window));
-    // The name is free for the update runs; our handle keeps the file open
-    // until we return.
-    spdlog::drop_all();
     const int seconds = CheckIntervalSeconds(ReadLocalConfig("Elasp"));
     // A 32-bit product, as the platform takes it; the platform clamps it.
     platform::SetTimer(static_cast<std::uint32_t>(seconds) * 1000u, UpdateTimerProc);
