@@ -5,13 +5,14 @@
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <string>
 #include <utility>
 
+#include "platform/dbus_menu_linux.h"
+#include "platform/sd_bus_handles_linux.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -20,32 +21,8 @@ namespace {
 constexpr const char* ItemPath = "/StatusNotifierItem";
 constexpr const char* ItemInterface = "org.kde.StatusNotifierItem";
 constexpr const char* MenuPath = "/MenuBar";
-constexpr const char* MenuInterface = "com.canonical.dbusmenu";
 constexpr const char* WatcherName = "org.kde.StatusNotifierWatcher";
 constexpr const char* WatcherPath = "/StatusNotifierWatcher";
-constexpr std::int32_t MenuRootId = 0;
-constexpr std::uint32_t MenuRevision = 1;
-
-struct BusDeleter {
-    void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
-};
-struct SlotDeleter {
-    void operator()(sd_bus_slot* slot) const { sd_bus_slot_unref(slot); }
-};
-struct MessageDeleter {
-    void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
-};
-using BusPtr = std::unique_ptr<sd_bus, BusDeleter>;
-using SlotPtr = std::unique_ptr<sd_bus_slot, SlotDeleter>;
-using MessagePtr = std::unique_ptr<sd_bus_message, MessageDeleter>;
-
-// An empty method return for the call; null when it cannot be made.
-MessagePtr NewReply(sd_bus_message* call)
-{
-    sd_bus_message* reply = nullptr;
-    if (sd_bus_message_new_method_return(call, &reply) < 0) return nullptr;
-    return MessagePtr(reply);
-}
 
 struct Pixmap {
     std::int32_t width;
@@ -95,29 +72,9 @@ private:
     static int OnContextMenu(sd_bus_message* call, void* userdata, sd_bus_error*);
     static int OnScroll(sd_bus_message* call, void*, sd_bus_error*);
 
-    // com.canonical.dbusmenu
-    static int GetMenuString(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply, void*,
-                             sd_bus_error*);
-    static int GetMenuVersion(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
-                              sd_bus_error*);
-    static int GetIconThemePath(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
-                                sd_bus_error*);
-    static int OnGetLayout(sd_bus_message* call, void* userdata, sd_bus_error* error);
-    static int OnGetGroupProperties(sd_bus_message* call, void* userdata, sd_bus_error*);
-    static int OnGetProperty(sd_bus_message* call, void* userdata, sd_bus_error* error);
-    static int OnEvent(sd_bus_message* call, void* userdata, sd_bus_error*);
-    static int OnEventGroup(sd_bus_message* call, void* userdata, sd_bus_error*);
-    static int OnAboutToShow(sd_bus_message* call, void*, sd_bus_error*);
-    static int OnAboutToShowGroup(sd_bus_message* call, void*, sd_bus_error*);
-
     static const sd_bus_vtable item_vtable[];
-    static const sd_bus_vtable menu_vtable[];
 
     int PostMouse(sd_bus_message* call, Message mouse_message);
-    const TrayMenuItem* FindItem(std::int32_t id) const;
-    bool HandleEvent(std::int32_t id, const char* event) const;
-    int AppendNode(sd_bus_message* reply, std::int32_t id, bool with_children) const;
-    int AppendNodeProperties(sd_bus_message* reply, std::int32_t id) const;
 
     WindowHandle window_;
     std::uint32_t id_;
@@ -125,11 +82,10 @@ private:
     std::string title_;
     std::string tip_;
     std::vector<Pixmap> pixmaps_;
-    std::vector<TrayMenuItem> menu_;
+    DbusMenu menu_;
     std::string bus_name_;
-    BusPtr bus_;
-    SlotPtr item_slot_;
-    SlotPtr menu_slot_;
+    UniqueBus bus_;
+    UniqueSlot item_slot_;
     bool owns_name_ = false;
 };
 
@@ -164,25 +120,6 @@ const sd_bus_vtable StatusNotifierItem::item_vtable[] = {
     SD_BUS_VTABLE_END,
 };
 
-const sd_bus_vtable StatusNotifierItem::menu_vtable[] = {
-    SD_BUS_VTABLE_START(0),
-    SD_BUS_PROPERTY("Version", "u", GetMenuVersion, 0, SD_BUS_VTABLE_PROPERTY_CONST),
-    SD_BUS_PROPERTY("TextDirection", "s", GetMenuString, 0, SD_BUS_VTABLE_PROPERTY_CONST),
-    SD_BUS_PROPERTY("Status", "s", GetMenuString, 0, SD_BUS_VTABLE_PROPERTY_CONST),
-    SD_BUS_PROPERTY("IconThemePath", "as", GetIconThemePath, 0, SD_BUS_VTABLE_PROPERTY_CONST),
-    SD_BUS_METHOD("GetLayout", "iias", "u(ia{sv}av)", OnGetLayout, SD_BUS_VTABLE_UNPRIVILEGED),
-    SD_BUS_METHOD("GetGroupProperties", "aias", "a(ia{sv})", OnGetGroupProperties, SD_BUS_VTABLE_UNPRIVILEGED),
-    SD_BUS_METHOD("GetProperty", "is", "v", OnGetProperty, SD_BUS_VTABLE_UNPRIVILEGED),
-    SD_BUS_METHOD("Event", "isvu", "", OnEvent, SD_BUS_VTABLE_UNPRIVILEGED),
-    SD_BUS_METHOD("EventGroup", "a(isvu)", "ai", OnEventGroup, SD_BUS_VTABLE_UNPRIVILEGED),
-    SD_BUS_METHOD("AboutToShow", "i", "b", OnAboutToShow, SD_BUS_VTABLE_UNPRIVILEGED),
-    SD_BUS_METHOD("AboutToShowGroup", "ai", "aiai", OnAboutToShowGroup, SD_BUS_VTABLE_UNPRIVILEGED),
-    SD_BUS_SIGNAL("ItemsPropertiesUpdated", "a(ia{sv})a(ias)", 0),
-    SD_BUS_SIGNAL("LayoutUpdated", "ui", 0),
-    SD_BUS_SIGNAL("ItemActivationRequested", "iu", 0),
-    SD_BUS_VTABLE_END,
-};
-
 StatusNotifierItem::StatusNotifierItem(const TrayIconRecord& record)
     : window_(record.window),
       id_(record.id),
@@ -190,7 +127,7 @@ StatusNotifierItem::StatusNotifierItem(const TrayIconRecord& record)
       title_(WideToUtf8(record.title)),
       tip_(WideToUtf8(record.tip)),
       pixmaps_(ToPixmaps(record.icon)),
-      menu_(record.menu),
+      menu_(record.window, record.menu),
       bus_name_("org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(record.id))
 {
 }
@@ -213,8 +150,7 @@ bool StatusNotifierItem::Export()
     sd_bus_slot* slot = nullptr;
     if (sd_bus_add_object_vtable(bus, &slot, ItemPath, ItemInterface, item_vtable, this) < 0) return false;
     item_slot_.reset(slot);
-    if (sd_bus_add_object_vtable(bus, &slot, MenuPath, MenuInterface, menu_vtable, this) < 0) return false;
-    menu_slot_.reset(slot);
+    if (!menu_.Export(bus, MenuPath)) return false;
 
     if (sd_bus_request_name(bus, bus_name_.c_str(), 0) < 0) return false;
     owns_name_ = true;
@@ -226,7 +162,7 @@ bool StatusNotifierItem::Export()
 StatusNotifierItem::~StatusNotifierItem()
 {
     item_slot_.reset();
-    menu_slot_.reset();
+    menu_.Withdraw();
     // Released at once, so the host drops the item even while we linger.
     if (owns_name_) sd_bus_release_name(bus_.get(), bus_name_.c_str());
 }
@@ -317,180 +253,6 @@ int StatusNotifierItem::OnContextMenu(sd_bus_message* call, void* userdata, sd_b
 int StatusNotifierItem::OnScroll(sd_bus_message* call, void*, sd_bus_error*)
 {
     return sd_bus_reply_method_return(call, "");
-}
-
-int StatusNotifierItem::GetMenuString(sd_bus*, const char*, const char*, const char* property,
-                                      sd_bus_message* reply, void*, sd_bus_error*)
-{
-    return sd_bus_message_append(reply, "s", std::strcmp(property, "TextDirection") == 0 ? "ltr" : "normal");
-}
-
-int StatusNotifierItem::GetMenuVersion(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
-                                       sd_bus_error*)
-{
-    return sd_bus_message_append(reply, "u", 3u);
-}
-
-int StatusNotifierItem::GetIconThemePath(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply,
-                                         void*, sd_bus_error*)
-{
-    return sd_bus_message_append(reply, "as", 0);
-}
-
-const TrayMenuItem* StatusNotifierItem::FindItem(std::int32_t id) const
-{
-    for (const TrayMenuItem& item : menu_) {
-        if (item.command == id) return &item;
-    }
-    return nullptr;
-}
-
-// The root (id 0) holds the items; each item's id is its command.
-int StatusNotifierItem::AppendNodeProperties(sd_bus_message* reply, std::int32_t id) const
-{
-    int r = sd_bus_message_open_container(reply, 'a', "{sv}");
-    if (r < 0) return r;
-    if (id == MenuRootId) {
-        r = sd_bus_message_append(reply, "{sv}", "children-display", "s", "submenu");
-    } else if (const TrayMenuItem* item = FindItem(id)) {
-        r = sd_bus_message_append(reply, "{sv}{sv}{sv}", "label", "s", WideToUtf8(item->text).c_str(), "enabled",
-                                  "b", 1, "visible", "b", 1);
-    }
-    if (r < 0) return r;
-    return sd_bus_message_close_container(reply);
-}
-
-int StatusNotifierItem::AppendNode(sd_bus_message* reply, std::int32_t id, bool with_children) const
-{
-    int r = sd_bus_message_open_container(reply, 'r', "ia{sv}av");
-    if (r >= 0) r = sd_bus_message_append(reply, "i", id);
-    if (r >= 0) r = AppendNodeProperties(reply, id);
-    if (r >= 0) r = sd_bus_message_open_container(reply, 'a', "v");
-    if (r >= 0 && id == MenuRootId && with_children) {
-        for (const TrayMenuItem& item : menu_) {
-            r = sd_bus_message_open_container(reply, 'v', "(ia{sv}av)");
-            if (r >= 0) r = AppendNode(reply, item.command, false);
-            if (r >= 0) r = sd_bus_message_close_container(reply);
-            if (r < 0) return r;
-        }
-    }
-    if (r >= 0) r = sd_bus_message_close_container(reply);
-    if (r >= 0) r = sd_bus_message_close_container(reply);
-    return r;
-}
-
-int StatusNotifierItem::OnGetLayout(sd_bus_message* call, void* userdata, sd_bus_error* error)
-{
-    const auto* item = static_cast<const StatusNotifierItem*>(userdata);
-    std::int32_t parent = 0;
-    std::int32_t depth = 0;
-    int r = sd_bus_message_read(call, "ii", &parent, &depth);
-    if (r < 0) return r;
-    if (parent != MenuRootId && !item->FindItem(parent)) {
-        return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "No menu item %d", parent);
-    }
-    const MessagePtr owned_reply = NewReply(call);
-    if (!owned_reply) return -ENOMEM;
-    sd_bus_message* reply = owned_reply.get();
-    r = sd_bus_message_append(reply, "u", MenuRevision);
-    if (r >= 0) r = item->AppendNode(reply, parent, depth != 0);
-    if (r >= 0) r = sd_bus_send(nullptr, reply, nullptr);
-    return r;
-}
-
-int StatusNotifierItem::OnGetGroupProperties(sd_bus_message* call, void* userdata, sd_bus_error*)
-{
-    const auto* item = static_cast<const StatusNotifierItem*>(userdata);
-    const std::int32_t* ids = nullptr;
-    std::size_t size = 0;
-    int r = sd_bus_message_read_array(call, 'i', reinterpret_cast<const void**>(&ids), &size);
-    if (r < 0) return r;
-    const MessagePtr owned_reply = NewReply(call);
-    if (!owned_reply) return -ENOMEM;
-    sd_bus_message* reply = owned_reply.get();
-    r = sd_bus_message_open_container(reply, 'a', "(ia{sv})");
-    for (std::size_t i = 0; r >= 0 && i < size / sizeof(std::int32_t); ++i) {
-        if (ids[i] != MenuRootId && !item->FindItem(ids[i])) continue;
-        r = sd_bus_message_open_container(reply, 'r', "ia{sv}");
-        if (r >= 0) r = sd_bus_message_append(reply, "i", ids[i]);
-        if (r >= 0) r = item->AppendNodeProperties(reply, ids[i]);
-        if (r >= 0) r = sd_bus_message_close_container(reply);
-    }
-    if (r >= 0) r = sd_bus_message_close_container(reply);
-    if (r >= 0) r = sd_bus_send(nullptr, reply, nullptr);
-    return r;
-}
-
-int StatusNotifierItem::OnGetProperty(sd_bus_message* call, void* userdata, sd_bus_error* error)
-{
-    const auto* item = static_cast<const StatusNotifierItem*>(userdata);
-    std::int32_t id = 0;
-    const char* name = nullptr;
-    const int r = sd_bus_message_read(call, "is", &id, &name);
-    if (r < 0) return r;
-    const std::string_view property = name;
-    if (id == MenuRootId && property == "children-display") return sd_bus_reply_method_return(call, "v", "s", "submenu");
-    if (const TrayMenuItem* entry = item->FindItem(id)) {
-        if (property == "label") return sd_bus_reply_method_return(call, "v", "s", WideToUtf8(entry->text).c_str());
-        if (property == "enabled" || property == "visible") return sd_bus_reply_method_return(call, "v", "b", 1);
-    }
-    return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "No property %s of menu item %d", name, id);
-}
-
-// A click on an item is the menu's choice: WM_COMMAND with its command.
-bool StatusNotifierItem::HandleEvent(std::int32_t id, const char* event) const
-{
-    const TrayMenuItem* item = FindItem(id);
-    if (!item) return id == MenuRootId;
-    if (std::strcmp(event, "clicked") == 0) PostMessage(window_, WM_COMMAND, item->command, 0);
-    return true;
-}
-
-int StatusNotifierItem::OnEvent(sd_bus_message* call, void* userdata, sd_bus_error*)
-{
-    std::int32_t id = 0;
-    const char* event = nullptr;
-    const int r = sd_bus_message_read(call, "is", &id, &event);
-    if (r < 0) return r;
-    static_cast<const StatusNotifierItem*>(userdata)->HandleEvent(id, event);
-    return sd_bus_reply_method_return(call, "");
-}
-
-int StatusNotifierItem::OnEventGroup(sd_bus_message* call, void* userdata, sd_bus_error*)
-{
-    const auto* item = static_cast<const StatusNotifierItem*>(userdata);
-    std::vector<std::int32_t> unknown_ids;
-    int r = sd_bus_message_enter_container(call, 'a', "(isvu)");
-    if (r < 0) return r;
-    while ((r = sd_bus_message_enter_container(call, 'r', "isvu")) > 0) {
-        std::int32_t id = 0;
-        const char* event = nullptr;
-        r = sd_bus_message_read(call, "is", &id, &event);
-        if (r >= 0) r = sd_bus_message_skip(call, "vu");
-        if (r >= 0) r = sd_bus_message_exit_container(call);
-        if (r < 0) return r;
-        if (!item->HandleEvent(id, event)) unknown_ids.push_back(id);
-    }
-    if (r < 0) return r;
-    r = sd_bus_message_exit_container(call);
-    if (r < 0) return r;
-    const MessagePtr owned_reply = NewReply(call);
-    if (!owned_reply) return -ENOMEM;
-    sd_bus_message* reply = owned_reply.get();
-    r = sd_bus_message_append_array(reply, 'i', unknown_ids.data(), unknown_ids.size() * sizeof(std::int32_t));
-    if (r >= 0) r = sd_bus_send(nullptr, reply, nullptr);
-    return r;
-}
-
-int StatusNotifierItem::OnAboutToShow(sd_bus_message* call, void*, sd_bus_error*)
-{
-    // The menu never changes, so the host never needs to fetch it again.
-    return sd_bus_reply_method_return(call, "b", 0);
-}
-
-int StatusNotifierItem::OnAboutToShowGroup(sd_bus_message* call, void*, sd_bus_error*)
-{
-    return sd_bus_reply_method_return(call, "aiai", 0, 0);
 }
 
 using ItemKey = std::pair<WindowHandle, std::uint32_t>;

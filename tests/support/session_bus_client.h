@@ -15,10 +15,9 @@
 #include <string>
 #include <vector>
 
-struct BusMessageDeleter {
-    void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
-};
-using BusMessagePtr = std::unique_ptr<sd_bus_message, BusMessageDeleter>;
+#include "platform/sd_bus_handles_linux.h"
+
+using BusMessagePtr = platform::UniqueMessage;
 
 class SessionBusClient {
 public:
