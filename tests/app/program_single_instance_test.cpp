@@ -13,6 +13,8 @@ TEST_F(SingleInstanceTest, SecondCopyEndsAtOnceWhileTheFirstRuns)
     WriteLocalConfig(R"("60")");
     auto first = Start("first");
     ASSERT_TRUE(WaitForTrayItem(*first));
+    // The creation handler closes the log just after adding the icon.
+    ASSERT_TRUE(Serve([&] { return !LogLinesWith("Start Sucess!").empty(); }));
 
     auto second = Start("second");
     EXPECT_EQ(second->WaitForExit(5s), 0);
@@ -34,7 +36,7 @@ TEST_F(SingleInstanceTest, NewCopyStartsOnceTheFirstHasEnded)
 
     auto next = Start("next");
     EXPECT_TRUE(WaitForTrayItem(*next));
-    EXPECT_EQ(LogLinesWith("Start Sucess!").size(), 2u);
+    EXPECT_TRUE(Serve([&] { return LogLinesWith("Start Sucess!").size() == 2; }));
 }
 
 }  // namespace
