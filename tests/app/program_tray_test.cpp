@@ -49,46 +49,21 @@ TEST_F(TrayTest, ItemCarriesTheProgramsNameTipIconAndMenu)
 {
     const std::string item = ItemName(*program);
     SessionBusClient& bus = client();
-    EXPECT_EQ(bus.GetStringProperty(item, ItemPath, ItemInterface, "Id"), "MerroUpdate");
-    EXPECT_EQ(bus.GetStringProperty(item, ItemPath, ItemInterface, "Title"), "MerroUpdate");
-    EXPECT_EQ(bus.GetStringProperty(item, ItemPath, ItemInterface, "Status"), "Active");
-    EXPECT_EQ(bus.GetStringProperty(item, ItemPath, ItemInterface, "Category"), "ApplicationStatus");
-    EXPECT_EQ(bus.GetStringProperty(item, ItemPath, ItemInterface, "Menu", "o"), "/MenuBar");
+    EXPECT_EQ(bus.ItemProperty(item, "Id"), "MerroUpdate");
+    EXPECT_EQ(bus.ItemProperty(item, "Title"), "MerroUpdate");
+    EXPECT_EQ(bus.ItemProperty(item, "Status"), "Active");
+    EXPECT_EQ(bus.ItemProperty(item, "Category"), "ApplicationStatus");
+    EXPECT_EQ(bus.ItemProperty(item, "Menu", "o"), "/MenuBar");
+    EXPECT_EQ(bus.ItemToolTipTitle(item), "Pelvane更新程序");
+    EXPECT_EQ(bus.MenuItemLabel(item, 4001), "程序退出");
 
-    const auto tip = bus.GetProperty(item, ItemPath, ItemInterface, "ToolTip");
-    ASSERT_TRUE(tip);
-    const char* title = nullptr;
-    ASSERT_GE(sd_bus_message_enter_container(tip.get(), 'v', "(sa(iiay)ss)"), 0);
-    ASSERT_GE(sd_bus_message_enter_container(tip.get(), 'r', "sa(iiay)ss"), 0);
-    ASSERT_GE(sd_bus_message_skip(tip.get(), "sa(iiay)"), 0);
-    ASSERT_GE(sd_bus_message_read(tip.get(), "s", &title), 0);
-    EXPECT_STREQ(title, "Pelvane更新程序");
-
-    const auto icon = bus.GetProperty(item, ItemPath, ItemInterface, "IconPixmap");
-    ASSERT_TRUE(icon);
-    ASSERT_GE(sd_bus_message_enter_container(icon.get(), 'v', "a(iiay)"), 0);
-    ASSERT_GE(sd_bus_message_enter_container(icon.get(), 'a', "(iiay)"), 0);
     std::vector<int> sizes;
-    while (sd_bus_message_enter_container(icon.get(), 'r', "iiay") > 0) {
-        int width = 0;
-        int height = 0;
-        const void* pixels = nullptr;
-        std::size_t size = 0;
-        ASSERT_GE(sd_bus_message_read(icon.get(), "ii", &width, &height), 0);
-        ASSERT_GE(sd_bus_message_read_array(icon.get(), 'y', &pixels, &size), 0);
-        ASSERT_GE(sd_bus_message_exit_container(icon.get()), 0);
-        EXPECT_EQ(width, height);
-        EXPECT_EQ(size, static_cast<std::size_t>(width * height * 4));
-        sizes.push_back(width);
+    for (const auto& pixmap : bus.ItemIconPixmaps(item)) {
+        EXPECT_EQ(pixmap.width, pixmap.height);
+        EXPECT_EQ(pixmap.bytes.size(), static_cast<std::size_t>(pixmap.width * pixmap.height * 4));
+        sizes.push_back(pixmap.width);
     }
     EXPECT_EQ(sizes, (std::vector<int>{128, 256}));
-
-    const auto label = bus.Call(item, "/MenuBar", "com.canonical.dbusmenu", "GetProperty",
-                                [](sd_bus_message* call) { sd_bus_message_append(call, "is", 4001, "label"); });
-    const char* text = nullptr;
-    ASSERT_TRUE(label);
-    ASSERT_GE(sd_bus_message_read(label.get(), "v", "s", &text), 0);
-    EXPECT_STREQ(text, "程序退出");
 }
 
 TEST_F(TrayTest, MenuQuitRemovesTheItemAndEndsWithZero)

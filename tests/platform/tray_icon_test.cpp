@@ -92,26 +92,15 @@ TEST_F(TrayIconTest, AddRegistersTheItemWithTheWatcher)
 TEST_F(TrayIconTest, ItemCarriesNameStatusTipAndMenu)
 {
     ASSERT_TRUE(AddTrayIcon(record));
-    const char* item = "org.kde.StatusNotifierItem";
-    EXPECT_EQ(client.GetStringProperty(item_name, "/StatusNotifierItem", item, "Id"), "MerroUpdate");
-    EXPECT_EQ(client.GetStringProperty(item_name, "/StatusNotifierItem", item, "Title"), "MerroUpdate");
-    EXPECT_EQ(client.GetStringProperty(item_name, "/StatusNotifierItem", item, "Status"), "Active");
-    EXPECT_EQ(client.GetStringProperty(item_name, "/StatusNotifierItem", item, "Category"), "ApplicationStatus");
-    EXPECT_EQ(client.GetStringProperty(item_name, "/StatusNotifierItem", item, "Menu", "o"), "/MenuBar");
+    EXPECT_EQ(client.ItemProperty(item_name, "Id"), "MerroUpdate");
+    EXPECT_EQ(client.ItemProperty(item_name, "Title"), "MerroUpdate");
+    EXPECT_EQ(client.ItemProperty(item_name, "Status"), "Active");
+    EXPECT_EQ(client.ItemProperty(item_name, "Category"), "ApplicationStatus");
+    EXPECT_EQ(client.ItemProperty(item_name, "Menu", "o"), "/MenuBar");
+    EXPECT_EQ(client.ItemToolTipTitle(item_name), "Pelvane更新程序");
 
-    const auto tip = client.GetProperty(item_name, "/StatusNotifierItem", item, "ToolTip");
-    ASSERT_TRUE(tip);
-    const char* icon_name = nullptr;
-    const char* title = nullptr;
-    const char* text = nullptr;
-    ASSERT_GE(sd_bus_message_enter_container(tip.get(), 'v', "(sa(iiay)ss)"), 0);
-    ASSERT_GE(sd_bus_message_enter_container(tip.get(), 'r', "sa(iiay)ss"), 0);
-    ASSERT_GE(sd_bus_message_read(tip.get(), "s", &icon_name), 0);
-    ASSERT_GE(sd_bus_message_skip(tip.get(), "a(iiay)"), 0);
-    ASSERT_GE(sd_bus_message_read(tip.get(), "ss", &title, &text), 0);
-    EXPECT_STREQ(title, "Pelvane更新程序");
-
-    const auto is_menu = client.GetProperty(item_name, "/StatusNotifierItem", item, "ItemIsMenu");
+    const auto is_menu =
+        client.GetProperty(item_name, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "ItemIsMenu");
     int value = 1;
     ASSERT_TRUE(is_menu);
     ASSERT_GE(sd_bus_message_read(is_menu.get(), "v", "b", &value), 0);
@@ -121,28 +110,13 @@ TEST_F(TrayIconTest, ItemCarriesNameStatusTipAndMenu)
 TEST_F(TrayIconTest, IconPixmapIsArgbInNetworkByteOrder)
 {
     ASSERT_TRUE(AddTrayIcon(record));
-    const auto pixmaps =
-        client.GetProperty(item_name, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "IconPixmap");
-    ASSERT_TRUE(pixmaps);
-    ASSERT_GE(sd_bus_message_enter_container(pixmaps.get(), 'v', "a(iiay)"), 0);
-    ASSERT_GE(sd_bus_message_enter_container(pixmaps.get(), 'a', "(iiay)"), 0);
-    std::vector<std::pair<int, int>> sizes;
-    std::vector<std::vector<std::uint8_t>> data;
-    while (sd_bus_message_enter_container(pixmaps.get(), 'r', "iiay") > 0) {
-        int width = 0;
-        int height = 0;
-        const void* bytes = nullptr;
-        std::size_t size = 0;
-        ASSERT_GE(sd_bus_message_read(pixmaps.get(), "ii", &width, &height), 0);
-        ASSERT_GE(sd_bus_message_read_array(pixmaps.get(), 'y', &bytes, &size), 0);
-        ASSERT_GE(sd_bus_message_exit_container(pixmaps.get()), 0);
-        sizes.emplace_back(width, height);
-        const auto* first = static_cast<const std::uint8_t*>(bytes);
-        data.emplace_back(first, first + size);
-    }
-    ASSERT_EQ(sizes, (std::vector<std::pair<int, int>>{{2, 1}, {4, 4}}));
-    EXPECT_EQ(data[0], (std::vector<std::uint8_t>{0x11, 0x22, 0x33, 0x44, 0xFF, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(data[1].size(), 64u);
+    const auto pixmaps = client.ItemIconPixmaps(item_name);
+    ASSERT_EQ(pixmaps.size(), 2u);
+    EXPECT_EQ(pixmaps[0].width, 2);
+    EXPECT_EQ(pixmaps[0].height, 1);
+    EXPECT_EQ(pixmaps[0].bytes, (std::vector<std::uint8_t>{0x11, 0x22, 0x33, 0x44, 0xFF, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(pixmaps[1].width, 4);
+    EXPECT_EQ(pixmaps[1].bytes.size(), 64u);
 }
 
 TEST_F(TrayIconTest, MenuLayoutHoldsTheOneItem)
@@ -190,13 +164,7 @@ TEST_F(TrayIconTest, MenuLayoutHoldsTheOneItem)
     EXPECT_EQ(ids, std::vector<std::int32_t>{QuitCommand});
     EXPECT_EQ(labels, std::vector<std::string>{"程序退出"});
 
-    const auto label = CallMenu("GetProperty", [](sd_bus_message* call) {
-        sd_bus_message_append(call, "is", QuitCommand, "label");
-    });
-    const char* text = nullptr;
-    ASSERT_TRUE(label);
-    ASSERT_GE(sd_bus_message_read(label.get(), "v", "s", &text), 0);
-    EXPECT_STREQ(text, "程序退出");
+    EXPECT_EQ(client.MenuItemLabel(item_name, QuitCommand), "程序退出");
 }
 
 TEST_F(TrayIconTest, ClickedItemPostsItsCommand)

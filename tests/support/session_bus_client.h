@@ -83,6 +83,66 @@ public:
         return value;
     }
 
+    // A string property of a tray item (a StatusNotifierItem at its usual path).
+    std::string ItemProperty(const std::string& item, const char* property, const char* type = "s")
+    {
+        return GetStringProperty(item, "/StatusNotifierItem", "org.kde.StatusNotifierItem", property, type);
+    }
+
+    // The title of a tray item's tool tip; "<none>" when it cannot be read.
+    std::string ItemToolTipTitle(const std::string& item)
+    {
+        const auto tip = GetProperty(item, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "ToolTip");
+        const char* title = nullptr;
+        if (!tip || sd_bus_message_enter_container(tip.get(), 'v', "(sa(iiay)ss)") < 0 ||
+            sd_bus_message_enter_container(tip.get(), 'r', "sa(iiay)ss") < 0 ||
+            sd_bus_message_skip(tip.get(), "sa(iiay)") < 0 || sd_bus_message_read(tip.get(), "s", &title) < 0) {
+            return "<none>";
+        }
+        return title;
+    }
+
+    struct Pixmap {
+        int width = 0;
+        int height = 0;
+        std::vector<std::uint8_t> bytes;
+    };
+
+    // A tray item's IconPixmap images; empty when they cannot be read.
+    std::vector<Pixmap> ItemIconPixmaps(const std::string& item)
+    {
+        const auto icon = GetProperty(item, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "IconPixmap");
+        std::vector<Pixmap> pixmaps;
+        if (!icon || sd_bus_message_enter_container(icon.get(), 'v', "a(iiay)") < 0 ||
+            sd_bus_message_enter_container(icon.get(), 'a', "(iiay)") < 0) {
+            return pixmaps;
+        }
+        while (sd_bus_message_enter_container(icon.get(), 'r', "iiay") > 0) {
+            Pixmap pixmap;
+            const void* bytes = nullptr;
+            std::size_t size = 0;
+            if (sd_bus_message_read(icon.get(), "ii", &pixmap.width, &pixmap.height) < 0 ||
+                sd_bus_message_read_array(icon.get(), 'y', &bytes, &size) < 0 ||
+                sd_bus_message_exit_container(icon.get()) < 0) {
+                return {};
+            }
+            const auto* first = static_cast<const std::uint8_t*>(bytes);
+            pixmap.bytes.assign(first, first + size);
+            pixmaps.push_back(std::move(pixmap));
+        }
+        return pixmaps;
+    }
+
+    // The label of a tray item's menu entry; "<none>" when it has none.
+    std::string MenuItemLabel(const std::string& item, std::int32_t id)
+    {
+        const auto reply = Call(item, "/MenuBar", "com.canonical.dbusmenu", "GetProperty",
+                                [id](sd_bus_message* call) { sd_bus_message_append(call, "is", id, "label"); });
+        const char* label = nullptr;
+        if (!reply || sd_bus_message_read(reply.get(), "v", "s", &label) < 0) return "<none>";
+        return label;
+    }
+
     bool NameHasOwner(const std::string& name)
     {
         const auto reply = Call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
