@@ -1,7 +1,5 @@
 #include "app/main_window_proc.h"
 
-#include <string>
-
 #include "app/app_resources.h"
 #include "app/check_interval.h"
 #include "notify/update_notification.h"

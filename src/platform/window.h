@@ -13,7 +13,6 @@ using LResult = std::intptr_t;
 // The window message numbers of Windows, kept so the logic reads the same.
 constexpr Message WM_CREATE = 0x0001;
 constexpr Message WM_DESTROY = 0x0002;
-constexpr Message WM_PAINT = 0x000F;
 constexpr Message WM_INITDIALOG = 0x0110;
 constexpr Message WM_COMMAND = 0x0111;
 constexpr Message WM_TIMER = 0x0113;

@@ -60,7 +60,7 @@ TEST(AboutDlgProcTest, OkAndCancelEndTheDialogWithTheirId)
 {
     EXPECT_TRUE(AboutDlgProc(nullptr, platform::WM_INITDIALOG, 0, 0));
     EXPECT_FALSE(AboutDlgProc(nullptr, WM_COMMAND, 3, 0));
-    EXPECT_FALSE(AboutDlgProc(nullptr, platform::WM_PAINT, 0, 0));
+    EXPECT_FALSE(AboutDlgProc(nullptr, platform::WM_USER, 0, 0));
 
     const testing_support::ScopedEnv no_x11("DISPLAY", "");
     const testing_support::ScopedEnv no_wayland("WAYLAND_DISPLAY", "");
