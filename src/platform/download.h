@@ -1,0 +1,23 @@
+#pragma once
+// Downloading a URL into a file (what URLDownloadToFileW does on Windows).
+#include <chrono>
+#include <string_view>
+
+namespace platform {
+
+// How long a download may hang before it is given up: waiting for the
+// connection, and receiving less than one byte per second.
+struct DownloadTimeouts {
+    std::chrono::seconds connect{30};
+    std::chrono::seconds stall{60};
+};
+
+// Downloads `url` (http, https or file) into `file`, synchronously. Redirects
+// are followed to http and https only, at most 10; TLS certificates are
+// verified; an HTTP status of 400 or more is a failure. The body is stored
+// under a temporary name in the target's folder and renamed over `file` only
+// once all of it has arrived, so a failed download leaves `file` as it was.
+// Returns 0 on success and a non-zero code otherwise.
+int DownloadToFile(std::wstring_view url, std::wstring_view file, const DownloadTimeouts& timeouts = {});
+
+}  // namespace platform

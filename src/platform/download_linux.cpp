@@ -1,0 +1,158 @@
+#include "platform/download.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+
+#include "platform/text.h"
+#include "platform/unique_fd.h"
+
+namespace platform {
+namespace {
+
+constexpr long kMaxRedirects = 10;
+
+// libcurl's process-wide state, set up once before the first transfer and
+// torn down at exit.
+class CurlGlobal {
+public:
+    CurlGlobal() : result_(curl_global_init(CURL_GLOBAL_DEFAULT)) {}
+    ~CurlGlobal()
+    {
+        if (result_ == CURLE_OK) curl_global_cleanup();
+    }
+    CurlGlobal(const CurlGlobal&) = delete;
+    CurlGlobal& operator=(const CurlGlobal&) = delete;
+
+    CURLcode result() const { return result_; }
+
+private:
+    CURLcode result_;
+};
+
+CURLcode EnsureCurlGlobal()
+{
+    static const CurlGlobal global;
+    return global.result();
+}
+
+using CurlHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
+
+// A file beside the target that receives the body; removed unless Commit
+// renames it over the target.
+class TemporaryTarget {
+public:
+    explicit TemporaryTarget(std::string target) : target_(std::move(target))
+    {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && fd_.get() < 0; ++attempt) {
+            char suffix[32];
+            std::snprintf(suffix, sizeof suffix, ".download-%08x", random());
+            path_ = target_ + suffix;
+            fd_.reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            if (fd_.get() < 0 && errno != EEXIST) break;
+        }
+        if (fd_.get() < 0) path_.clear();
+    }
+    ~TemporaryTarget()
+    {
+        if (!path_.empty()) ::unlink(path_.c_str());
+    }
+    TemporaryTarget(const TemporaryTarget&) = delete;
+    TemporaryTarget& operator=(const TemporaryTarget&) = delete;
+
+    bool IsOpen() const { return fd_.get() >= 0; }
+
+    bool Write(const char* data, size_t size)
+    {
+        while (size > 0) {
+            const ssize_t written = ::write(fd_.get(), data, size);
+            if (written < 0) {
+                if (errno == EINTR) continue;
+                return false;
+            }
+            data += written;
+            size -= static_cast<size_t>(written);
+        }
+        return true;
+    }
+
+    // Makes the body durable, then moves it over the target in one step.
+    bool Commit()
+    {
+        if (::fsync(fd_.get()) != 0 || fd_.close() != 0) return false;
+        if (::rename(path_.c_str(), target_.c_str()) != 0) return false;
+        path_.clear();
+        return true;
+    }
+
+private:
+    std::string target_;
+    std::string path_;
+    UniqueFd fd_;
+};
+
+size_t WriteBody(char* data, size_t size, size_t count, void* user)
+{
+    auto* target = static_cast<TemporaryTarget*>(user);
+    // Anything but the full count makes libcurl stop with CURLE_WRITE_ERROR.
+    return target->Write(data, size * count) ? size * count : 0;
+}
+
+// Applies every option; stops at the first one libcurl refuses.
+CURLcode Configure(CURL* curl, const std::string& url, TemporaryTarget& target, const DownloadTimeouts& timeouts)
+{
+    const std::pair<CURLoption, long> numbers[] = {
+        {CURLOPT_NOSIGNAL, 1L},
+        {CURLOPT_FOLLOWLOCATION, 1L},
+        {CURLOPT_MAXREDIRS, kMaxRedirects},
+        {CURLOPT_FAILONERROR, 1L},
+        {CURLOPT_SSL_VERIFYPEER, 1L},
+        {CURLOPT_SSL_VERIFYHOST, 2L},
+        {CURLOPT_CONNECTTIMEOUT, static_cast<long>(timeouts.connect.count())},
+        {CURLOPT_LOW_SPEED_LIMIT, 1L},
+        {CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeouts.stall.count())},
+    };
+    for (const auto& [option, value] : numbers) {
+        if (const CURLcode result = curl_easy_setopt(curl, option, value); result != CURLE_OK) return result;
+    }
+    const std::pair<CURLoption, const char*> texts[] = {
+        {CURLOPT_URL, url.c_str()},
+        {CURLOPT_PROTOCOLS_STR, "http,https,file"},
+        {CURLOPT_REDIR_PROTOCOLS_STR, "http,https"},
+    };
+    for (const auto& [option, value] : texts) {
+        if (const CURLcode result = curl_easy_setopt(curl, option, value); result != CURLE_OK) return result;
+    }
+    if (const CURLcode result = curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteBody); result != CURLE_OK) {
+        return result;
+    }
+    return curl_easy_setopt(curl, CURLOPT_WRITEDATA, &target);
+}
+
+}  // namespace
+
+int DownloadToFile(std::wstring_view url, std::wstring_view file, const DownloadTimeouts& timeouts)
+{
+    if (const CURLcode result = EnsureCurlGlobal(); result != CURLE_OK) return result;
+    CurlHandle curl(curl_easy_init(), &curl_easy_cleanup);
+    if (!curl) return CURLE_FAILED_INIT;
+
+    TemporaryTarget target(WideToUtf8(file));
+    if (!target.IsOpen()) return CURLE_WRITE_ERROR;
+
+    if (const CURLcode result = Configure(curl.get(), WideToUtf8(url), target, timeouts); result != CURLE_OK) {
+        return result;
+    }
+    if (const CURLcode result = curl_easy_perform(curl.get()); result != CURLE_OK) return result;
+    return target.Commit() ? CURLE_OK : CURLE_WRITE_ERROR;
+}
+
+}  // namespace platform

@@ -1,0 +1,49 @@
+#include "update/extension_replacement.h"
+
+#include "update/native_path.h"
+#include "update/paths.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path ExtensionFolder() { return NativePath(ExtensionDir()); }
+
+// Beside the extensions folder rather than in it, so the host application
+// never loads the old copy as a second extension; still on the same file
+// system, so every move is a rename.
+fs::path BesideExtensions(const char* name) { return NativePath(CepRootDir()) / name; }
+
+}  // namespace
+
+fs::path SetAsideFolder() { return BesideExtensions("com.qv.plug.old"); }
+fs::path DiscardFolder() { return BesideExtensions("com.qv.plug.discard"); }
+
+void ClearExtensionFolder()
+{
+    fs::rename(ExtensionFolder(), SetAsideFolder());
+    fs::create_directory(ExtensionFolder());
+}
+
+void MarkFreshExtensionFolder()
+{
+    // Restoring an empty folder is as good as restoring none.
+    fs::create_directory(SetAsideFolder());
+}
+
+void DiscardSetAsideContents()
+{
+    // The rename is the moment the new contents become the ones to keep.
+    fs::rename(SetAsideFolder(), DiscardFolder());
+    fs::remove_all(DiscardFolder());
+}
+
+void RecoverInterruptedReplacement()
+{
+    if (fs::exists(DiscardFolder())) fs::remove_all(DiscardFolder());
+    if (!fs::exists(SetAsideFolder())) return;
+    fs::remove_all(ExtensionFolder());
+    // The extensions folder may have gone with whatever interrupted us.
+    fs::create_directories(ExtensionFolder().parent_path());
+    fs::rename(SetAsideFolder(), ExtensionFolder());
+}

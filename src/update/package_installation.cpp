@@ -1,0 +1,98 @@
+#include "update/package_installation.h"
+
+#include <filesystem>
+#include <string>
+
+#include "archive/archive_format.h"
+#include "archive/codec_library.h"
+#include "archive/extractor.h"
+#include "platform/message_box.h"
+#include "update/extension_replacement.h"
+#include "update/host_detection.h"
+#include "update/local_config.h"
+#include "update/main_window.h"
+#include "update/native_path.h"
+#include "update/paths.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The platform's 7-Zip codec library (7za.dll on Windows).
+constexpr std::wstring_view CodecLibraryFileName = L"7z.so";
+
+constexpr std::wstring_view HostRunningText = L"发现Adobe Illustrator在运行，请关闭AI完成安装";
+constexpr std::wstring_view HostRunningCaption = L"温馨提示";
+
+// One level at a time: each parent must already exist.
+void CreateExtensionFolders()
+{
+    fs::create_directory(NativePath(CepRootDir()));
+    fs::create_directory(NativePath(CepExtensionsDir()));
+    fs::create_directory(NativePath(ExtensionDir()));
+}
+
+// Leaves the extension folder empty, its old contents moved aside.
+void PrepareExtensionFolder(const ActivityLog& log)
+{
+    if (fs::exists(NativePath(ExtensionDir()))) {
+        ClearExtensionFolder();
+        log->info(logtext::DeleteOldFiles);
+    } else {
+        CreateExtensionFolders();
+        log->info(logtext::CreateDirectory);
+        MarkFreshExtensionFolder();
+    }
+}
+
+// The extractor goes before the library it came from.
+void ExtractIntoExtensionFolder(const ActivityLog& log)
+{
+    const archive::CodecLibrary library(CodecLibraryFileName);
+    const archive::Extractor extractor(library, archive::formats::Zip);
+    extractor.ExtractToFolder(PackageFileName, ExtensionDir() + L"/");
+    log->info(logtext::UnzipFinish);
+}
+
+}  // namespace
+
+bool SetupRoutine(ActivityLog log)
+{
+    RecoverInterruptedReplacement();
+    if (ReadLocalConfig("Setup") == "yes") {
+        log->info(logtext::NotNeedSetup);
+        return true;
+    }
+    if (IsProcessRunning(std::wstring(HostProcessName))) {
+        // The installation goes on whatever the user answers.
+        platform::ShowMessageBox(HostRunningText, HostRunningCaption, platform::MessageBoxButtons::OkCancel,
+                                 platform::MessageBoxIcon::Question);
+        log->info(logtext::FoundIllustrator);
+    }
+    if (!ExtractPackage(log)) {
+        log->error(logtext::ExtractZipFileError);
+        return false;
+    }
+    WriteLocalConfig("Setup", "yes");
+    log->info(logtext::SetupComplete);
+    platform::PostMessage(MainWindowHandle, UpdateNotice, 1, 0);
+    return true;
+}
+
+bool ExtractPackage(ActivityLog log)
+{
+    RecoverInterruptedReplacement();
+    if (!fs::exists(NativePath(PackageFileName))) {
+        log->info(logtext::ZipFileNotExist);
+        return false;
+    }
+    try {
+        PrepareExtensionFolder(log);
+        ExtractIntoExtensionFolder(log);
+    } catch (...) {
+        RecoverInterruptedReplacement();
+        throw;
+    }
+    DiscardSetAsideContents();
+    return true;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// Installing the extension package into the extension folder.
+#include <string_view>
+
+#include "update/activity_log.h"
+
+// The host application whose running process holds up installations.
+inline constexpr std::wstring_view HostProcessName = L"Illustrator";
+
+// The start-up installation: installs the package delivered with the program
+// unless "Setup" records that this was done. Before that it restores an
+// extension whose replacement a crash interrupted. True when nothing was
+// needed or the installation completed; false when the package file is
+// missing. Other failures are raised.
+bool SetupRoutine(ActivityLog log);
+
+// Replaces the extension folder's contents with the package's items. False
+// only when the package file is missing. Any other failure is raised after
+// the old contents are back in place.
+bool ExtractPackage(ActivityLog log);

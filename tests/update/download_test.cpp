@@ -1,0 +1,205 @@
+#include "platform/download.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <string>
+
+#include "loopback_server.h"
+#include "platform/text.h"
+#include "self_signed_certificate.h"
+#include "support/temp_folder.h"
+
+namespace platform {
+namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+class DownloadTest : public ::testing::Test {
+protected:
+    int Download(const std::string& url, const std::string& file = "target.bin", const DownloadTimeouts& timeouts = {})
+    {
+        return DownloadToFile(Utf8ToWide(url), Utf8ToWide(file), timeouts);
+    }
+
+    // True when the folder holds nothing but `name`: no temporary file was left.
+    static bool OnlyEntryIs(const std::string& name)
+    {
+        int count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(".")) {
+            if (entry.path().filename() != name) return false;
+            ++count;
+        }
+        return count == 1;
+    }
+
+    testing_support::WorkFolder work_;
+    LoopbackServer http_;
+};
+
+TEST_F(DownloadTest, StoresTheWholeBodyOverAnExistingFile)
+{
+    const std::string body(300000, 'x');
+    http_.server().Get("/body", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(body, "application/octet-stream");
+    });
+    WriteFileBytes("target.bin", "old");
+    EXPECT_EQ(Download(http_.Url("/body")), 0);
+    EXPECT_EQ(ReadFileBytes("target.bin"), body);
+    EXPECT_TRUE(OnlyEntryIs("target.bin"));
+}
+
+TEST_F(DownloadTest, StoresAnEmptyBody)
+{
+    http_.server().Get("/empty", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("", "text/plain");
+    });
+    EXPECT_EQ(Download(http_.Url("/empty")), 0);
+    EXPECT_TRUE(std::filesystem::exists("target.bin"));
+    EXPECT_EQ(ReadFileBytes("target.bin"), "");
+}
+
+TEST_F(DownloadTest, HttpErrorStatusFailsAndKeepsTheTarget)
+{
+    http_.server().Get("/error", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 500;
+        res.set_content("server error page", "text/html");
+    });
+    WriteFileBytes("target.bin", "old");
+    EXPECT_NE(Download(http_.Url("/missing")), 0);  // 404
+    EXPECT_NE(Download(http_.Url("/error")), 0);
+    EXPECT_EQ(ReadFileBytes("target.bin"), "old");
+    EXPECT_TRUE(OnlyEntryIs("target.bin"));
+}
+
+TEST_F(DownloadTest, IncompleteBodyFailsAndKeepsTheTarget)
+{
+    // Content-Length promises more than arrives before the connection closes.
+    http_.server().Get("/truncated", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(1000, "application/octet-stream",
+                                 [](size_t, size_t, httplib::DataSink& sink) {
+                                     sink.write("partial", 7);
+                                     return false;
+                                 });
+    });
+    // A chunked body whose connection drops before the last chunk.
+    http_.server().Get("/dropped", [](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("application/octet-stream", [](size_t, httplib::DataSink& sink) {
+            sink.write("first chunk", 11);
+            return false;
+        });
+    });
+    WriteFileBytes("target.bin", "old");
+    EXPECT_NE(Download(http_.Url("/truncated")), 0);
+    EXPECT_NE(Download(http_.Url("/dropped")), 0);
+    EXPECT_EQ(ReadFileBytes("target.bin"), "old");
+    EXPECT_TRUE(OnlyEntryIs("target.bin"));
+}
+
+TEST_F(DownloadTest, StalledBodyIsGivenUp)
+{
+    std::mutex mutex;
+    std::condition_variable released;
+    bool done = false;
+    http_.server().Get("/stall", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(1000, "application/octet-stream", [&](size_t, size_t, httplib::DataSink& sink) {
+            sink.write("x", 1);
+            std::unique_lock lock(mutex);
+            released.wait_for(lock, std::chrono::seconds(20), [&] { return done; });
+            return false;
+        });
+    });
+    EXPECT_NE(Download(http_.Url("/stall"), "target.bin", {.connect = std::chrono::seconds(30),
+                                                            .stall = std::chrono::seconds(1)}),
+              0);
+    EXPECT_FALSE(std::filesystem::exists("target.bin"));
+    {
+        std::lock_guard lock(mutex);
+        done = true;
+    }
+    released.notify_all();
+}
+
+TEST_F(DownloadTest, FollowsAtMostTenRedirects)
+{
+    http_.server().Get(R"(/hop/(\d+))", [&](const httplib::Request& req, httplib::Response& res) {
+        const int left = std::stoi(req.matches[1]);
+        if (left == 0) res.set_content("arrived", "text/plain");
+        else res.set_redirect(http_.Url("/hop/" + std::to_string(left - 1)));
+    });
+    EXPECT_EQ(Download(http_.Url("/hop/10")), 0);
+    EXPECT_EQ(ReadFileBytes("target.bin"), "arrived");
+    std::filesystem::remove("target.bin");
+    EXPECT_NE(Download(http_.Url("/hop/11")), 0);
+    EXPECT_FALSE(std::filesystem::exists("target.bin"));
+}
+
+TEST_F(DownloadTest, ReadsFileUrlsButRefusesRedirectsToThem)
+{
+    const auto source = work_.path() / "source.txt";
+    WriteFileBytes(source, "local body");
+    EXPECT_EQ(Download("file://" + source.string()), 0);
+    EXPECT_EQ(ReadFileBytes("target.bin"), "local body");
+
+    http_.server().Get("/to-file", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_redirect("file://" + source.string());
+    });
+    WriteFileBytes("target.bin", "old");
+    EXPECT_NE(Download(http_.Url("/to-file")), 0);
+    EXPECT_EQ(ReadFileBytes("target.bin"), "old");
+}
+
+TEST_F(DownloadTest, RefusesOtherSchemesAndUnreachableServers)
+{
+    EXPECT_NE(Download("ftp://127.0.0.1/x"), 0);
+    // A port nobody listens on any more.
+    std::string closed_url;
+    {
+        LoopbackServer closed;
+        closed_url = closed.Url("/x");
+    }
+    EXPECT_NE(Download(closed_url), 0);
+    EXPECT_FALSE(std::filesystem::exists("target.bin"));
+}
+
+TEST_F(DownloadTest, RefusesAServerWhoseCertificateIsNotTrusted)
+{
+    const SelfSignedCertificate credentials;
+    LoopbackServer https(std::make_unique<httplib::SSLServer>(credentials.certificate.get(), credentials.key.get()),
+                         "https");
+    https.server().Get("/body", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("secret", "text/plain");
+    });
+    // The server itself answers a client that does not check its certificate.
+    httplib::SSLClient unchecked("127.0.0.1", https.port());
+    unchecked.enable_server_certificate_verification(false);
+    const auto answer = unchecked.Get("/body");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->body, "secret");
+
+    EXPECT_NE(Download(https.Url("/body")), 0);
+    EXPECT_FALSE(std::filesystem::exists("target.bin"));
+}
+
+TEST_F(DownloadTest, SendsNonAsciiPathsAsUtf8)
+{
+    http_.server().Get(".*", [](const httplib::Request& req, httplib::Response& res) {
+        res.set_content(req.path, "text/plain");
+    });
+    EXPECT_EQ(Download(http_.Url("/版本/plug")), 0);
+    EXPECT_EQ(ReadFileBytes("target.bin"), "/版本/plug");
+}
+
+TEST_F(DownloadTest, FailsWhenTheTargetFolderIsMissing)
+{
+    http_.server().Get("/body", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("body", "text/plain");
+    });
+    EXPECT_NE(Download(http_.Url("/body"), "missing/target.bin"), 0);
+}
+
+}  // namespace
+}  // namespace platform

@@ -1,0 +1,172 @@
+#pragma once
+// What the installation and update tests share: a private working folder and
+// Wine prefix, a window that records what is posted to it, packages made with
+// the zip tool, and readers for the activity log and the extension folder.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/temp_folder.h"
+#include "update/main_window.h"
+#include "update/native_path.h"
+#include "update/paths.h"
+
+// The JSON library's error for a value that is missing where a string is read.
+inline auto ThrowsMissingStringError()
+{
+    return testing::ThrowsMessage<nlohmann::json::type_error>(
+        testing::StrEq("[json.exception.type_error.302] type must be string, but is null"));
+}
+
+struct PostedMessage {
+    platform::Message message;
+    platform::WParam wparam;
+    platform::LParam lparam;
+    bool operator==(const PostedMessage&) const = default;
+};
+
+class RecordingWindow : public platform::Window {
+public:
+    bool Post(platform::Message message, platform::WParam wparam, platform::LParam lparam) override
+    {
+        posted.push_back({message, wparam, lparam});
+        return true;
+    }
+    std::vector<PostedMessage> posted;
+};
+
+// Relative path -> content of each file, "<folder>" for each folder.
+using FolderTree = std::map<std::string, std::string>;
+
+// Package contents shared by the tests: files at the top and in sub-folders,
+// and a Chinese file name.
+inline const FolderTree NewPackage = {
+    {"CSXS", "<folder>"},
+    {"CSXS/manifest.xml", "<ExtensionManifest Version=\"2.0\"/>"},
+    {"index.html", "<html>new</html>"},
+    {"js", "<folder>"},
+    {"js/main.js", "console.log('new');"},
+    {"资源", "<folder>"},
+    {"资源/图标.png", "png bytes"},
+};
+
+inline const FolderTree OldExtension = {
+    {"CSXS", "<folder>"},
+    {"CSXS/manifest.xml", "<ExtensionManifest Version=\"1.0\"/>"},
+    {"index.html", "<html>old</html>"},
+    {"obsolete", "<folder>"},
+    {"obsolete/deep", "<folder>"},
+    {"obsolete/deep/file.txt", "only in the old extension"},
+};
+
+class InstallationTest : public ::testing::Test {
+protected:
+    InstallationTest()
+    {
+        // The folders every Wine prefix with the design application has.
+        std::filesystem::create_directories(work_.prefix() / "drive_c/Program Files/Common Files/Adobe");
+        MainWindowHandle = &window_;
+    }
+    ~InstallationTest() override { MainWindowHandle = nullptr; }
+
+    static std::filesystem::path Extension() { return NativePath(ExtensionDir()); }
+    static std::filesystem::path Extensions() { return NativePath(CepExtensionsDir()); }
+
+    // Writes the files of `tree` below `folder`.
+    static void WriteTree(const std::filesystem::path& folder, const FolderTree& tree)
+    {
+        std::filesystem::create_directories(folder);
+        for (const auto& [name, content] : tree) {
+            const auto path = folder / name;
+            if (content == "<folder>") {
+                std::filesystem::create_directories(path);
+            } else {
+                std::filesystem::create_directories(path.parent_path());
+                testing_support::WriteFileBytes(path, content);
+            }
+        }
+    }
+
+    static FolderTree ReadTree(const std::filesystem::path& folder)
+    {
+        FolderTree tree;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+            const std::string name = std::filesystem::relative(entry.path(), folder).string();
+            tree[name] = entry.is_directory() ? "<folder>" : testing_support::ReadFileBytes(entry.path());
+        }
+        return tree;
+    }
+
+    // Zips `tree` with the zip tool, stored uncompressed so that a test can
+    // find and damage an item's bytes.
+    std::string MakePackage(const FolderTree& tree)
+    {
+        const auto source = work_.path() / ("package-source-" + std::to_string(++packages_made_));
+        WriteTree(source, tree);
+        const auto zip = work_.path() / ("package-" + std::to_string(packages_made_) + ".zip");
+        const std::string command = "cd '" + source.string() + "' && zip -q -0 -r '" + zip.string() + "' .";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        std::filesystem::remove_all(source);
+        std::string bytes = testing_support::ReadFileBytes(zip);
+        std::filesystem::remove(zip);
+        return bytes;
+    }
+
+    // A package whose last item's stored bytes are damaged, so that its CRC
+    // check fails after the earlier items were written.
+    std::string MakeDamagedPackage()
+    {
+        FolderTree tree = NewPackage;
+        tree["zz-last.txt"] = "LAST-ITEM-CONTENT-LAST-ITEM-CONTENT";
+        std::string bytes = MakePackage(tree);
+        const auto at = bytes.find("LAST-ITEM-CONTENT");
+        EXPECT_NE(at, std::string::npos);
+        if (at != std::string::npos) bytes[at] = 'X';
+        return bytes;
+    }
+
+    static std::string ConfigText(const std::string& setup, const std::string& version, const std::string& url)
+    {
+        return "{\"Elasp\": \"20\", \"Setup\": \"" + setup + "\", \"url\": \"" + url + "\", \"versionNumber\": \"" +
+               version + "\"}";
+    }
+
+    // The activity log's lines without their time stamp and logger name,
+    // such as "[info] Setup Complete!".
+    static std::vector<std::string> LogLines()
+    {
+        std::vector<std::string> lines;
+        std::istringstream log(testing_support::ReadFileBytes("Log/action-log.txt"));
+        const std::string logger = "[basic_logger] ";
+        for (std::string line; std::getline(log, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            const auto at = line.find(logger);
+            lines.push_back(at == std::string::npos ? line : line.substr(at + logger.size()));
+        }
+        return lines;
+    }
+
+    // No folder of an earlier replacement is left beside the extension.
+    static bool NoReplacementLeftovers()
+    {
+        auto beside = [](const char* suffix) {
+            auto path = Extension();
+            path += suffix;
+            return std::filesystem::exists(path);
+        };
+        return !beside(".old") && !beside(".discard");
+    }
+
+    testing_support::WorkFolder work_;
+    RecordingWindow window_;
+
+private:
+    int packages_made_ = 0;
+};

@@ -1,0 +1,279 @@
+#include "update/package_installation.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "installation_fixture.h"
+#include "named_child.h"
+#include "support/temp_folder.h"
+#include "update/extension_replacement.h"
+#include "update/local_config.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+class PackageInstallationTest : public InstallationTest {
+protected:
+    PackageInstallationTest() { WriteFileBytes("LocalConfig.json", ConfigText("", "1.0.0", "")); }
+
+    // A start-up installation as the main window's creation handler runs it.
+    bool RunSetup()
+    {
+        const ActivityLogSession session;
+        return SetupRoutine(session.log());
+    }
+
+    void PlacePackage(const FolderTree& tree) { WriteFileBytes("com.qv.plug.zip", MakePackage(tree)); }
+
+    void PlaceDamagedPackage() { WriteFileBytes("com.qv.plug.zip", MakeDamagedPackage()); }
+
+    void ExpectInstalledOnce()
+    {
+        EXPECT_EQ(ReadTree(Extension()), NewPackage);
+        EXPECT_TRUE(NoReplacementLeftovers());
+        EXPECT_EQ(ReadLocalConfig("Setup"), "yes");
+        EXPECT_EQ(window_.posted, (std::vector<PostedMessage>{{UpdateNotice, 1, 0}}));
+        EXPECT_TRUE(fs::exists("com.qv.plug.zip"));
+    }
+};
+
+TEST_F(PackageInstallationTest, SetupYesDoesNothingEvenWithAPackage)
+{
+    WriteFileBytes("LocalConfig.json", ConfigText("yes", "1.0.0", ""));
+    const std::string config = ReadFileBytes("LocalConfig.json");
+    PlacePackage(NewPackage);
+    EXPECT_TRUE(RunSetup());
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{"[info] Not Need Setup!"}));
+    EXPECT_FALSE(fs::exists(work_.prefix() / "drive_c/Program Files/Common Files/Adobe/CEP"));
+    EXPECT_EQ(ReadFileBytes("LocalConfig.json"), config);
+    EXPECT_TRUE(window_.posted.empty());
+}
+
+TEST_F(PackageInstallationTest, AnyOtherSetupValueInstallsIntoMissingFolders)
+{
+    for (const std::string setup : {"", "no", "Yes", "YES", "yes ", " yes"}) {
+        SCOPED_TRACE("Setup = \"" + setup + "\"");
+        fs::remove_all(work_.prefix() / "drive_c/Program Files/Common Files/Adobe/CEP");
+        fs::remove_all("Log");
+        window_.posted.clear();
+        WriteFileBytes("LocalConfig.json", ConfigText(setup, "1.0.0", ""));
+        PlacePackage(NewPackage);
+
+        EXPECT_TRUE(RunSetup());
+        EXPECT_EQ(LogLines(), (std::vector<std::string>{"[info] Create directory!", "[info] Unzip Files Finish!",
+                                                        "[info] Setup Complete!"}));
+        ExpectInstalledOnce();
+        EXPECT_EQ(ReadLocalConfig("Elasp"), "20");
+    }
+}
+
+TEST_F(PackageInstallationTest, MissingPackageLogsTwoLinesAndCreatesNothing)
+{
+    EXPECT_FALSE(RunSetup());
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{"[info] Zip File not Exist!", "[error] ExtractZipFile Error"}));
+    EXPECT_FALSE(fs::exists(work_.prefix() / "drive_c/Program Files/Common Files/Adobe/CEP"));
+    EXPECT_EQ(ReadLocalConfig("Setup"), "");
+    EXPECT_TRUE(window_.posted.empty());
+}
+
+TEST_F(PackageInstallationTest, MissingSetupKeyFailsBeforeLookingForIllustrator)
+{
+    WriteFileBytes("LocalConfig.json", R"({"Elasp": "20", "url": "", "versionNumber": "1.0.0"})");
+    PlacePackage(NewPackage);
+    NamedChild illustrator("Illustrator.exe");
+    ASSERT_TRUE(illustrator.started());
+    testing_support::ScopedEnv no_display("DISPLAY", "");
+    testing::internal::CaptureStderr();
+    EXPECT_THAT([this] { RunSetup(); }, ThrowsMissingStringError());
+    // No message box: the host was never looked for.
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_FALSE(fs::exists(Extension()));
+    EXPECT_TRUE(window_.posted.empty());
+}
+
+TEST_F(PackageInstallationTest, RunningIllustratorIsWarnedAboutAndInstalledAnyway)
+{
+    PlacePackage(NewPackage);
+    NamedChild illustrator("C:\\Program Files\\Adobe\\Illustrator.exe");
+    ASSERT_TRUE(illustrator.started());
+    testing_support::ScopedEnv no_display("DISPLAY", "");
+    testing_support::ScopedEnv no_wayland("WAYLAND_DISPLAY", "");
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(RunSetup());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "温馨提示: 发现Adobe Illustrator在运行，请关闭AI完成安装\n");
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{"[info] Found Illustrator Exist", "[info] Create directory!",
+                                                    "[info] Unzip Files Finish!", "[info] Setup Complete!"}));
+    ExpectInstalledOnce();
+}
+
+TEST_F(PackageInstallationTest, ExistingExtensionIsReplacedByExactlyThePackage)
+{
+    WriteTree(Extension(), OldExtension);
+    WriteTree(Extensions() / "other.extension", {{"keep.txt", "another extension"}});
+    PlacePackage(NewPackage);
+    EXPECT_TRUE(RunSetup());
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{"[info] Delete Old Files!", "[info] Unzip Files Finish!",
+                                                    "[info] Setup Complete!"}));
+    ExpectInstalledOnce();
+    EXPECT_EQ(ReadTree(Extensions() / "other.extension"), (FolderTree{{"keep.txt", "another extension"}}));
+}
+
+TEST_F(PackageInstallationTest, OnlyTheMissingFolderLevelsAreCreated)
+{
+    fs::create_directories(Extensions());
+    WriteTree(Extensions() / "other.extension", {{"keep.txt", "another extension"}});
+    PlacePackage(NewPackage);
+    EXPECT_TRUE(RunSetup());
+    ExpectInstalledOnce();
+    EXPECT_EQ(ReadTree(Extensions() / "other.extension"), (FolderTree{{"keep.txt", "another extension"}}));
+}
+
+TEST_F(PackageInstallationTest, MissingAdobeFolderFailsToCreateTheFirstLevel)
+{
+    fs::remove_all(work_.prefix() / "drive_c/Program Files/Common Files/Adobe");
+    PlacePackage(NewPackage);
+    try {
+        RunSetup();
+        ADD_FAILURE() << "no error raised";
+    } catch (const fs::filesystem_error& error) {
+        EXPECT_EQ(error.path1(), NativePath(CepRootDir()));
+        EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
+    }
+    EXPECT_FALSE(fs::exists(work_.prefix() / "drive_c/Program Files/Common Files/Adobe"));
+    EXPECT_EQ(ReadLocalConfig("Setup"), "");
+    EXPECT_TRUE(window_.posted.empty());
+}
+
+TEST_F(PackageInstallationTest, FileInTheWayOfAFolderFailsNamingIt)
+{
+    fs::create_directories(NativePath(CepRootDir()));
+    WriteFileBytes(Extensions(), "not a folder");
+    PlacePackage(NewPackage);
+    try {
+        RunSetup();
+        ADD_FAILURE() << "no error raised";
+    } catch (const fs::filesystem_error& error) {
+        EXPECT_EQ(error.path1(), Extensions());
+    }
+    EXPECT_EQ(ReadFileBytes(Extensions()), "not a folder");
+    EXPECT_TRUE(window_.posted.empty());
+}
+
+TEST_F(PackageInstallationTest, FailedExtractionLeavesTheOldExtensionExactlyAsItWas)
+{
+    WriteTree(Extension(), OldExtension);
+    PlaceDamagedPackage();
+    EXPECT_ANY_THROW(RunSetup());
+    EXPECT_EQ(ReadTree(Extension()), OldExtension);
+    EXPECT_TRUE(NoReplacementLeftovers());
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{"[info] Delete Old Files!"}));
+    EXPECT_EQ(ReadLocalConfig("Setup"), "");
+    EXPECT_TRUE(window_.posted.empty());
+
+    // A package that is no archive at all, and a fresh installation.
+    WriteFileBytes("com.qv.plug.zip", "this is not a zip file");
+    EXPECT_ANY_THROW(RunSetup());
+    EXPECT_EQ(ReadTree(Extension()), OldExtension);
+    fs::remove_all(Extension());
+    EXPECT_ANY_THROW(RunSetup());
+    EXPECT_TRUE(ReadTree(Extension()).empty());
+    EXPECT_TRUE(NoReplacementLeftovers());
+}
+
+// Crashes at each point of a replacement leave these folders; the next start
+// (SetupRoutine, even with nothing to install) puts things right.
+TEST_F(PackageInstallationTest, NextStartRestoresAReplacementInterruptedDuringExtraction)
+{
+    WriteFileBytes("LocalConfig.json", ConfigText("yes", "1.0.0", ""));
+    WriteTree(SetAsideFolder(), OldExtension);
+    WriteTree(Extension(), {{"index.html", "<html>half"}});
+    EXPECT_TRUE(RunSetup());
+    EXPECT_EQ(ReadTree(Extension()), OldExtension);
+    EXPECT_TRUE(NoReplacementLeftovers());
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{"[info] Not Need Setup!"}));
+}
+
+TEST_F(PackageInstallationTest, NextStartRestoresAReplacementInterruptedRightAfterTheMoveAside)
+{
+    WriteFileBytes("LocalConfig.json", ConfigText("yes", "1.0.0", ""));
+    WriteTree(SetAsideFolder(), OldExtension);
+    EXPECT_TRUE(RunSetup());
+    EXPECT_EQ(ReadTree(Extension()), OldExtension);
+    EXPECT_TRUE(NoReplacementLeftovers());
+}
+
+TEST_F(PackageInstallationTest, NextStartFinishesAReplacementInterruptedWhileDiscardingTheOld)
+{
+    WriteFileBytes("LocalConfig.json", ConfigText("yes", "1.0.0", ""));
+    WriteTree(DiscardFolder(), {{"obsolete/deep/file.txt", "half removed"}});
+    WriteTree(Extension(), NewPackage);
+    EXPECT_TRUE(RunSetup());
+    EXPECT_EQ(ReadTree(Extension()), NewPackage);
+    EXPECT_TRUE(NoReplacementLeftovers());
+}
+
+TEST_F(PackageInstallationTest, InstallationKilledDuringExtractionIsUndoneByTheNextStart)
+{
+    WriteTree(Extension(), OldExtension);
+    // Enough data that the extraction can be caught part-way.
+    FolderTree large = NewPackage;
+    const std::string block(256 * 1024, 'b');
+    for (int i = 0; i < 80; ++i) large["bulk/" + std::to_string(i) + ".bin"] = block;
+    PlacePackage(large);
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const ActivityLogSession session;
+        ExtractPackage(session.log());
+        _exit(0);
+    }
+    bool killed_midway = false;
+    for (int poll = 0; poll < 50000 && !killed_midway; ++poll) {
+        std::error_code ignored;
+        if (fs::exists(SetAsideFolder(), ignored) && fs::exists(Extension() / "bulk", ignored)) {
+            kill(child, SIGKILL);
+            killed_midway = true;
+        } else {
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(killed_midway && WIFSIGNALED(status)) << "the extraction ended before it could be interrupted";
+
+    WriteFileBytes("LocalConfig.json", ConfigText("yes", "1.0.0", ""));
+    EXPECT_TRUE(RunSetup());
+    EXPECT_EQ(ReadTree(Extension()), OldExtension);
+    EXPECT_TRUE(NoReplacementLeftovers());
+}
+
+TEST_F(PackageInstallationTest, InstallationAfterAnInterruptedOneStartsFromTheRestoredExtension)
+{
+    WriteTree(SetAsideFolder(), OldExtension);
+    WriteTree(Extension(), {{"index.html", "<html>half"}});
+    PlaceDamagedPackage();
+    const ActivityLogSession session;
+    EXPECT_ANY_THROW(ExtractPackage(session.log()));
+    EXPECT_EQ(ReadTree(Extension()), OldExtension);
+    PlacePackage(NewPackage);
+    EXPECT_TRUE(ExtractPackage(session.log()));
+    EXPECT_EQ(ReadTree(Extension()), NewPackage);
+    EXPECT_TRUE(NoReplacementLeftovers());
+}
+
+}  // namespace

@@ -1,0 +1,301 @@
+#include "update/update_flow.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <spdlog/spdlog.h>
+
+#include <filesystem>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "installation_fixture.h"
+#include "loopback_server.h"
+#include "named_child.h"
+#include "platform/download.h"
+#include "platform/text.h"
+#include "support/temp_folder.h"
+#include "update/local_config.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+using Lines = std::vector<std::string>;
+
+// Routes that fail in each way a download can fail.
+const char* const BrokenRoutes[] = {"/missing", "/error", "/dropped", "/truncated"};
+
+class UpdateFlowTest : public InstallationTest {
+protected:
+    UpdateFlowTest()
+    {
+        http_.server().set_logger([this](const httplib::Request& req, const httplib::Response&) {
+            const std::lock_guard lock(mutex_);
+            requested_.push_back(req.path);
+        });
+        http_.server().Get("/error", [](const httplib::Request&, httplib::Response& res) { res.status = 500; });
+        http_.server().Get("/dropped", [](const httplib::Request&, httplib::Response& res) {
+            res.set_chunked_content_provider("application/json", [](size_t, httplib::DataSink& sink) {
+                sink.write("{\"data\": {", 10);
+                return false;
+            });
+        });
+        http_.server().Get("/truncated", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(5000, "application/zip", [](size_t, size_t, httplib::DataSink& sink) {
+                sink.write("PK\x03\x04", 4);
+                return false;
+            });
+        });
+        WriteTree(Extension(), OldExtension);
+    }
+
+    // Serves `body` at `path`.
+    void Serve(const std::string& path, const std::string& body)
+    {
+        http_.server().Get(path, [body](const httplib::Request&, httplib::Response& res) {
+            res.set_content(body, "application/octet-stream");
+        });
+    }
+
+    static std::string VersionDocument(const std::string& version, const std::string& package_url)
+    {
+        return R"({"code": 200, "data": {"plug": {"id": 7, "urlPath": ")" + package_url +
+               R"(", "versionNumber": ")" + version + R"("}, "other": {}}, "msg": "ok"})";
+    }
+
+    // The version service at `document_path` offering the new package at
+    // `package_path`.
+    void OfferUpdate(const std::string& version, const std::string& document_path = "/version",
+                     const std::string& package_path = "/package.zip")
+    {
+        Serve(document_path, VersionDocument(version, http_.Url(package_path)));
+        Serve(package_path, MakePackage(NewPackage));
+    }
+
+    // Returns what was written, to compare with afterwards.
+    static std::string WriteLocalConfigFile(const std::string& version, const std::string& url)
+    {
+        const std::string text = ConfigText("yes", version, url);
+        WriteFileBytes("LocalConfig.json", text);
+        return text;
+    }
+
+    // Downloads as in production, except that the built-in service address
+    // is answered by the loopback server at `path`.
+    Downloader BuiltInServiceAt(const std::string& path)
+    {
+        return [this, path](std::wstring_view url, std::wstring_view file) {
+            if (url == VersionServiceUrl) return platform::DownloadToFile(platform::Utf8ToWide(http_.Url(path)), file);
+            return platform::DownloadToFile(url, file);
+        };
+    }
+
+    Lines Requested()
+    {
+        const std::lock_guard lock(mutex_);
+        return requested_;
+    }
+
+    static bool LoggerDropped() { return spdlog::get("basic_logger") == nullptr; }
+
+    void ExpectNothingChanged(const std::string& config)
+    {
+        EXPECT_EQ(ReadFileBytes("LocalConfig.json"), config);
+        EXPECT_EQ(ReadTree(Extension()), OldExtension);
+        EXPECT_TRUE(window_.posted.empty());
+        EXPECT_TRUE(LoggerDropped());
+    }
+
+    void ExpectUpdatedFrom(const std::string& source, const std::string& version)
+    {
+        EXPECT_EQ(ReadLocalConfig("versionNumber"), version);
+        EXPECT_EQ(ReadLocalConfig("url"), source);
+        EXPECT_EQ(ReadLocalConfig("Elasp"), "20");
+        EXPECT_EQ(ReadLocalConfig("Setup"), "yes");
+        EXPECT_EQ(ReadTree(Extension()), NewPackage);
+        EXPECT_TRUE(NoReplacementLeftovers());
+        EXPECT_EQ(LogLines().back(), "[info] Update Config Finish!");
+        EXPECT_EQ(window_.posted, (std::vector<PostedMessage>{{UpdateNotice, 0, 0}}));
+        EXPECT_FALSE(fs::exists("config.json"));
+        EXPECT_TRUE(fs::exists("com.qv.plug.zip"));
+        EXPECT_TRUE(LoggerDropped());
+    }
+
+    LoopbackServer http_;
+
+private:
+    std::mutex mutex_;
+    Lines requested_;
+};
+
+TEST_F(UpdateFlowTest, RunningIllustratorStopsTheRunAfterTwoLines)
+{
+    OfferUpdate("2.0.0");
+    const std::string config = WriteLocalConfigFile("1.0.0", http_.Url("/version"));
+    NamedChild illustrator("Illustrator.exe");
+    ASSERT_TRUE(illustrator.started());
+
+    UpdateFlow();
+    EXPECT_EQ(LogLines(), (Lines{"[info] Download Process Start!", "[info] Found Illustrator Exist, Not Download"}));
+    EXPECT_TRUE(Requested().empty());
+    EXPECT_FALSE(fs::exists("config.json"));
+    EXPECT_FALSE(fs::exists("com.qv.plug.zip"));
+    ExpectNothingChanged(config);
+}
+
+TEST_F(UpdateFlowTest, EqualVersionsEndTheRunAndLeaveTheConfigurationByteForByte)
+{
+    OfferUpdate("1.0.9");
+    const std::string config = WriteLocalConfigFile("1.0.9", http_.Url("/version"));
+
+    UpdateFlow();
+    EXPECT_EQ(LogLines(), (Lines{"[info] Download Process Start!", "[info] Local: 1.0.9 " + http_.Url("/version"),
+                                 "[info] Download UrlConfig!", "[info] URLData: 1.0.9 " + http_.Url("/package.zip"),
+                                 "[info] Delete UrlConfig Finish!", "[info] Not Need Download Zip"}));
+    EXPECT_EQ(Requested(), (Lines{"/version"}));
+    EXPECT_FALSE(fs::exists("config.json"));
+    ExpectNothingChanged(config);
+}
+
+TEST_F(UpdateFlowTest, DifferentVersionIsInstalledWithoutOrderingVersions)
+{
+    OfferUpdate("1.0.9");
+    WriteLocalConfigFile("1.0.10", http_.Url("/version"));
+
+    UpdateFlow();
+    EXPECT_EQ(LogLines(),
+              (Lines{"[info] Download Process Start!", "[info] Local: 1.0.10 " + http_.Url("/version"),
+                     "[info] Download UrlConfig!", "[info] URLData: 1.0.9 " + http_.Url("/package.zip"),
+                     "[info] Delete UrlConfig Finish!", "[info] Download Zip Finish!", "[info] Delete Old Files!",
+                     "[info] Unzip Files Finish!", "[info] Update Config Finish!"}));
+    EXPECT_EQ(Requested(), (Lines{"/version", "/package.zip"}));
+    ExpectUpdatedFrom(http_.Url("/version"), "1.0.9");
+}
+
+TEST_F(UpdateFlowTest, BuiltInServiceAnswersWhenThePreferredSourceDoesNot)
+{
+    for (const std::string& preferred : {std::string(), http_.Url("/missing"), http_.Url("/error")}) {
+        SCOPED_TRACE("url = \"" + preferred + "\"");
+        fs::remove_all("Log");
+        window_.posted.clear();
+        WriteTree(Extension(), OldExtension);
+        OfferUpdate("2.0.0", "/service");
+        WriteLocalConfigFile("1.0.0", preferred);
+
+        UpdateFlow(BuiltInServiceAt("/service"));
+        EXPECT_EQ(LogLines()[1], "[info] Local: 1.0.0 " + preferred);
+        ExpectUpdatedFrom(platform::WideToUtf8(VersionServiceUrl), "2.0.0");
+    }
+}
+
+TEST_F(UpdateFlowTest, NoSourceAnsweringEndsTheRunAndKeepsAnEarlierVersionDocument)
+{
+    for (const char* route : BrokenRoutes) {
+        SCOPED_TRACE(route);
+        fs::remove_all("Log");
+        WriteFileBytes("config.json", "left by an earlier run");
+        const std::string config = WriteLocalConfigFile("1.0.0", http_.Url(route));
+
+        UpdateFlow(BuiltInServiceAt(route));
+        EXPECT_EQ(LogLines(), (Lines{"[info] Download Process Start!", "[info] Local: 1.0.0 " + http_.Url(route),
+                                     "[error] Download Config Error"}));
+        EXPECT_EQ(ReadFileBytes("config.json"), "left by an earlier run");
+        ExpectNothingChanged(config);
+    }
+}
+
+TEST_F(UpdateFlowTest, FailedPackageDownloadInstallsNothingAndKeepsTheOldPackage)
+{
+    for (const char* route : BrokenRoutes) {
+        SCOPED_TRACE(route);
+        fs::remove_all("Log");
+        Serve(std::string("/version-") + (route + 1), VersionDocument("2.0.0", http_.Url(route)));
+        WriteFileBytes("com.qv.plug.zip", "the package of an earlier update");
+        const std::string config = WriteLocalConfigFile("1.0.0", http_.Url(std::string("/version-") + (route + 1)));
+
+        UpdateFlow();
+        EXPECT_EQ(LogLines().back(), "[error] Download Zip Error");
+        EXPECT_EQ(ReadFileBytes("com.qv.plug.zip"), "the package of an earlier update");
+        EXPECT_FALSE(fs::exists("config.json"));
+        ExpectNothingChanged(config);
+    }
+}
+
+TEST_F(UpdateFlowTest, ADownloadReportingSuccessWithoutAFileCountsAsFailed)
+{
+    OfferUpdate("2.0.0");
+    const std::string config = WriteLocalConfigFile("1.0.0", http_.Url("/version"));
+    const Downloader claims_success = [](std::wstring_view, std::wstring_view) { return 0; };
+    UpdateFlow(claims_success);
+    EXPECT_EQ(LogLines().back(), "[error] Download Config Error");
+
+    fs::remove_all("Log");
+    const Downloader only_the_document = [](std::wstring_view url, std::wstring_view file) {
+        return file == L"config.json" ? platform::DownloadToFile(url, file) : 0;
+    };
+    UpdateFlow(only_the_document);
+    EXPECT_EQ(LogLines().back(), "[error] Download Zip Error");
+    EXPECT_FALSE(fs::exists("com.qv.plug.zip"));
+    ExpectNothingChanged(config);
+}
+
+TEST_F(UpdateFlowTest, VersionDocumentWithoutUrlPathRaisesAndTheNextRunWorks)
+{
+    Serve("/broken", R"({"data": {"plug": {"versionNumber": "2.0.0"}}})");
+    const std::string config = WriteLocalConfigFile("1.0.0", http_.Url("/broken"));
+    EXPECT_THAT([] { UpdateFlow(); }, ThrowsMissingStringError());
+    EXPECT_EQ(LogLines().back(), "[info] Download UrlConfig!");
+    EXPECT_EQ(ReadFileBytes("config.json"), R"({"data": {"plug": {"versionNumber": "2.0.0"}}})");
+    ExpectNothingChanged(config);
+
+    OfferUpdate("2.0.0");
+    WriteLocalConfigFile("1.0.0", http_.Url("/version"));
+    UpdateFlow();
+    EXPECT_EQ(LogLines().size(), 3u + 9u);
+    ExpectUpdatedFrom(http_.Url("/version"), "2.0.0");
+}
+
+TEST_F(UpdateFlowTest, TextAfterTheVersionDocumentIsAccepted)
+{
+    Serve("/version", VersionDocument("2.0.0", http_.Url("/package.zip")) + "\n<html>trailing</html>");
+    Serve("/package.zip", MakePackage(NewPackage));
+    WriteLocalConfigFile("1.0.0", http_.Url("/version"));
+    UpdateFlow();
+    ExpectUpdatedFrom(http_.Url("/version"), "2.0.0");
+}
+
+TEST_F(UpdateFlowTest, NonAsciiAddressesAreFetchedAndRecordedUnchanged)
+{
+    OfferUpdate("2.0.0", "/版本/配置", "/包/插件.zip");
+    WriteLocalConfigFile("1.0.0", http_.Url("/版本/配置"));
+    UpdateFlow();
+    EXPECT_EQ(LogLines()[1], "[info] Local: 1.0.0 " + http_.Url("/版本/配置"));
+    EXPECT_EQ(Requested(), (Lines{"/版本/配置", "/包/插件.zip"}));
+    ExpectUpdatedFrom(http_.Url("/版本/配置"), "2.0.0");
+}
+
+TEST_F(UpdateFlowTest, FailedExtractionKeepsTheOldExtensionAndRecordsNothing)
+{
+    Serve("/version", VersionDocument("2.0.0", http_.Url("/package.zip")));
+    Serve("/package.zip", MakeDamagedPackage());
+    const std::string config = WriteLocalConfigFile("1.0.0", http_.Url("/version"));
+    EXPECT_ANY_THROW(UpdateFlow());
+    EXPECT_EQ(LogLines().back(), "[info] Delete Old Files!");
+    EXPECT_TRUE(NoReplacementLeftovers());
+    ExpectNothingChanged(config);
+}
+
+TEST_F(UpdateFlowTest, UnreadableLocalConfigurationRaisesAfterTheFirstLine)
+{
+    WriteFileBytes("LocalConfig.json", R"({"Elasp": "20", "Setup": "yes", "versionNumber": "1.0.0"})");
+    const std::string config = ReadFileBytes("LocalConfig.json");
+    EXPECT_THROW(UpdateFlow(), nlohmann::json::type_error);
+    EXPECT_EQ(LogLines(), (Lines{"[info] Download Process Start!"}));
+    EXPECT_TRUE(Requested().empty());
+    ExpectNothingChanged(config);
+}
+
+}  // namespace
