@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -14,11 +13,7 @@
 
 namespace {
 
-std::string Read()
-{
-    std::ifstream in("LocalConfig.json", std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+std::string Read() { return fuzz_support::ReadFile("LocalConfig.json"); }
 
 }  // namespace
 

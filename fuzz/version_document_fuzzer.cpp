@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,6 +21,7 @@
 
 namespace {
 
+using fuzz_support::ReadFile;
 using fuzz_support::Require;
 
 namespace fs = std::filesystem;
@@ -35,12 +35,6 @@ constexpr char kLocalConfig[] = R"({
 )";
 constexpr char kExtensionFile[] = "index.html";
 constexpr char kExtensionContent[] = "<html>installed</html>";
-
-std::string Read(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void Write(const fs::path& path, const std::string& content)
 {
@@ -63,10 +57,10 @@ public:
     }
     static void CheckUnchanged()
     {
-        Require(Read(NativePath(LocalConfigFileName)) == kLocalConfig);
+        Require(ReadFile(NativePath(LocalConfigFileName)) == kLocalConfig);
         const fs::path extension = NativePath(ExtensionDir());
         Require(std::distance(fs::directory_iterator(extension), fs::directory_iterator{}) == 1);
-        Require(Read(extension / kExtensionFile) == kExtensionContent);
+        Require(ReadFile(extension / kExtensionFile) == kExtensionContent);
         Require(!fs::exists(NativePath(PackageFileName)));
     }
 
