@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/temp_folder.h"
+#include "update/extension_replacement.h"
 #include "update/main_window.h"
 #include "update/native_path.h"
 #include "update/paths.h"
@@ -153,15 +154,10 @@ protected:
         return lines;
     }
 
-    // No folder of an earlier replacement is left beside the extension.
+    // No folder of an earlier replacement is left behind.
     static bool NoReplacementLeftovers()
     {
-        auto beside = [](const char* suffix) {
-            auto path = Extension();
-            path += suffix;
-            return std::filesystem::exists(path);
-        };
-        return !beside(".old") && !beside(".discard");
+        return !std::filesystem::exists(SetAsideFolder()) && !std::filesystem::exists(DiscardFolder());
     }
 
     testing_support::WorkFolder work_;
