@@ -9,14 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/download.h"
-#include "platform/text.h"
 #include "support/temp_folder.h"
-#include "update/installation_fixture.h"
-#include "update/local_config.h"
-#include "update/loopback_server.h"
+#include "reliability/update_run_fixture.h"
 #include "update/package_installation.h"
-#include "update/update_flow.h"
 
 namespace {
 
@@ -139,49 +134,26 @@ int JsonErrorOf(const std::function<void()>& run)
     return 0;
 }
 
-class MalformedInputTest : public InstallationTest {
+class MalformedInputTest : public UpdateRunTest {
 protected:
     MalformedInputTest()
     {
-        WriteTree(Extension(), OldExtension);
         http_.server().Get("/version", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content(version_document_, "application/json");
         });
-        http_.server().Get("/package.zip", [this](const httplib::Request&, httplib::Response& res) {
-            ++package_requests_;
-            res.set_content(package_, "application/zip");
-        });
-        package_ = MakePackage(NewPackage);
+        Serve("/package.zip", package_);
         WriteFileBytes("com.qv.plug.zip", package_);
     }
 
-    std::string Document(const std::string& version) const
+    void ExpectNothingChanged(const std::string& config)
     {
-        return R"({"data": {"plug": {"urlPath": ")" + http_.Url("/package.zip") + R"(", "versionNumber": ")" +
-               version + R"("}}})";
-    }
-
-    // A run whose downloads only ever reach the loopback server.
-    void RunUpdate()
-    {
-        UpdateFlow([this](std::wstring_view url, std::wstring_view file) {
-            const bool local = url.find(L"127.0.0.1") != std::wstring_view::npos;
-            return platform::DownloadToFile(local ? url : platform::Utf8ToWide(http_.Url("/version")), file);
-        });
-    }
-
-    void ExpectUnchanged(const std::string& config)
-    {
-        EXPECT_EQ(ReadFileBytes("LocalConfig.json"), config);
-        EXPECT_EQ(ReadTree(Extension()), OldExtension);
+        ExpectUnchanged(config);
         EXPECT_EQ(ReadFileBytes("com.qv.plug.zip"), package_);
-        EXPECT_TRUE(window_.posted.empty());
+        EXPECT_EQ(Requests(), 0) << "the package was asked for";
     }
 
-    LoopbackServer http_;
     std::string version_document_;
-    std::string package_;
-    int package_requests_ = 0;
+    const std::string package_ = MakePackage(NewPackage);
 };
 
 TEST_F(MalformedInputTest, MalformedLocalConfigurationStopsStartUpAndEveryRun)
@@ -203,16 +175,14 @@ TEST_F(MalformedInputTest, MalformedLocalConfigurationStopsStartUpAndEveryRun)
             EXPECT_EQ(JsonErrorOf([&] { WriteLocalConfig("versionNumber", "2.0.0"); }), config.error);
         }
 
-        ExpectUnchanged(config.text);
+        ExpectNothingChanged(config.text);
         EXPECT_EQ(LogLines(), (std::vector<std::string>{"[info] Download Process Start!"}));
     }
-    EXPECT_EQ(package_requests_, 0);
 }
 
 TEST_F(MalformedInputTest, MalformedVersionDocumentEndsTheRunAndTheNextRunWorks)
 {
-    const std::string config = ConfigText("yes", "1.0.0", http_.Url("/version"));
-    WriteFileBytes("LocalConfig.json", config);
+    const std::string config = WriteConfig(http_.Url("/version"));
     for (const Malformed& document : MalformedVersionDocuments()) {
         SCOPED_TRACE(document.what);
         version_document_ = document.text;
@@ -220,17 +190,15 @@ TEST_F(MalformedInputTest, MalformedVersionDocumentEndsTheRunAndTheNextRunWorks)
 
         EXPECT_EQ(JsonErrorOf([&] { RunUpdate(); }), document.error);
 
-        ExpectUnchanged(config);
+        ExpectNothingChanged(config);
         EXPECT_EQ(LogLines().back(), "[info] Download UrlConfig!");
         // Kept for a look at what the service sent.
         EXPECT_EQ(ReadFileBytes("config.json"), document.text);
     }
-    EXPECT_EQ(package_requests_, 0);
 
     version_document_ = Document("2.0.0");
     RunUpdate();
-    EXPECT_EQ(ReadTree(Extension()), NewPackage);
-    EXPECT_EQ(ReadLocalConfig("versionNumber"), "2.0.0");
+    ExpectUpdatedTo("2.0.0");
 }
 
 }  // namespace
