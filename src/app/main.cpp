@@ -1,5 +1,51 @@
-// Entry point; the shell (single instance, hidden window, message loop) joins here.
+// Entry point: one copy per machine, the hidden main window, the message loop.
+// The program takes no arguments and always exits with 0.
+#include <cstdio>
+#include <exception>
+
+#include "app/app_resources.h"
+#include "app/main_window_proc.h"
+#include "platform/message_loop.h"
+#include "platform/single_instance.h"
+
+namespace {
+
+// The creation handler catches nothing; what leaves it stops the start-up
+// where it happened, and the program goes on with what was set up.
+void CreateMainWindow(platform::HiddenWindow& window)
+{
+    try {
+        window.Send(platform::WM_CREATE, 0, 0);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "MerroUpdate: start-up stopped: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "MerroUpdate: start-up stopped by an unknown error\n");
+    }
+}
+
+int RunMainWindow()
+{
+    platform::MessageLoop loop;
+    platform::HiddenWindow window(loop, MainWndProc);
+    // Logging out or `kill` quits like the tray menu: the icon goes first.
+    loop.PostOnTerminationSignals(window, platform::WM_DESTROY);
+    CreateMainWindow(window);
+    return loop.Run();
+}
+
+}  // namespace
+
 int main()
 {
-    return 0;
+    const platform::InstanceGuard guard("MerroUpdate");
+    if (guard.AnotherCopyRuns()) return 0;
+
+    AppInstanceHandle = LoadAppResources();
+    try {
+        return RunMainWindow();
+    } catch (const std::exception& error) {
+        // No event loop to run on: the program ends as if it had no window.
+        std::fprintf(stderr, "MerroUpdate: %s\n", error.what());
+        return 0;
+    }
 }

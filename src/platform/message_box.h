@@ -1,6 +1,11 @@
 #pragma once
 // Modal message boxes (MessageBoxW and the About box's dialog).
+#include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
+
+#include "platform/window.h"
 
 namespace platform {
 
@@ -15,5 +20,30 @@ enum class MessageBoxResult { Ok = 1, Cancel = 2 };
 // and the box counts as cancelled at once.
 MessageBoxResult ShowMessageBox(std::wstring_view text, std::wstring_view caption,
                                 MessageBoxButtons buttons, MessageBoxIcon icon);
+
+// A modal dialog (DialogBoxParamW) of static text lines and one "OK" button.
+struct DialogTemplate {
+    std::wstring caption;
+    std::vector<std::wstring> lines;
+    std::wstring button;
+};
+
+// The dialog command ids IDOK and IDCANCEL.
+constexpr std::uint16_t IdOk = 1;
+constexpr std::uint16_t IdCancel = 2;
+
+struct Dialog;
+using DialogHandle = Dialog*;
+using DialogProcedure = LResult (*)(DialogHandle dialog, Message message, WParam wparam, LParam lparam);
+
+// The dialog procedure gets WM_INITDIALOG, then, when the box closes,
+// WM_COMMAND with IDOK for the button or IDCANCEL for Esc and the close box.
+// Without zenity or a display the text goes to standard error and the box
+// closes at once with IDCANCEL. Returns what the procedure gave EndDialog,
+// 0 when it never ended the dialog.
+LResult DialogBox(const DialogTemplate& dialog_template, WindowHandle owner, DialogProcedure procedure);
+
+// EndDialog: the dialog's result.
+void EndDialog(DialogHandle dialog, LResult result);
 
 }  // namespace platform

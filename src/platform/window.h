@@ -8,8 +8,24 @@ namespace platform {
 using Message = std::uint32_t;
 using WParam = std::uintptr_t;
 using LParam = std::intptr_t;
+using LResult = std::intptr_t;
 
+// The window message numbers of Windows, kept so the logic reads the same.
+constexpr Message WM_CREATE = 0x0001;
+constexpr Message WM_DESTROY = 0x0002;
+constexpr Message WM_INITDIALOG = 0x0110;
+constexpr Message WM_COMMAND = 0x0111;
+constexpr Message WM_TIMER = 0x0113;
+constexpr Message WM_LBUTTONUP = 0x0202;
+constexpr Message WM_RBUTTONUP = 0x0205;
+constexpr Message WM_MBUTTONUP = 0x0208;
 constexpr Message WM_USER = 0x0400;
+
+// LOWORD of a wParam: the command id of WM_COMMAND.
+constexpr std::uint16_t LowWord(WParam value)
+{
+    return static_cast<std::uint16_t>(value & 0xFFFF);
+}
 
 class Window {
 public:

@@ -1,0 +1,37 @@
+#include "app/check_interval.h"
+
+#include <charconv>
+#include <stdexcept>
+#include <string_view>
+
+namespace {
+
+constexpr int DefaultCheckIntervalSeconds = 20;
+
+// The white space of the C locale, which strtol skips.
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+}  // namespace
+
+int CheckIntervalSeconds(const std::string& text)
+{
+    if (text.empty()) return DefaultCheckIntervalSeconds;
+
+    std::string_view rest = text;
+    while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
+    // from_chars takes a minus sign but not a plus sign.
+    if (rest.size() > 1 && rest.front() == '+' && rest[1] != '-') rest.remove_prefix(1);
+
+    int seconds = 0;
+    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), seconds, 10);
+    if (error == std::errc::invalid_argument) {
+        throw std::invalid_argument("check interval \"" + text + "\" is not a number");
+    }
+    if (error == std::errc::result_out_of_range) {
+        throw std::out_of_range("check interval \"" + text + "\" is out of range");
+    }
+    return seconds;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The machine-wide single-instance guard (the named mutex of Windows).
+#include <string_view>
+
+namespace platform {
+
+// Claims a machine-wide name for the life of the object; the system frees it
+// when the process ends, however it ends.
+class InstanceGuard {
+public:
+    explicit InstanceGuard(std::string_view name);
+    ~InstanceGuard();
+    InstanceGuard(const InstanceGuard&) = delete;
+    InstanceGuard& operator=(const InstanceGuard&) = delete;
+
+    // True only when another process holds the name. Any other failure to
+    // claim it counts as no other copy running.
+    bool AnotherCopyRuns() const { return another_copy_runs_; }
+
+private:
+    int socket_ = -1;
+    bool another_copy_runs_ = false;
+};
+
+}  // namespace platform

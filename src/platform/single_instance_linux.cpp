@@ -1,0 +1,37 @@
+#include "platform/single_instance.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+
+namespace platform {
+
+// An abstract Unix socket: no file to clean up, and the kernel releases the
+// name with the last descriptor, even when the process is killed.
+InstanceGuard::InstanceGuard(std::string_view name)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (name.size() + 1 > sizeof(address.sun_path)) return;
+    std::memcpy(address.sun_path + 1, name.data(), name.size());
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+
+    // Close-on-exec, so that programs we start do not keep the name alive.
+    socket_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (socket_ < 0) return;
+    if (bind(socket_, reinterpret_cast<const sockaddr*>(&address), length) == 0) return;
+    another_copy_runs_ = errno == EADDRINUSE;
+    close(socket_);
+    socket_ = -1;
+}
+
+InstanceGuard::~InstanceGuard()
+{
+    if (socket_ >= 0) close(socket_);
+}
+
+}  // namespace platform

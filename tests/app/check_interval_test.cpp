@@ -1,0 +1,53 @@
+#include "app/check_interval.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+TEST(CheckIntervalTest, EmptyTextMeansTwentySeconds)
+{
+    EXPECT_EQ(CheckIntervalSeconds(""), 20);
+}
+
+TEST(CheckIntervalTest, ReadsDigitsAfterBlanksAndIgnoresTheRest)
+{
+    EXPECT_EQ(CheckIntervalSeconds("60"), 60);
+    EXPECT_EQ(CheckIntervalSeconds(" 45s"), 45);
+    EXPECT_EQ(CheckIntervalSeconds("\t\n 7 8"), 7);
+    EXPECT_EQ(CheckIntervalSeconds("0x10"), 0);
+    EXPECT_EQ(CheckIntervalSeconds("1e3"), 1);
+}
+
+TEST(CheckIntervalTest, TakesOneSign)
+{
+    EXPECT_EQ(CheckIntervalSeconds("+5"), 5);
+    EXPECT_EQ(CheckIntervalSeconds("-5"), -5);
+    EXPECT_EQ(CheckIntervalSeconds("0"), 0);
+    EXPECT_THROW(CheckIntervalSeconds("+-5"), std::invalid_argument);
+    EXPECT_THROW(CheckIntervalSeconds("+"), std::invalid_argument);
+}
+
+TEST(CheckIntervalTest, TextWithoutALeadingNumberIsAnError)
+{
+    EXPECT_THROW(CheckIntervalSeconds("abc"), std::invalid_argument);
+    EXPECT_THROW(CheckIntervalSeconds("   "), std::invalid_argument);
+    EXPECT_THROW(CheckIntervalSeconds("s45"), std::invalid_argument);
+    try {
+        CheckIntervalSeconds("abc");
+    } catch (const std::invalid_argument& error) {
+        EXPECT_STREQ(error.what(), "check interval \"abc\" is not a number");
+    }
+}
+
+TEST(CheckIntervalTest, ThirtyTwoBitSignedRangeOnly)
+{
+    EXPECT_EQ(CheckIntervalSeconds("2147483647"), 2147483647);
+    EXPECT_EQ(CheckIntervalSeconds("-2147483648"), -2147483647 - 1);
+    EXPECT_THROW(CheckIntervalSeconds("2147483648"), std::out_of_range);
+    EXPECT_THROW(CheckIntervalSeconds("-2147483649"), std::out_of_range);
+    EXPECT_THROW(CheckIntervalSeconds(" 99999999999999999999s"), std::out_of_range);
+}
+
+}  // namespace

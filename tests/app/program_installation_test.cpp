@@ -1,0 +1,116 @@
+#include <csignal>
+
+#include "program_fixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+// A package made by the zip tool: a manifest in a sub-folder and a page.
+std::string MakePackage(const std::filesystem::path& scratch, const std::string& page)
+{
+    const auto source = scratch / "package";
+    std::filesystem::create_directories(source / "CSXS");
+    WriteFileBytes(source / "CSXS/manifest.xml", "<ExtensionManifest/>\n");
+    WriteFileBytes(source / "index.html", page);
+    const auto archive = scratch / "package.zip";
+    std::filesystem::remove(archive);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, source.c_str());
+    const pid_t child = testing_support::SpawnProgram({"zip", "-qr", archive.string(), "."}, &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = -1;
+    if (child > 0) waitpid(child, &status, 0);
+    EXPECT_EQ(status, 0) << "zip failed";
+    return ReadFileBytes(archive);
+}
+
+class InstallationTest : public ProgramTest {
+protected:
+    InstallationTest() { std::filesystem::create_directories(prefix_adobe()); }
+
+    std::filesystem::path prefix_adobe() const
+    {
+        return std::filesystem::path(std::getenv("WINEPREFIX")) / "drive_c/Program Files/Common Files/Adobe";
+    }
+    std::filesystem::path extension() const { return prefix_adobe() / "CEP/extensions/com.qv.plug"; }
+    std::filesystem::path scratch() const { return work() / "scratch"; }
+
+    bool WaitForNotification(const std::string& summary)
+    {
+        return Serve([&] {
+            for (const auto& shown : client().notification_summaries()) {
+                if (shown == summary) return true;
+            }
+            return false;
+        });
+    }
+
+    std::string LocalConfig() const { return ReadFileBytes(work() / "LocalConfig.json"); }
+
+    std::unique_ptr<RunningProgram> program;
+};
+
+TEST_F(InstallationTest, StartupInstallsTheDeliveredPackageAndAnnouncesIt)
+{
+    WriteFileBytes(work() / "com.qv.plug.zip", MakePackage(scratch(), "<p>1</p>\n"));
+    WriteLocalConfig(R"("60")", "");
+    program = Start();
+
+    ASSERT_TRUE(WaitForNotification("Pelvane安装成功"));
+    EXPECT_EQ(ReadFileBytes(extension() / "index.html"), "<p>1</p>\n");
+    EXPECT_EQ(ReadFileBytes(extension() / "CSXS/manifest.xml"), "<ExtensionManifest/>\n");
+    EXPECT_NE(LocalConfig().find(R"("Setup": "yes")"), std::string::npos) << LocalConfig();
+    EXPECT_TRUE(std::filesystem::exists(work() / "com.qv.plug.zip"));
+    EXPECT_EQ(LogTexts(),
+              (std::vector<std::string>{"Start Sucess!", "Create directory!", "Unzip Files Finish!", "Setup Complete!"}));
+    EXPECT_TRUE(WaitForTrayItem(*program));
+    EXPECT_EQ(client().notification_summaries().size(), 1u);
+}
+
+TEST_F(InstallationTest, FailedStartupInstallationLeavesNoTrayAndKeepsRunning)
+{
+    // Without the Adobe folder the extension folder cannot be created.
+    std::filesystem::remove_all(prefix_adobe());
+    WriteFileBytes(work() / "com.qv.plug.zip", MakePackage(scratch(), "<p>1</p>\n"));
+    WriteLocalConfig(R"("1")", "no");
+    program = Start();
+
+    ASSERT_TRUE(Serve([&] { return program->Stderr().find('\n') != std::string::npos; }));
+    EXPECT_EQ(program->Stderr().rfind("MerroUpdate: start-up stopped: ", 0), 0u) << program->Stderr();
+    EXPECT_NE(program->Stderr().find("cannot create directory"), std::string::npos) << program->Stderr();
+    // No tray icon and no timer: nothing more happens.
+    EXPECT_FALSE(Serve([&] { return !client().registered_items().empty() || program->Exited(); }, 3s));
+    // The log is closed all the same, its line written.
+    EXPECT_EQ(LogTexts(), std::vector<std::string>{"Start Sucess!"});
+    EXPECT_NE(LocalConfig().find(R"("Setup": "no")"), std::string::npos);
+    EXPECT_TRUE(client().notification_summaries().empty());
+
+    program->Signal(SIGTERM);
+    EXPECT_EQ(WaitForExit(*program), 0);
+}
+
+TEST_F(InstallationTest, UpdateInstallsTheNewVersionRecordsItAndAnnouncesIt)
+{
+    std::filesystem::create_directories(extension() / "old");
+    WriteFileBytes(extension() / "old/stale.txt", "stale");
+    WriteLocalConfig(R"("1")", "yes", "1.0.0");
+    ServeVersion("1.0.1", MakePackage(scratch(), "<p>2</p>\n"));
+    program = Start();
+
+    ASSERT_TRUE(WaitForNotification("Pelvane更新成功"));
+    EXPECT_EQ(ReadFileBytes(extension() / "index.html"), "<p>2</p>\n");
+    EXPECT_FALSE(std::filesystem::exists(extension() / "old"));
+    EXPECT_NE(LocalConfig().find(R"("versionNumber": "1.0.1")"), std::string::npos) << LocalConfig();
+    EXPECT_NE(LocalConfig().find(R"("url": ")" + VersionUrl() + "\""), std::string::npos) << LocalConfig();
+
+    // The next check finds the versions equal.
+    EXPECT_TRUE(Serve([&] { return !LogLinesWith("Not Need Download Zip").empty(); }));
+    EXPECT_EQ(client().notification_summaries(), std::vector<std::string>{"Pelvane更新成功"});
+}
+
+}  // namespace

@@ -1,0 +1,109 @@
+#include <csignal>
+
+#include "program_fixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* ItemPath = "/StatusNotifierItem";
+constexpr const char* ItemInterface = "org.kde.StatusNotifierItem";
+
+// Runs busctl, a D-Bus client of its own, on the session bus; its exit code.
+int RunBusctl(std::vector<std::string> arguments, const std::function<bool(const std::function<bool()>&)>& serve)
+{
+    arguments.insert(arguments.begin(), {"busctl", "--user"});
+    const pid_t child = testing_support::SpawnProgram(std::move(arguments));
+    if (child < 0) return -1;
+    int status = -1;
+    const bool ended = serve([&] { return waitpid(child, &status, WNOHANG) == child; });
+    if (!ended) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class TrayTest : public ProgramTest {
+protected:
+    void SetUp() override
+    {
+        WriteLocalConfig(R"("60")");
+        program = Start();
+        ASSERT_TRUE(WaitForTrayItem(*program));
+    }
+
+    // The item is gone from the bus and the program ended with 0.
+    void ExpectQuitWithItemRemoved()
+    {
+        EXPECT_EQ(WaitForExit(*program), 0);
+        EXPECT_FALSE(client().NameHasOwner(ItemName(*program)));
+        EXPECT_EQ(program->Stderr(), "");
+    }
+
+    std::unique_ptr<RunningProgram> program;
+};
+
+TEST_F(TrayTest, ItemCarriesTheProgramsNameTipIconAndMenu)
+{
+    const std::string item = ItemName(*program);
+    SessionBusClient& bus = client();
+    EXPECT_EQ(bus.ItemProperty(item, "Id"), "MerroUpdate");
+    EXPECT_EQ(bus.ItemProperty(item, "Title"), "MerroUpdate");
+    EXPECT_EQ(bus.ItemProperty(item, "Status"), "Active");
+    EXPECT_EQ(bus.ItemProperty(item, "Category"), "ApplicationStatus");
+    EXPECT_EQ(bus.ItemProperty(item, "Menu", "o"), "/MenuBar");
+    EXPECT_EQ(bus.ItemToolTipTitle(item), "Pelvane更新程序");
+    EXPECT_EQ(bus.MenuItemLabel(item, 4001), "程序退出");
+
+    std::vector<int> sizes;
+    for (const auto& pixmap : bus.ItemIconPixmaps(item)) {
+        EXPECT_EQ(pixmap.width, pixmap.height);
+        EXPECT_EQ(pixmap.bytes.size(), static_cast<std::size_t>(pixmap.width * pixmap.height * 4));
+        sizes.push_back(pixmap.width);
+    }
+    EXPECT_EQ(sizes, (std::vector<int>{128, 256}));
+}
+
+TEST_F(TrayTest, MenuQuitRemovesTheItemAndEndsWithZero)
+{
+    const int called = RunBusctl({"call", ItemName(*program), "/MenuBar", "com.canonical.dbusmenu", "Event", "isvu",
+                                  "4001", "clicked", "s", "", "0"},
+                                 [this](const std::function<bool()>& ended) { return Serve(ended); });
+    EXPECT_EQ(called, 0);
+    ExpectQuitWithItemRemoved();
+}
+
+TEST_F(TrayTest, OtherMenuEventsAndClicksOnTheIconDoNothing)
+{
+    const auto serve = [this](const std::function<bool()>& ended) { return Serve(ended); };
+    EXPECT_EQ(RunBusctl({"call", ItemName(*program), "/MenuBar", "com.canonical.dbusmenu", "Event", "isvu", "4001",
+                         "hovered", "s", "", "0"},
+                        serve),
+              0);
+    EXPECT_EQ(RunBusctl({"call", ItemName(*program), ItemPath, ItemInterface, "Activate", "ii", "5", "5"}, serve), 0);
+    EXPECT_EQ(RunBusctl({"call", ItemName(*program), ItemPath, ItemInterface, "ContextMenu", "ii", "5", "5"}, serve),
+              0);
+    EXPECT_FALSE(Serve([this] { return program->Exited(); }, 1s));
+    EXPECT_TRUE(client().NameHasOwner(ItemName(*program)));
+}
+
+TEST_F(TrayTest, SigtermQuitsLikeTheMenu)
+{
+    program->Signal(SIGTERM);
+    ExpectQuitWithItemRemoved();
+}
+
+TEST_F(TrayTest, SigintAndSighupQuitLikeTheMenu)
+{
+    program->Signal(SIGINT);
+    ExpectQuitWithItemRemoved();
+
+    program = Start("after-sigint");
+    ASSERT_TRUE(WaitForTrayItem(*program));
+    program->Signal(SIGHUP);
+    ExpectQuitWithItemRemoved();
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+#include "platform/single_instance.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "support/child_process.h"
+
+namespace platform {
+namespace {
+
+// A name of the test's own, so it never meets a running program.
+std::string TestName()
+{
+    return "MerroUpdateTest-" + std::to_string(getpid());
+}
+
+void Reap(pid_t child)
+{
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+}
+
+TEST(InstanceGuardTest, SecondClaimOfTheNameSeesAnotherCopy)
+{
+    const InstanceGuard first(TestName());
+    EXPECT_FALSE(first.AnotherCopyRuns());
+    const InstanceGuard second(TestName());
+    EXPECT_TRUE(second.AnotherCopyRuns());
+    const InstanceGuard other("MerroUpdateOther-" + std::to_string(getpid()));
+    EXPECT_FALSE(other.AnotherCopyRuns());
+}
+
+TEST(InstanceGuardTest, NameIsFreeOnceTheGuardEnds)
+{
+    { const InstanceGuard first(TestName()); }
+    const InstanceGuard again(TestName());
+    EXPECT_FALSE(again.AnotherCopyRuns());
+}
+
+TEST(InstanceGuardTest, KilledHolderFreesTheName)
+{
+    const std::string name = TestName();
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const InstanceGuard held(name);
+        const char byte = held.AnotherCopyRuns() ? 'n' : 'y';
+        if (write(ready[1], &byte, 1) != 1) _exit(1);
+        pause();
+        _exit(0);
+    }
+    close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    close(ready[0]);
+    EXPECT_EQ(byte, 'y');
+    EXPECT_TRUE(InstanceGuard(name).AnotherCopyRuns());
+    Reap(child);
+    EXPECT_FALSE(InstanceGuard(name).AnotherCopyRuns());
+}
+
+TEST(InstanceGuardTest, ProgramsStartedMeanwhileDoNotKeepTheName)
+{
+    pid_t child = 0;
+    {
+        const InstanceGuard held(TestName());
+        child = testing_support::SpawnProgram({"sleep", "30"});
+        ASSERT_GT(child, 0);
+    }
+    EXPECT_FALSE(InstanceGuard(TestName()).AnotherCopyRuns());
+    Reap(child);
+}
+
+}  // namespace
+}  // namespace platform
