@@ -14,6 +14,8 @@ namespace testing_support {
 
 class TreeSnapshot {
 public:
+    // No folder at all.
+    TreeSnapshot() = default;
     TreeSnapshot(const std::filesystem::path& root, std::vector<std::filesystem::path> excluded)
     {
         namespace fs = std::filesystem;
