@@ -4,6 +4,8 @@
 // and damaged checksums. Items are stored uncompressed.
 #include <array>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,17 +18,22 @@ public:
 
     ZipBuilder& File(std::string name, std::string content, Host host = Host::Unix)
     {
+        return File(std::move(name), std::make_shared<const std::string>(std::move(content)), host);
+    }
+    ZipBuilder& File(std::string name, std::shared_ptr<const std::string> content, Host host = Host::Unix)
+    {
         return Add({std::move(name), std::move(content), host, 0100644u, false});
     }
     // A folder item; its name gets the trailing slash that marks folders.
     ZipBuilder& Folder(const std::string& name, Host host = Host::Unix)
     {
-        return Add({name + "/", "", host, 040755u, true});
+        return Add({name + "/", Empty(), host, 040755u, true});
     }
     // A symbolic link whose content is its target.
     ZipBuilder& Link(std::string name, std::string target)
     {
-        return Add({std::move(name), std::move(target), Host::Unix, 0120777u, false});
+        return Add({std::move(name), std::make_shared<const std::string>(std::move(target)), Host::Unix, 0120777u,
+                    false});
     }
     // The last item's recorded checksum no longer matches its bytes.
     ZipBuilder& DamageLastChecksum()
@@ -35,19 +42,25 @@ public:
         return *this;
     }
 
-    std::string Bytes() const
+    // The archive as consecutive pieces: headers, and the items' contents
+    // shared rather than copied.
+    using Pieces = std::vector<std::shared_ptr<const std::string>>;
+    Pieces Layout() const
     {
-        std::string out;
+        Pieces pieces;
         std::string directory;
+        std::uint64_t offset = 0;
+        std::map<const std::string*, std::uint32_t> checksums;
         for (const Item& item : items_) {
-            const auto offset = static_cast<std::uint32_t>(out.size());
-            const std::uint32_t crc = Crc32(item.content) + item.crc_offset;
-            const auto size = static_cast<std::uint32_t>(item.content.size());
-            Put32(out, 0x04034b50);
-            Common(out, item, crc, size);
-            Put16(out, 0);  // extra field length
-            out += item.name;
-            out += item.content;
+            auto [known, added] = checksums.try_emplace(item.content.get(), 0);
+            if (added) known->second = Crc32(*item.content);
+            const std::uint32_t crc = known->second + item.crc_offset;
+            const auto size = static_cast<std::uint32_t>(item.content->size());
+            std::string header;
+            Put32(header, 0x04034b50);
+            Common(header, item, crc, size);
+            Put16(header, 0);  // extra field length
+            header += item.name;
 
             Put32(directory, 0x02014b50);
             Put16(directory, static_cast<std::uint16_t>(static_cast<unsigned>(item.host) << 8 | 20));
@@ -58,31 +71,44 @@ public:
             Put16(directory, 0);  // internal attributes
             const std::uint32_t dos = item.is_folder ? 0x10 : 0;
             Put32(directory, item.host == Host::Unix ? item.mode << 16 | dos : dos);
-            Put32(directory, offset);
+            Put32(directory, static_cast<std::uint32_t>(offset));
             directory += item.name;
+
+            offset += header.size() + size;
+            pieces.push_back(std::make_shared<const std::string>(std::move(header)));
+            pieces.push_back(item.content);
         }
-        const auto directory_offset = static_cast<std::uint32_t>(out.size());
-        out += directory;
-        Put32(out, 0x06054b50);
-        Put16(out, 0);
-        Put16(out, 0);
-        Put16(out, static_cast<std::uint16_t>(items_.size()));
-        Put16(out, static_cast<std::uint16_t>(items_.size()));
-        Put32(out, static_cast<std::uint32_t>(directory.size()));
-        Put32(out, directory_offset);
-        Put16(out, 0);
+        std::string end = directory;
+        Put32(end, 0x06054b50);
+        Put16(end, 0);
+        Put16(end, 0);
+        Put16(end, static_cast<std::uint16_t>(items_.size()));
+        Put16(end, static_cast<std::uint16_t>(items_.size()));
+        Put32(end, static_cast<std::uint32_t>(directory.size()));
+        Put32(end, static_cast<std::uint32_t>(offset));
+        Put16(end, 0);
+        pieces.push_back(std::make_shared<const std::string>(std::move(end)));
+        return pieces;
+    }
+
+    std::string Bytes() const
+    {
+        std::string out;
+        for (const auto& piece : Layout()) out += *piece;
         return out;
     }
 
 private:
     struct Item {
         std::string name;
-        std::string content;
+        std::shared_ptr<const std::string> content;
         Host host;
         std::uint32_t mode;
         bool is_folder;
         std::uint32_t crc_offset = 0;
     };
+
+    static std::shared_ptr<const std::string> Empty() { return std::make_shared<const std::string>(); }
 
     ZipBuilder& Add(Item item)
     {
