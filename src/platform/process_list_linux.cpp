@@ -1,14 +1,16 @@
 #include "platform/process_list.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cctype>
-#include <fstream>
-#include <iterator>
+#include <cerrno>
 #include <memory>
 #include <string>
 
 #include "platform/text.h"
+#include "platform/unique_fd.h"
 
 namespace platform {
 namespace {
@@ -27,10 +29,21 @@ bool IsProcessEntry(const char* name)
     return true;
 }
 
+// Empty when the file cannot be read. A process that is being reaped fails
+// the read itself (ESRCH), which a file stream would raise as an exception.
 std::string ReadFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string content;
+    if (!file) return content;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return {};
+        if (got == 0) return content;
+        content.append(buffer, static_cast<std::size_t>(got));
+    }
 }
 
 // Wine shows a Windows program as its Windows path in argv[0]
