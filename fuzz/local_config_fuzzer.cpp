@@ -1,37 +1,26 @@
 // Any LocalConfig.json either reads and rewrites into the canonical layout,
 // or gives a JSON error and stays byte for byte as it was.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
+#include "fuzz_support.h"
 #include "update/local_config.h"
 
 namespace {
 
-std::string Read()
-{
-    std::ifstream in("LocalConfig.json", std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void EnterScratchFolder()
-{
-    std::string folder = (std::filesystem::temp_directory_path() / "merro-fuzz-XXXXXX").string();
-    if (!mkdtemp(folder.data()) || chdir(folder.c_str()) != 0) std::abort();
-}
+std::string Read() { return fuzz_support::ReadFile("LocalConfig.json"); }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const bool entered = (EnterScratchFolder(), true);
+    static const fuzz_support::ScratchFolder folder("merro-fuzz");
+    static const bool entered = (folder.Enter(), true);
     (void)entered;
     const std::string original(reinterpret_cast<const char*>(data), size);
     std::ofstream("LocalConfig.json", std::ios::binary | std::ios::trunc) << original;

@@ -93,7 +93,8 @@ class DesktopForDemo:
         self.has_dunst = False
         self.environment = environment
         daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address"],
-                                  stdout=subprocess.PIPE, text=True, env=environment)
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                                  env=environment)
         self.processes.append(daemon)
         environment["DBUS_SESSION_BUS_ADDRESS"] = daemon.stdout.readline().strip()
         if shutil.which("Xvfb") and shutil.which("dunst"):
@@ -115,6 +116,12 @@ class DesktopForDemo:
                 self.has_dunst = True
                 return
             time.sleep(0.1)
+
+    def dismiss_all(self):
+        """Closes the shown notifications as a user would, which the program's
+        handler reports, and which moves them into dunst's history."""
+        if self.has_dunst:
+            subprocess.run(["dunstctl", "close-all"], env=self.environment, timeout=10)
 
     def notifications(self):
         if not self.has_dunst:
@@ -173,7 +180,9 @@ def main():
         shutil.rmtree(DEMO)
     prefix = DEMO / "prefix"
     home = DEMO / "home"
-    for folder in (prefix, home):
+    # A Wine prefix comes with its Program Files; the extension platform's
+    # folders below Adobe are the program's to create.
+    for folder in (prefix / "drive_c" / "Program Files" / "Common Files" / "Adobe", home):
         folder.mkdir(parents=True)
     build_package(DELIVERED_VERSION, DEMO / "com.qv.plug.zip")
     new_package = DEMO / "service" / f"com.qv.plug-{NEW_VERSION}.zip"
@@ -201,7 +210,12 @@ def main():
         program = subprocess.Popen([str(PROGRAM)], cwd=DEMO, env=environment, stdout=stdout, stderr=stderr)
         try:
             updated = wait_for_log_line(log, "Update Config Finish!", program, DEADLINE_SECONDS)
-            # The update's notification is shown before the quit message is handled.
+            if desktop:
+                # The program shows the update's notification, then holds its
+                # thread for 5 seconds before it handles the dismissal.
+                time.sleep(6)
+                desktop.dismiss_all()
+                time.sleep(1)
             program.send_signal(signal.SIGTERM)
             exit_code = program.wait(timeout=20)
         finally:

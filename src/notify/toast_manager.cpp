@@ -1,5 +1,7 @@
 #include "notify/toast_manager.h"
 
+#include <limits>
+
 #include "notify/path_folder.h"
 #include "notify/toast_content.h"
 #include "notify/toast_events.h"
@@ -13,6 +15,16 @@ namespace hresult = platform::hresult;
 
 constexpr std::size_t kMaxPath = 260;  // characters, terminator included
 constexpr std::int64_t kFileTimeUnitsPerMs = 10000;
+
+// A time-out beyond the clock's range stops at the latest time it can hold:
+// such a notification never expires.
+std::int64_t ExpiryAfter(std::int64_t now, std::int64_t after_ms)
+{
+    constexpr std::int64_t kLatest = std::numeric_limits<std::int64_t>::max();
+    if (after_ms > kLatest / kFileTimeUnitsPerMs) return kLatest;
+    const std::int64_t span = after_ms * kFileTimeUnitsPerMs;
+    return now > kLatest - span ? kLatest : now + span;
+}
 
 void Report(ToastError* error, ToastError code)
 {
@@ -142,7 +154,7 @@ std::int64_t ToastManager::Show(const ToastTemplate& content, IToastHandler* han
 
     std::int64_t expiry = 0;
     if (content.expiresAfterMs > 0) {
-        expiry = platform_.SystemTimeAsFileTime() + content.expiresAfterMs * kFileTimeUnitsPerMs;
+        expiry = ExpiryAfter(platform_.SystemTimeAsFileTime(), content.expiresAfterMs);
         if (Failed(notification->PutExpirationTime(expiry))) return -1;
     }
     if (Failed(RegisterEventHandlers(*notification, std::shared_ptr<IToastHandler>(std::move(owned)), expiry))) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/notification_request.h"
+#include "platform/sd_bus_handles_linux.h"
 #include "platform/system_time.h"
 #include "platform/text.h"
 
@@ -24,19 +25,6 @@ constexpr char kPath[] = "/org/freedesktop/Notifications";
 constexpr char kInterface[] = "org.freedesktop.Notifications";
 constexpr std::uint64_t kCallTimeoutUsec = 10'000'000;
 constexpr std::int64_t kFileTimeUnitsPerMs = 10000;
-
-struct BusUnref {
-    void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
-};
-struct SlotUnref {
-    void operator()(sd_bus_slot* slot) const { sd_bus_slot_unref(slot); }
-};
-struct MessageUnref {
-    void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
-};
-using UniqueBus = std::unique_ptr<sd_bus, BusUnref>;
-using UniqueSlot = std::unique_ptr<sd_bus_slot, SlotUnref>;
-using UniqueMessage = std::unique_ptr<sd_bus_message, MessageUnref>;
 
 struct BusError {
     sd_bus_error error = SD_BUS_ERROR_NULL;

@@ -29,20 +29,20 @@ bool IsProcessEntry(const char* name)
     return true;
 }
 
-// Empty when the file cannot be read. A process that is being reaped fails
-// the read itself (ESRCH), which a file stream would raise as an exception.
+// Empty when the file cannot be read whole, as when its process ends between
+// the open and the read (ESRCH). Read with the system calls: the stream
+// library throws for a failed read.
 std::string ReadFile(const std::string& path)
 {
-    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file) return {};
     std::string content;
-    if (!file) return content;
     char buffer[4096];
     for (;;) {
-        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return {};
-        if (got == 0) return content;
-        content.append(buffer, static_cast<std::size_t>(got));
+        const ssize_t count = read(file.get(), buffer, sizeof buffer);
+        if (count == 0) return content;
+        if (count < 0 && errno != EINTR) return {};
+        if (count > 0) content.append(buffer, static_cast<std::size_t>(count));
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -101,14 +102,19 @@ TEST_F(DownloadTest, IncompleteBodyFailsAndKeepsTheTarget)
 
 TEST_F(DownloadTest, StalledBodyIsGivenUp)
 {
-    std::mutex mutex;
-    std::condition_variable released;
-    bool done = false;
-    http_.server().Get("/stall", [&](const httplib::Request&, httplib::Response& res) {
-        res.set_content_provider(1000, "application/octet-stream", [&](size_t, size_t, httplib::DataSink& sink) {
+    // Shared with the server's thread, which may still be leaving the handler
+    // when this test's body ends.
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable released;
+        bool done = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    http_.server().Get("/stall", [gate](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(1000, "application/octet-stream", [gate](size_t, size_t, httplib::DataSink& sink) {
             sink.write("x", 1);
-            std::unique_lock lock(mutex);
-            released.wait_for(lock, std::chrono::seconds(20), [&] { return done; });
+            std::unique_lock lock(gate->mutex);
+            gate->released.wait_for(lock, std::chrono::seconds(20), [&] { return gate->done; });
             return false;
         });
     });
@@ -117,10 +123,10 @@ TEST_F(DownloadTest, StalledBodyIsGivenUp)
               0);
     EXPECT_FALSE(std::filesystem::exists("target.bin"));
     {
-        std::lock_guard lock(mutex);
-        done = true;
+        std::lock_guard lock(gate->mutex);
+        gate->done = true;
     }
-    released.notify_all();
+    gate->released.notify_all();
 }
 
 TEST_F(DownloadTest, FollowsAtMostTenRedirects)
