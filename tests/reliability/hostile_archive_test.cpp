@@ -6,15 +6,14 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "reliability/tree_snapshot.h"
 #include "reliability/zip_builder.h"
 #include "support/temp_folder.h"
-#include "update/installation_fixture.h"
 #include "update/extension_replacement.h"
+#include "update/installation_fixture.h"
 #include "update/package_installation.h"
 
 namespace {

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -18,33 +17,6 @@
 #include "update/local_config.h"
 #include "update/loopback_server.h"
 #include "update/update_flow.h"
-
-namespace testing_support {
-
-// Holds server handlers back until the test lets them go, or ends.
-class Gate {
-public:
-    ~Gate() { Open(); }
-    void Open()
-    {
-        const std::lock_guard lock(mutex_);
-        open_ = true;
-        changed_.notify_all();
-    }
-    // False when `limit` passed with the gate still closed.
-    bool Wait(std::chrono::seconds limit = std::chrono::seconds(60))
-    {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, limit, [this] { return open_; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool open_ = false;
-};
-
-}  // namespace testing_support
 
 class UpdateRunTest : public InstallationTest {
 protected:
@@ -129,8 +101,6 @@ protected:
     }
 
     LoopbackServer http_;
-    // Destroyed before the server, so that held handlers return first.
-    testing_support::Gate gate_;
     std::string builtin_url_ = http_.Url("/version");
 
 private:
