@@ -1,8 +1,8 @@
 // Extraction benchmark: a generated ZIP of about 200 MB in 5 000 files (text
-// and random data, deflate) is extracted by our Extractor and by `7z x` over
-// the same codec library, each in a child process so that wall time and peak
-// memory are measured alike. Prints the median wall time and peak memory of
-// each, and their time ratio (ours / 7z x) as the last line.
+// and random data, deflate) is extracted by our Extractor, by `7z x` over the
+// same codec library and by `unzip -q`, each in a child process so that wall
+// time and peak memory are measured alike. Prints the median wall time and
+// peak memory of each, then our time and memory ratios against each tool.
 //
 //   extraction_bench [work folder] [runs]
 //   extraction_bench --extract <archive> <output folder>   (one extraction)
@@ -36,6 +36,7 @@ namespace fs = std::filesystem;
 
 constexpr int kFileCount = 5000;
 constexpr const char* kSevenZip = "/usr/lib/p7zip/7z";
+constexpr const char* kUnzip = "/usr/bin/unzip";
 
 struct Measurement {
     double seconds = 0;
@@ -146,28 +147,39 @@ int main(int argc, char** argv)
     }
     std::printf("archive: %.1f MB, %d files\n", static_cast<double>(fs::file_size(archive)) / 1e6, kFileCount);
 
-    const std::vector<std::string> ours = {SelfPath(), "--extract", archive.string(), output.string()};
-    const std::vector<std::string> seven_zip = {kSevenZip, "x", "-y", "-bd", "-o" + output.string(), archive.string()};
-    std::vector<double> our_times, seven_zip_times;
-    long our_peak = 0, seven_zip_peak = 0;
-    // One untimed round first, so that both start from a warm page cache.
+    struct Tool {
+        const char* name;
+        std::vector<std::string> command;
+        std::vector<double> times;
+        long peak_kib = 0;
+    };
+    std::vector<Tool> tools = {
+        {"Extractor", {SelfPath(), "--extract", archive.string(), output.string()}, {}, 0},
+        {"7z x", {kSevenZip, "x", "-y", "-bd", "-o" + output.string(), archive.string()}, {}, 0},
+        {"unzip -q", {kUnzip, "-q", archive.string(), "-d", output.string()}, {}, 0},
+    };
+    // One untimed round first, so that all start from a warm page cache.
     for (int round = 0; round <= runs; ++round) {
-        for (const bool is_ours : {true, false}) {
+        for (Tool& tool : tools) {
             fs::remove_all(output);
             sync();
-            const Measurement measured = RunChild(is_ours ? ours : seven_zip);
+            const Measurement measured = RunChild(tool.command);
             if (round == 0) continue;
-            (is_ours ? our_times : seven_zip_times).push_back(measured.seconds);
-            long& peak = is_ours ? our_peak : seven_zip_peak;
-            peak = std::max(peak, measured.peak_kib);
+            tool.times.push_back(measured.seconds);
+            tool.peak_kib = std::max(tool.peak_kib, measured.peak_kib);
         }
     }
     fs::remove_all(output);
 
-    const double our_median = Median(our_times);
-    const double seven_zip_median = Median(seven_zip_times);
-    std::printf("Extractor: median %.3f s over %d runs, peak memory %ld KiB\n", our_median, runs, our_peak);
-    std::printf("7z x:      median %.3f s over %d runs, peak memory %ld KiB\n", seven_zip_median, runs, seven_zip_peak);
-    std::printf("ratio (Extractor / 7z x): %.3f\n", our_median / seven_zip_median);
+    const double our_median = Median(tools[0].times);
+    for (const Tool& tool : tools) {
+        std::printf("%-10s median %.3f s over %d runs, peak memory %ld KiB\n", (tool.name + std::string(":")).c_str(),
+                    Median(tool.times), runs, tool.peak_kib);
+    }
+    for (std::size_t i = 1; i < tools.size(); ++i) {
+        std::printf("ratio (Extractor / %s): %.3f time, %.3f peak memory\n", tools[i].name,
+                    our_median / Median(tools[i].times),
+                    static_cast<double>(tools[0].peak_kib) / static_cast<double>(tools[i].peak_kib));
+    }
     return 0;
 }

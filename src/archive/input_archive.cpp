@@ -48,6 +48,12 @@ InputArchive::InputArchive(const ArchiveHandler& handler, std::wstring_view arch
     if (archive->Open(stream.get(), nullptr, callback.get()) != S_OK) {
         throw ArchiveError(Quoted(L"Cannot open archive '", archive_path), kArchiveNotOpened);
     }
+    // A damaged archive, a truncated one for instance, still opens with the
+    // items the library could find; only these flags tell of the damage.
+    PropVariant damage;
+    if (archive->GetArchiveProperty(kpidErrorFlags, &damage) == S_OK && damage.IsUInt32() && damage.GetUInt32() != 0) {
+        throw ArchiveError(Quoted(L"Archive is damaged '", archive_path), kArchiveNotOpened);
+    }
     archive_ = std::move(archive);
 }
 

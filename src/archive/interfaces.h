@@ -177,6 +177,8 @@ inline constexpr PROPID kpidAttrib = 9;
 inline constexpr PROPID kpidCTime = 10;
 inline constexpr PROPID kpidATime = 11;
 inline constexpr PROPID kpidMTime = 12;
+// Archive property: the kinds of damage found while opening, 0 for none.
+inline constexpr PROPID kpidErrorFlags = 71;
 
 // Results of one item's extraction (SetOperationResult).
 inline constexpr std::int32_t kOperationOk = 0;

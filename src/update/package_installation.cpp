@@ -1,12 +1,16 @@
 #include "update/package_installation.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include "archive/archive_format.h"
 #include "archive/codec_library.h"
 #include "archive/extractor.h"
+#include "platform/free_space.h"
 #include "platform/message_box.h"
+#include "platform/text.h"
 #include "update/extension_replacement.h"
 #include "update/host_detection.h"
 #include "update/local_config.h"
@@ -45,11 +49,24 @@ void PrepareExtensionFolder(const ActivityLog& log)
     }
 }
 
+// Refuses a package that cannot fit before any of it is written. The old
+// contents moved aside keep their room until the new ones are complete, so
+// only the space free now counts.
+void RefuseWhatCannotFit(std::uint64_t unpacked_size)
+{
+    const std::uint64_t available = platform::AvailableSpace(ExtensionDir());
+    if (unpacked_size <= available) return;
+    throw std::runtime_error("Not enough free space for the package: " + std::to_string(unpacked_size) +
+                             " bytes to unpack, " + std::to_string(available) + " bytes free in " +
+                             platform::WideToUtf8(ExtensionDir()));
+}
+
 // The extractor goes before the library it came from.
 void ExtractIntoExtensionFolder(const ActivityLog& log)
 {
     const archive::CodecLibrary library(CodecLibraryFileName);
-    const archive::Extractor extractor(library, archive::formats::Zip);
+    archive::Extractor extractor(library, archive::formats::Zip);
+    extractor.SetTotalSizeHook(RefuseWhatCannotFit);
     extractor.ExtractToFolder(PackageFileName, ExtensionDir() + L"/");
     log->info(logtext::UnzipFinish);
 }

@@ -15,6 +15,8 @@ inline constexpr std::wstring_view HostProcessName = L"Illustrator";
 bool SetupRoutine(ActivityLog log);
 
 // Replaces the extension folder's contents with the package's items. False
-// only when the package file is missing. Any other failure is raised after
-// the old contents are back in place.
+// only when the package file is missing. A package larger than the free
+// space of the extension folder's file system is refused before anything is
+// written. Any other failure is raised after the old contents are back in
+// place.
 bool ExtractPackage(ActivityLog log);

@@ -1,0 +1,129 @@
+// The real program on a private session bus where this benchmark is the
+// tray's watcher and the notification server, with a loopback version
+// service that always offers the installed version:
+// - start-up: wall time from starting the program to its tray item being
+//   registered, median of several starts;
+// - idle cost: over a window of several check intervals, the wake-ups
+//   (context switches of all its threads) and the resident memory.
+//
+//   program_idle_bench [window seconds, default 60] [starts, default 5]
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/private_session_bus.h"
+#include "support/session_bus_client.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr int kIntervalSeconds = 20;
+
+// A value of the form "Name:   123 kB" from a /proc status file.
+long StatusValue(const fs::path& status, const std::string& name)
+{
+    std::ifstream in(status);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind(name + ":", 0) == 0) return std::atol(line.c_str() + name.size() + 1);
+    }
+    return 0;
+}
+
+// Context switches of every thread of `pid`, voluntary and not.
+long ContextSwitches(pid_t pid)
+{
+    long total = 0;
+    std::error_code error;
+    for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        total += StatusValue(task.path() / "status", "voluntary_ctxt_switches") +
+                 StatusValue(task.path() / "status", "nonvoluntary_ctxt_switches");
+    }
+    return total;
+}
+
+void Stop(pid_t pid)
+{
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int window = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
+    const int starts = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+
+    testing_support::WorkFolder work;
+    const testing_support::ScopedEnv home("HOME", (work.path() / "home").string());
+    const testing_support::ScopedEnv no_display("DISPLAY", "");
+    fs::create_directories(work.path() / "home");
+    PrivateSessionBus bus;
+    SessionBusClient client;
+    client.ServeStatusNotifierWatcher();
+    client.ServeNotifications();
+
+    httplib::Server server;
+    const int port = server.bind_to_any_port("127.0.0.1");
+    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/version";
+    server.Get("/version", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(R"({"data": {"plug": {"urlPath": "http://127.0.0.1:9/p.zip", "versionNumber": "1"}}})",
+                        "application/json");
+    });
+    std::thread serving([&] { server.listen_after_bind(); });
+    std::ofstream("LocalConfig.json") << R"({"Elasp": ")" << kIntervalSeconds << R"(", "Setup": "yes", "url": ")"
+                                      << url << R"(", "versionNumber": "1"})";
+
+    const std::string program = MERRO_BINARY_DIR "/bin/merroupdate";
+    std::vector<double> startup_ms;
+    pid_t idle = -1;
+    for (int i = 0; i < starts; ++i) {
+        const std::size_t registered = client.registered_items().size();
+        const auto start = std::chrono::steady_clock::now();
+        const pid_t pid = testing_support::SpawnProgram({program});
+        if (pid < 0 || !client.RunUntil([&] { return client.registered_items().size() > registered; }, 15s)) {
+            std::fprintf(stderr, "the program did not register its tray item\n");
+            return 1;
+        }
+        startup_ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        if (i + 1 < starts) Stop(pid);
+        else idle = pid;
+    }
+    std::sort(startup_ms.begin(), startup_ms.end());
+    std::printf("start-up to tray item registered: median %.1f ms over %d starts (min %.1f, max %.1f)\n",
+                startup_ms[startup_ms.size() / 2], starts, startup_ms.front(), startup_ms.back());
+
+    // Settle past start-up, then watch whole intervals.
+    client.RunUntil([] { return false; }, 2s);
+    const fs::path status = "/proc/" + std::to_string(idle) + "/status";
+    const long switches_before = ContextSwitches(idle);
+    client.RunUntil([] { return false; }, std::chrono::seconds(window));
+    const long wake_ups = ContextSwitches(idle) - switches_before;
+    const long resident = StatusValue(status, "VmRSS");
+    const long peak = StatusValue(status, "VmHWM");
+    Stop(idle);
+    server.stop();
+    serving.join();
+
+    std::printf("idle over %d s with a %d s interval (%d checks): %ld wake-ups, %.1f per check\n", window,
+                kIntervalSeconds, window / kIntervalSeconds, wake_ups,
+                static_cast<double>(wake_ups) / std::max(1, window / kIntervalSeconds));
+    std::printf("resident memory: %ld KiB (peak %ld KiB), target under 10240 KiB\n", resident, peak);
+    return 0;
+}
