@@ -15,7 +15,7 @@
 
 #include "fuzz_support.h"
 #include "platform/text.h"
-#include "update/native_path.h"
+#include "platform/native_path.h"
 #include "update/paths.h"
 #include "update/update_flow.h"
 
@@ -51,17 +51,17 @@ public:
     {
         Require(setenv("WINEPREFIX", (scratch_.Path() / "prefix").c_str(), 1) == 0);
         scratch_.Enter();
-        Write(NativePath(LocalConfigFileName), kLocalConfig);
-        fs::create_directories(NativePath(ExtensionDir()));
-        Write(NativePath(ExtensionDir()) / kExtensionFile, kExtensionContent);
+        Write(platform::NativePath(LocalConfigFileName), kLocalConfig);
+        fs::create_directories(platform::NativePath(ExtensionDir()));
+        Write(platform::NativePath(ExtensionDir()) / kExtensionFile, kExtensionContent);
     }
     static void CheckUnchanged()
     {
-        Require(ReadFile(NativePath(LocalConfigFileName)) == kLocalConfig);
-        const fs::path extension = NativePath(ExtensionDir());
+        Require(ReadFile(platform::NativePath(LocalConfigFileName)) == kLocalConfig);
+        const fs::path extension = platform::NativePath(ExtensionDir());
         Require(std::distance(fs::directory_iterator(extension), fs::directory_iterator{}) == 1);
         Require(ReadFile(extension / kExtensionFile) == kExtensionContent);
-        Require(!fs::exists(NativePath(PackageFileName)));
+        Require(!fs::exists(platform::NativePath(PackageFileName)));
     }
 
 private:
@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             packages.push_back({std::wstring(url), std::wstring(file)});
             return 1;  // the package is never there
         }
-        Write(NativePath(file), text);
+        Write(platform::NativePath(file), text);
         served = true;
         return 0;
     };
@@ -149,13 +149,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(type_error == (expected.parses && !expected.readable));
 
     // A document that was read is deleted; one that failed stays.
-    Require(fs::exists(NativePath(VersionDocFileName)) == !expected.readable);
+    Require(fs::exists(platform::NativePath(VersionDocFileName)) == !expected.readable);
     if (!expected.readable || expected.version == "1.0") {
         Require(packages.empty());
     } else {
         Require(packages.size() == 1 && packages[0].file == PackageFileName);
         Require(packages[0].url == platform::Utf8ToWide(expected.url));
     }
-    fs::remove(NativePath(VersionDocFileName), ignored);
+    fs::remove(platform::NativePath(VersionDocFileName), ignored);
     return 0;
 }

@@ -15,7 +15,7 @@ namespace {
 void CreateMainWindow(platform::HiddenWindow& window)
 {
     try {
-        window.Send(platform::WM_CREATE, 0, 0);
+        window.Send(platform::WmCreate, 0, 0);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "MerroUpdate: start-up stopped: %s\n", error.what());
     } catch (...) {
@@ -28,7 +28,7 @@ int RunMainWindow()
     platform::MessageLoop loop;
     platform::HiddenWindow window(loop, MainWndProc);
     // Logging out or `kill` quits like the tray menu: the icon goes first.
-    loop.PostOnTerminationSignals(window, platform::WM_DESTROY);
+    loop.PostOnTerminationSignals(window, platform::WmDestroy);
     CreateMainWindow(window);
     return loop.Run();
 }

@@ -50,17 +50,17 @@ LResult OnCommand(platform::WindowHandle window, platform::Message message, plat
 {
     switch (platform::LowWord(wparam)) {
     case AboutCommand:
-        platform::DialogBox(AppInstanceHandle->about_dialog, window, AboutDlgProc);
+        platform::ShowDialog(AppInstanceHandle->about_dialog, window, AboutDlgProc);
         return 0;
     case ExitCommand:
         platform::DestroyWindow(window);
         return 0;
     case TrayQuitCommand:
         // The tray menu's choice; the window itself stays until the process ends.
-        platform::PostMessage(window, platform::WM_DESTROY, 0, 0);
+        platform::PostToWindow(window, platform::WmDestroy, 0, 0);
         return 0;
     default:
-        return platform::DefWindowProc(window, message, wparam, lparam);
+        return platform::DefaultWindowProcedure(window, message, wparam, lparam);
     }
 }
 
@@ -70,13 +70,13 @@ LResult MainWndProc(platform::WindowHandle window, platform::Message message, pl
                     platform::LParam lparam)
 {
     switch (message) {
-    case platform::WM_CREATE:
+    case platform::WmCreate:
         return OnCreate(window);
-    case platform::WM_DESTROY:
+    case platform::WmDestroy:
         platform::DeleteTrayIcon(MainTrayIcon(window));
         platform::PostQuitMessage(0);
         return 0;
-    case platform::WM_COMMAND:
+    case platform::WmCommand:
         return OnCommand(window, message, wparam, lparam);
     case TrayNotify:
         // The host shows the tray menu itself; its choice arrives as
@@ -86,6 +86,6 @@ LResult MainWndProc(platform::WindowHandle window, platform::Message message, pl
         ShowUpdateNotification(static_cast<std::int32_t>(wparam) != 0 ? L"Pelvane安装成功" : L"Pelvane更新成功");
         return 0;
     default:
-        return platform::DefWindowProc(window, message, wparam, lparam);
+        return platform::DefaultWindowProcedure(window, message, wparam, lparam);
     }
 }

@@ -15,7 +15,7 @@ HRESULT HResultFromWindowsError(platform::WindowsError error)
 
 HRESULT FailureFromWindowsError(platform::WindowsError error)
 {
-    return error == platform::WindowsError::kSuccess ? E_FAIL : HResultFromWindowsError(error);
+    return error == platform::WindowsError::kSuccess ? hresult::kFail : HResultFromWindowsError(error);
 }
 
 ArchiveError::ArchiveError(std::wstring_view message, HRESULT code)

@@ -15,7 +15,7 @@ HRESULT Callback::ProvidePassword(BSTR* password, HRESULT failure)
         return failure;
     }
     *password = SysAllocString(text.c_str());
-    return *password ? S_OK : E_OUTOFMEMORY;
+    return *password ? hresult::kOk : hresult::kOutOfMemory;
 }
 
 HRESULT Callback::Stop(const char* utf8_message) noexcept
@@ -25,7 +25,7 @@ HRESULT Callback::Stop(const char* utf8_message) noexcept
     } catch (...) {
         // Without memory for the text the operation still stops.
     }
-    return E_ABORT;
+    return hresult::kAbort;
 }
 
 }  // namespace archive

@@ -37,7 +37,7 @@ protected:
         try {
             return body();
         } catch (const ArchiveError&) {
-            return E_OUTOFMEMORY;
+            return hresult::kOutOfMemory;
         } catch (const std::exception& failure) {
             return Stop(failure.what());
         } catch (...) {

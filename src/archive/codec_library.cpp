@@ -14,9 +14,17 @@ std::wstring WithErrorNumber(std::wstring_view text, platform::WindowsError erro
 
 }  // namespace
 
-CodecLibrary::CodecLibrary(std::wstring_view file_name)
+CodecLibrary::CodecLibrary(std::wstring_view file_name) { Load({&file_name, 1}); }
+
+CodecLibrary::CodecLibrary(std::span<const std::wstring_view> file_names) { Load(file_names); }
+
+void CodecLibrary::Load(std::span<const std::wstring_view> file_names)
 {
-    const platform::WindowsError load_error = platform::LoadLibrary(file_name, module_);
+    platform::WindowsError load_error = platform::WindowsError::kModuleNotFound;
+    for (const std::wstring_view file_name : file_names) {
+        load_error = platform::LoadSharedLibrary(file_name, module_);
+        if (load_error != platform::WindowsError::kModuleNotFound) break;
+    }
     if (load_error != platform::WindowsError::kSuccess) {
         throw ArchiveError(WithErrorNumber(L"Cannot load 7-zip library (error ", load_error), load_error);
     }
@@ -33,7 +41,7 @@ void* CodecLibrary::CreateObject(const CLSID& class_id, const IID& interface_id)
 {
     void* object = nullptr;
     const HRESULT result = create_object_(&class_id, &interface_id, &object);
-    if (result != S_OK) throw ArchiveError("Cannot get class object", result);
+    if (result != hresult::kOk) throw ArchiveError("Cannot get class object", result);
     return object;
 }
 

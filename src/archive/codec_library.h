@@ -1,4 +1,5 @@
 #pragma once
+#include <span>
 #include <string_view>
 
 #include "archive/com.h"
@@ -11,6 +12,8 @@ class CodecLibrary {
 public:
     // Loads the library or throws ArchiveError.
     explicit CodecLibrary(std::wstring_view file_name);
+    // The first of the names whose file exists; the last one's error when none does.
+    explicit CodecLibrary(std::span<const std::wstring_view> file_names);
     CodecLibrary(const CodecLibrary&) = delete;
     CodecLibrary& operator=(const CodecLibrary&) = delete;
     virtual ~CodecLibrary() = default;
@@ -20,6 +23,8 @@ public:
     void* CreateObject(const CLSID& class_id, const IID& interface_id) const;
 
 private:
+    void Load(std::span<const std::wstring_view> file_names);
+
     using CreateObjectEntry = HRESULT (*)(const GUID* class_id, const GUID* interface_id, void** object);
 
     platform::LibraryHandle module_;

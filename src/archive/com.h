@@ -1,26 +1,22 @@
 #pragma once
-// The COM-style binary interface of the codec library, declared for
-// non-Windows builds: the library uses 4-byte wchar_t strings, 32-bit
-// HRESULTs and an IUnknown without a virtual destructor.
+// The COM-style binary interface of the codec library, declared here for
+// every platform: the library uses wchar_t strings (4 bytes on Linux, 2 on
+// Windows), 32-bit HRESULTs and an IUnknown without a virtual destructor.
 #include <cstdint>
+
+#include "platform/hresult.h"
+#include "platform/ole_string.h"
 
 namespace archive {
 
-using HRESULT = std::int32_t;
+using HRESULT = platform::HResult;
 using ULONG = std::uint32_t;
 using PROPID = std::uint32_t;
 using VARTYPE = std::uint16_t;
 using VARIANT_BOOL = std::int16_t;
 using BSTR = wchar_t*;
 
-inline constexpr HRESULT S_OK = 0;
-inline constexpr HRESULT S_FALSE = 1;
-inline constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
-inline constexpr HRESULT E_ABORT = static_cast<HRESULT>(0x80004004u);
-inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
-inline constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
-inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
-inline constexpr HRESULT STG_E_INVALIDFUNCTION = static_cast<HRESULT>(0x80030001u);
+namespace hresult = platform::hresult;
 
 struct GUID {
     std::uint32_t Data1;
@@ -60,8 +56,8 @@ inline constexpr VARTYPE VT_INT = 22;
 inline constexpr VARTYPE VT_UINT = 23;
 inline constexpr VARTYPE VT_FILETIME = 64;
 
-inline constexpr VARIANT_BOOL VARIANT_TRUE = -1;
-inline constexpr VARIANT_BOOL VARIANT_FALSE = 0;
+inline constexpr VARIANT_BOOL kVariantTrue = -1;
+inline constexpr VARIANT_BOOL kVariantFalse = 0;
 
 struct PROPVARIANT {
     VARTYPE vt;
@@ -82,9 +78,17 @@ struct PROPVARIANT {
         VARIANT_BOOL boolVal;
         FILETIME filetime;
         BSTR bstrVal;
+#if defined(_WIN64)
+        // Windows' union also holds counted arrays (a count and a pointer).
+        std::uint8_t counted_array[16];
+#endif
     };
 };
+#if defined(_WIN64)
+static_assert(sizeof(PROPVARIANT) == 24, "Windows' PROPVARIANT is 24 bytes");
+#else
 static_assert(sizeof(PROPVARIANT) == 16, "the codec library's PROPVARIANT is 16 bytes");
+#endif
 
 struct IUnknown {
     virtual HRESULT QueryInterface(const IID& iid, void** object) = 0;
@@ -98,13 +102,11 @@ protected:
 
 inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-// OLE strings cross the library boundary both ways, so they use the library's
-// layout: a malloc block holding the byte length (32 bits), the characters and
-// a NUL; the string points after the length. These stay inside this namespace
-// so that the library never binds to them instead of its own.
-BSTR SysAllocString(const wchar_t* text);
-BSTR SysAllocStringLen(const wchar_t* text, std::uint32_t length);
-void SysFreeString(BSTR text);
-std::uint32_t SysStringLen(BSTR text);
+// OLE strings cross the library boundary both ways, so they come from the
+// allocator the library frees them with.
+using platform::SysAllocString;
+using platform::SysAllocStringLen;
+using platform::SysFreeString;
+using platform::SysStringLen;
 
 }  // namespace archive

@@ -21,7 +21,7 @@ HRESULT ExtractCallback::SetTotal(std::uint64_t total)
 {
     return Shielded([&] {
         if (const SizeHook hook = Handler().OnTotalSize()) hook(total);
-        return S_OK;
+        return hresult::kOk;
     });
 }
 
@@ -30,14 +30,14 @@ HRESULT ExtractCallback::SetCompleted(const std::uint64_t* completed)
     return Shielded([&] {
         const SizeHook hook = Handler().OnProgress();
         if (hook && completed) hook(*completed);
-        return S_OK;
+        return hresult::kOk;
     });
 }
 
 HRESULT ExtractCallback::PrepareOperation(std::int32_t ask_extract_mode)
 {
     extract_mode_ = ask_extract_mode == kAskExtract;
-    return S_OK;
+    return hresult::kOk;
 }
 
 HRESULT ExtractCallback::SetRatioInfo(const std::uint64_t* in_size, const std::uint64_t* out_size)
@@ -45,13 +45,13 @@ HRESULT ExtractCallback::SetRatioInfo(const std::uint64_t* in_size, const std::u
     return Shielded([&] {
         const RatioHook hook = Handler().OnRatio();
         if (hook && in_size && out_size) hook(*in_size, *out_size);
-        return S_OK;
+        return hresult::kOk;
     });
 }
 
 HRESULT ExtractCallback::CryptoGetTextPassword(BSTR* password)
 {
-    return Shielded([&] { return ProvidePassword(password, E_FAIL); });
+    return Shielded([&] { return ProvidePassword(password, hresult::kFail); });
 }
 
 void ExtractCallback::NoteOperationResult(std::int32_t result)

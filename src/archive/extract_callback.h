@@ -30,7 +30,7 @@ protected:
 
     // Counts a failed item and names its failure.
     void NoteOperationResult(std::int32_t result);
-    HRESULT ResultSoFar() const { return error_count_ > 0 ? E_FAIL : S_OK; }
+    HRESULT ResultSoFar() const { return error_count_ > 0 ? hresult::kFail : hresult::kOk; }
 
 private:
     const InputArchive& archive_;

@@ -47,31 +47,31 @@ HRESULT FileExtractCallback::GetStream(std::uint32_t index, ISequentialOutStream
 HRESULT FileExtractCallback::OpenItem(std::uint32_t index, ISequentialOutStream** stream,
                                       std::int32_t ask_extract_mode)
 {
-    if (!ReadItemPath(index)) return E_FAIL;
-    if (ask_extract_mode != kAskExtract) return S_OK;
+    if (!ReadItemPath(index)) return hresult::kFail;
+    if (ask_extract_mode != kAskExtract) return hresult::kOk;
     if (IsUnsafeItemPath(item_path_)) {
         SetErrorMessage(L"Unsafe item path " + item_path_);
-        return E_ABORT;
+        return hresult::kAbort;
     }
-    if (!ReadAttributes(index)) return E_FAIL;
+    if (!ReadAttributes(index)) return hresult::kFail;
     item_.is_folder = Archive().ItemIsFolder(index);
-    if (!ReadModificationTime(index)) return E_FAIL;
+    if (!ReadModificationTime(index)) return hresult::kFail;
 
     // The codec library reports item paths with the OS separator. A folder
     // that cannot be made shows up when the file below it cannot be opened.
-    const std::size_t separator = item_path_.rfind(platform::kPathSeparator);
+    const std::size_t separator = platform::LastSeparator(item_path_);
     if (separator != std::wstring::npos) CreateFolderPath(output_folder_ + item_path_.substr(0, separator));
 
     output_path_ = output_folder_ + item_path_;
     if (item_.is_folder) {
         CreateFolderPath(output_path_);
-        return S_OK;
+        return hresult::kOk;
     }
     if (const FileHook hook = Handler().OnFile()) hook(std::wstring(FileNamePart(output_path_)));
     platform::FileInfo existing;
     if (FindEntry(output_path_, existing) && !DeleteFileInTheWay(output_path_)) {
         SetErrorMessage(L"Cannot delete output file " + output_path_);
-        return E_ABORT;
+        return hresult::kAbort;
     }
     return OpenOutputFile(stream);
 }
@@ -119,12 +119,12 @@ HRESULT FileExtractCallback::OpenOutputFile(ISequentialOutStream** stream)
     ComPtr<OutFileStream> file(new OutFileStream);
     if (!file->Open(output_path_, platform::CreationDisposition::kCreateAlways)) {
         SetErrorMessage(L"Cannot open output file " + output_path_);
-        return E_ABORT;
+        return hresult::kAbort;
     }
     stream_ = std::move(file);
     stream_->AddRef();
     *stream = stream_.get();
-    return S_OK;
+    return hresult::kOk;
 }
 
 HRESULT FileExtractCallback::SetOperationResult(std::int32_t result)
@@ -134,11 +134,11 @@ HRESULT FileExtractCallback::SetOperationResult(std::int32_t result)
         // A time that cannot be set leaves the file with the time of writing.
         if (item_.time_defined) stream_->SetModificationTime(item_.modification_time);
         const HRESULT closed = stream_->Close();
-        if (closed != S_OK) return closed;
+        if (closed != hresult::kOk) return closed;
     }
     stream_.Reset();
     // Attributes that cannot be applied leave the file as it was written.
-    if (IsExtractMode() && item_.attributes_defined) platform::SetFileAttributes(output_path_, item_.attributes);
+    if (IsExtractMode() && item_.attributes_defined) platform::ApplyFileAttributes(output_path_, item_.attributes);
     return ResultSoFar();
 }
 

@@ -14,12 +14,6 @@ bool IsFolder(std::wstring_view path)
     return FindEntry(path, info) && (info.attributes & platform::kAttributeDirectory);
 }
 
-std::size_t LastSeparator(std::wstring_view path)
-{
-    const auto found = std::find_if(path.rbegin(), path.rend(), platform::IsPathSeparator);
-    return found == path.rend() ? std::wstring_view::npos : static_cast<std::size_t>(path.rend() - found - 1);
-}
-
 }  // namespace
 
 bool FindEntry(std::wstring_view path, platform::FileInfo& info)
@@ -41,14 +35,14 @@ bool CreateFolderPath(std::wstring path)
     std::vector<std::size_t> cuts;
     std::wstring head = path;
     for (;;) {
-        const platform::WindowsError error = platform::CreateDirectory(head);
+        const platform::WindowsError error = platform::CreateFolder(head);
         if (error == platform::WindowsError::kSuccess) break;
         platform::FileInfo info;
         if (FindEntry(head, info)) {
             if (info.attributes & platform::kAttributeDirectory) break;
             return false;
         }
-        const std::size_t separator = LastSeparator(head);
+        const std::size_t separator = platform::LastSeparator(head);
         if (separator == std::wstring::npos || separator == 0 || separator <= platform::RootPrefixLength(head)) {
             return false;
         }
@@ -58,7 +52,7 @@ bool CreateFolderPath(std::wstring path)
     // ... then create the cut levels again, one at a time.
     for (auto cut = cuts.rbegin(); cut != cuts.rend(); ++cut) {
         const std::size_t end = cut + 1 == cuts.rend() ? path.size() : *(cut + 1);
-        if (platform::CreateDirectory(path.substr(0, end)) != platform::WindowsError::kSuccess) return false;
+        if (platform::CreateFolder(path.substr(0, end)) != platform::WindowsError::kSuccess) return false;
     }
     return true;
 }
@@ -69,14 +63,14 @@ bool DeleteFileInTheWay(std::wstring_view path)
     if (FindEntry(path, info) && !(info.attributes & platform::kAttributeDirectory) &&
         (info.attributes & platform::kAttributeReadOnly)) {
         const std::uint32_t writable = info.attributes & ~(platform::kAttributeReadOnly | platform::kAttributeUnixExtension);
-        if (platform::SetFileAttributes(path, writable) != platform::WindowsError::kSuccess) return false;
+        if (platform::ApplyFileAttributes(path, writable) != platform::WindowsError::kSuccess) return false;
     }
-    return platform::DeleteFile(path) == platform::WindowsError::kSuccess;
+    return platform::RemoveFile(path) == platform::WindowsError::kSuccess;
 }
 
 std::wstring_view FileNamePart(std::wstring_view path)
 {
-    const std::size_t separator = LastSeparator(path);
+    const std::size_t separator = platform::LastSeparator(path);
     return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
 }
 
@@ -87,7 +81,7 @@ bool IsUnsafeItemPath(std::wstring_view item_path)
         const auto end = std::find_if(item_path.begin() + static_cast<std::ptrdiff_t>(start), item_path.end(),
                                       platform::IsPathSeparator);
         const std::wstring_view component = item_path.substr(start, static_cast<std::size_t>(end - item_path.begin()) - start);
-        if (component.empty() || component == L"..") return true;
+        if (platform::IsEscapingComponent(component)) return true;
         if (end == item_path.end()) return false;
         start = static_cast<std::size_t>(end - item_path.begin()) + 1;
     }

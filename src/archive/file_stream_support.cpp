@@ -6,12 +6,12 @@ namespace archive {
 
 HRESULT SeekFile(platform::File& file, std::int64_t offset, std::uint32_t origin, std::uint64_t* position)
 {
-    if (origin > 2) return STG_E_INVALIDFUNCTION;
+    if (origin > 2) return hresult::kInvalidFunction;
     std::uint64_t reached = 0;
     const platform::WindowsError error = file.Seek(offset, static_cast<platform::SeekOrigin>(origin), reached);
     if (error != platform::WindowsError::kSuccess) return FailureFromWindowsError(error);
     if (position) *position = reached;
-    return S_OK;
+    return hresult::kOk;
 }
 
 FILETIME FileTimeFromTicks(std::uint64_t ticks)

@@ -27,7 +27,7 @@ HRESULT InFileStream::Read(void* data, std::uint32_t size, std::uint32_t* proces
     std::size_t read = 0;
     const platform::WindowsError error = file_.Read(data, std::min<std::size_t>(size, kMaxTransfer), read);
     if (processed) *processed = static_cast<std::uint32_t>(read);
-    return error == platform::WindowsError::kSuccess ? S_OK : FailureFromWindowsError(error);
+    return error == platform::WindowsError::kSuccess ? hresult::kOk : FailureFromWindowsError(error);
 }
 
 HRESULT InFileStream::Seek(std::int64_t offset, std::uint32_t origin, std::uint64_t* position)
@@ -41,7 +41,7 @@ HRESULT InFileStream::GetSize(std::uint64_t* size)
     const platform::WindowsError error = file_.Info(info);
     if (error != platform::WindowsError::kSuccess) return FailureFromWindowsError(error);
     *size = info.size;
-    return S_OK;
+    return hresult::kOk;
 }
 
 HRESULT InFileStream::GetProps(std::uint64_t* size, FILETIME* creation, FILETIME* access, FILETIME* write,
@@ -55,7 +55,7 @@ HRESULT InFileStream::GetProps(std::uint64_t* size, FILETIME* creation, FILETIME
     if (access) *access = FileTimeFromTicks(info.access_time);
     if (write) *write = FileTimeFromTicks(info.write_time);
     if (attributes) *attributes = info.attributes;
-    return S_OK;
+    return hresult::kOk;
 }
 
 HRESULT InFileStream::GetProps2(StreamFileProps* props)
@@ -73,7 +73,7 @@ HRESULT InFileStream::GetProps2(StreamFileProps* props)
     props->CreationTime = FileTimeFromTicks(info.creation_time);
     props->AccessTime = FileTimeFromTicks(info.access_time);
     props->WriteTime = FileTimeFromTicks(info.write_time);
-    return S_OK;
+    return hresult::kOk;
 }
 
 }  // namespace archive

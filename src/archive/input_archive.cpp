@@ -25,7 +25,7 @@ std::wstring Quoted(std::wstring_view text, std::wstring_view path)
 void DecodeNamesAsUtf8(IInArchive& archive)
 {
     void* face = nullptr;
-    if (archive.QueryInterface(ISetProperties::kIid, &face) != S_OK || !face) return;
+    if (archive.QueryInterface(ISetProperties::kIid, &face) != hresult::kOk || !face) return;
     const auto properties = ComPtr<ISetProperties>::Adopt(static_cast<ISetProperties*>(face));
     const wchar_t* const names[] = {L"cp"};
     const PropVariant code_page(kUtf8CodePage);
@@ -45,13 +45,13 @@ InputArchive::InputArchive(const ArchiveHandler& handler, std::wstring_view arch
         static_cast<IInArchive*>(handler.Library().CreateObject(FormatClassId(format_), IInArchive::kIid)));
     DecodeNamesAsUtf8(*archive);
     ComPtr<OpenCallback> callback(new OpenCallback(handler, archive_path));
-    if (archive->Open(stream.get(), nullptr, callback.get()) != S_OK) {
+    if (archive->Open(stream.get(), nullptr, callback.get()) != hresult::kOk) {
         throw ArchiveError(Quoted(L"Cannot open archive '", archive_path), kArchiveNotOpened);
     }
     // A damaged archive, a truncated one for instance, still opens with the
     // items the library could find; only these flags tell of the damage.
     PropVariant damage;
-    if (archive->GetArchiveProperty(kpidErrorFlags, &damage) == S_OK && damage.IsUInt32() && damage.GetUInt32() != 0) {
+    if (archive->GetArchiveProperty(kpidErrorFlags, &damage) == hresult::kOk && damage.IsUInt32() && damage.GetUInt32() != 0) {
         throw ArchiveError(Quoted(L"Archive is damaged '", archive_path), kArchiveNotOpened);
     }
     archive_ = std::move(archive);
@@ -61,7 +61,7 @@ std::uint32_t InputArchive::ItemCount() const
 {
     std::uint32_t count = 0;
     const HRESULT result = archive_->GetNumberOfItems(&count);
-    if (result != S_OK) throw ArchiveError("Could not retrieve the number of items", result);
+    if (result != hresult::kOk) throw ArchiveError("Could not retrieve the number of items", result);
     return count;
 }
 
@@ -70,7 +70,7 @@ void InputArchive::Extract(const std::vector<std::uint32_t>& indices, ExtractCal
     const std::uint32_t* list = indices.empty() ? nullptr : indices.data();
     const auto count = indices.empty() ? kAllItems : static_cast<std::uint32_t>(indices.size());
     const HRESULT result = archive_->Extract(list, count, 0, &callback);
-    if (result != S_OK) throw ArchiveError(callback.ErrorMessage(), result);
+    if (result != hresult::kOk) throw ArchiveError(callback.ErrorMessage(), result);
 }
 
 PropVariant InputArchive::ItemProperty(std::uint32_t index, PROPID property) const
@@ -79,10 +79,10 @@ PropVariant InputArchive::ItemProperty(std::uint32_t index, PROPID property) con
         return ArchiveError(L"Could not retrieve property for item at index " + std::to_wstring(index), code);
     };
     // The library does not check the index itself.
-    if (index >= ItemCount()) throw fail(E_INVALIDARG);
+    if (index >= ItemCount()) throw fail(hresult::kInvalidArgument);
     PropVariant value;
     const HRESULT result = archive_->GetProperty(index, property, &value);
-    if (result != S_OK) {
+    if (result != hresult::kOk) {
         value.Clear();
         throw fail(result);
     }

@@ -25,15 +25,15 @@ HRESULT OpenCallback::QueryInterface(const IID& iid, void** object)
     return NoInterface(object);
 }
 
-HRESULT OpenCallback::SetTotal(const std::uint64_t*, const std::uint64_t*) { return S_OK; }
+HRESULT OpenCallback::SetTotal(const std::uint64_t*, const std::uint64_t*) { return hresult::kOk; }
 
-HRESULT OpenCallback::SetCompleted(const std::uint64_t*, const std::uint64_t*) { return S_OK; }
+HRESULT OpenCallback::SetCompleted(const std::uint64_t*, const std::uint64_t*) { return hresult::kOk; }
 
 HRESULT OpenCallback::GetProperty(PROPID property, PROPVARIANT* value)
 {
     return Shielded([&] {
         Property(property).MoveTo(*value);
-        return S_OK;
+        return hresult::kOk;
     });
 }
 
@@ -55,17 +55,17 @@ PropVariant OpenCallback::Property(PROPID property) const
 HRESULT OpenCallback::GetStream(const wchar_t* name, IInStream** stream)
 {
     *stream = nullptr;
-    if (sub_archive_mode_ || archive_file_.IsFolder()) return S_FALSE;
+    if (sub_archive_mode_ || archive_file_.IsFolder()) return hresult::kFalse;
     return Shielded([&] {
         const std::wstring path = VolumePath(name);
         platform::FileInfo info;
-        if (!FindEntry(path, info) || (info.attributes & platform::kAttributeDirectory)) return S_FALSE;
+        if (!FindEntry(path, info) || (info.attributes & platform::kAttributeDirectory)) return hresult::kFalse;
         ComPtr<InFileStream> file(new InFileStream);
         const platform::WindowsError error = file->Open(path);
         if (error != platform::WindowsError::kSuccess) return FailureFromWindowsError(error);
         file->AddRef();
         *stream = file.get();
-        return S_OK;
+        return hresult::kOk;
     });
 }
 
@@ -83,13 +83,13 @@ HRESULT OpenCallback::SetSubArchiveName(const wchar_t* name)
     return Shielded([&] {
         sub_archive_mode_ = true;
         sub_archive_name_ = name;
-        return S_OK;
+        return hresult::kOk;
     });
 }
 
 HRESULT OpenCallback::CryptoGetTextPassword(BSTR* password)
 {
-    return Shielded([&] { return ProvidePassword(password, E_ABORT); });
+    return Shielded([&] { return ProvidePassword(password, hresult::kAbort); });
 }
 
 }  // namespace archive

@@ -17,7 +17,7 @@ bool OutFileStream::Open(std::wstring_view path, platform::CreationDisposition d
 HRESULT OutFileStream::Close()
 {
     const platform::WindowsError error = file_.Close();
-    return error == platform::WindowsError::kSuccess ? S_OK : FailureFromWindowsError(error);
+    return error == platform::WindowsError::kSuccess ? hresult::kOk : FailureFromWindowsError(error);
 }
 
 bool OutFileStream::SetModificationTime(FILETIME time)
@@ -44,7 +44,7 @@ HRESULT OutFileStream::Write(const void* data, std::uint32_t size, std::uint32_t
     }
     processed_size_ += total;
     if (processed) *processed = static_cast<std::uint32_t>(total);
-    return error == platform::WindowsError::kSuccess ? S_OK : FailureFromWindowsError(error);
+    return error == platform::WindowsError::kSuccess ? hresult::kOk : FailureFromWindowsError(error);
 }
 
 HRESULT OutFileStream::Seek(std::int64_t offset, std::uint32_t origin, std::uint64_t* position)
@@ -62,7 +62,7 @@ HRESULT OutFileStream::SetSize(std::uint64_t size)
                       reached == size && file_.Truncate(size) == platform::WindowsError::kSuccess &&
                       file_.Seek(static_cast<std::int64_t>(noted), platform::SeekOrigin::kBegin, reached) ==
                           platform::WindowsError::kSuccess;
-    return done ? S_OK : E_FAIL;
+    return done ? hresult::kOk : hresult::kFail;
 }
 
 }  // namespace archive

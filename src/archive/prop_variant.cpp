@@ -30,14 +30,14 @@ PropVariant::PropVariant() : PROPVARIANT{} { vt = VT_EMPTY; }
 PropVariant::PropVariant(std::wstring_view text) : PropVariant()
 {
     bstrVal = SysAllocStringLen(text.data(), static_cast<std::uint32_t>(text.size()));
-    if (!bstrVal) throw ArchiveError("Could not allocate memory for PropVariant string", E_FAIL);
+    if (!bstrVal) throw ArchiveError("Could not allocate memory for PropVariant string", hresult::kFail);
     vt = VT_BSTR;
 }
 
 PropVariant::PropVariant(bool value) : PropVariant()
 {
     vt = VT_BOOL;
-    boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    boolVal = value ? kVariantTrue : kVariantFalse;
 }
 
 PropVariant::PropVariant(std::uint32_t value) : PropVariant()
@@ -85,7 +85,7 @@ PropKind PropVariant::Kind() const
     case VT_INT: return PropKind::kInt32;
     case VT_I8: return PropKind::kInt64;
     case VT_FILETIME: return PropKind::kFileTime;
-    default: throw ArchiveError("Property type not supported", E_INVALIDARG);
+    default: throw ArchiveError("Property type not supported", hresult::kInvalidArgument);
     }
 }
 
@@ -96,13 +96,13 @@ bool PropVariant::IsUInt32() const
 
 bool PropVariant::GetBool() const
 {
-    if (vt != VT_BOOL) throw ArchiveError("PropVariant is not a bool", E_FAIL);
+    if (vt != VT_BOOL) throw ArchiveError("PropVariant is not a bool", hresult::kFail);
     return boolVal != 0;
 }
 
 std::wstring PropVariant::GetString() const
 {
-    if (vt != VT_BSTR) throw ArchiveError("PropVariant is not a string", E_FAIL);
+    if (vt != VT_BSTR) throw ArchiveError("PropVariant is not a string", hresult::kFail);
     if (!bstrVal) return {};
     return {bstrVal, SysStringLen(bstrVal)};
 }
@@ -114,13 +114,13 @@ std::uint32_t PropVariant::GetUInt32() const
     case VT_UI2: return uiVal;
     case VT_UI4: return ulVal;
     case VT_UINT: return uintVal;
-    default: throw ArchiveError("PropVariant is not a 32-bits unsigned integer", E_FAIL);
+    default: throw ArchiveError("PropVariant is not a 32-bits unsigned integer", hresult::kFail);
     }
 }
 
 FILETIME PropVariant::GetFileTime() const
 {
-    if (vt != VT_FILETIME) throw ArchiveError("PropVariant is not a FILETIME", E_FAIL);
+    if (vt != VT_FILETIME) throw ArchiveError("PropVariant is not a FILETIME", hresult::kFail);
     return filetime;
 }
 

@@ -33,13 +33,13 @@ protected:
     {
         *object = face;
         ++count_;
-        return S_OK;
+        return hresult::kOk;
     }
 
     static HRESULT NoInterface(void** object)
     {
         *object = nullptr;
-        return E_NOINTERFACE;
+        return hresult::kNoInterface;
     }
 
 private:

@@ -1,12 +1,12 @@
 #include "notify/path_folder.h"
 
-#include "platform/path_separator.h"
+#include "platform/path.h"
 
 namespace toast {
 
 std::wstring FolderOf(std::wstring_view path)
 {
-    const auto separator = path.rfind(platform::kPathSeparator);
+    const auto separator = platform::LastSeparator(path);
     return std::wstring(separator == std::wstring_view::npos ? path : path.substr(0, separator));
 }
 

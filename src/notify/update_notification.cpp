@@ -7,7 +7,7 @@
 #include "notify/toast_manager.h"
 #include "notify/update_toast_handler.h"
 #include "platform/executable_path.h"
-#include "platform/path_separator.h"
+#include "platform/path.h"
 
 namespace {
 

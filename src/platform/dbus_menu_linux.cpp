@@ -179,12 +179,12 @@ int DbusMenu::OnGetProperty(sd_bus_message* call, void* userdata, sd_bus_error* 
     return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "No property %s of menu item %d", name, id);
 }
 
-// A click on an item is the menu's choice: WM_COMMAND with its command.
+// A click on an item is the menu's choice: WmCommand with its command.
 bool DbusMenu::HandleEvent(std::int32_t id, const char* event) const
 {
     const TrayMenuItem* item = FindItem(id);
     if (!item) return id == MenuRootId;
-    if (std::strcmp(event, "clicked") == 0) PostMessage(window_, WM_COMMAND, item->command, 0);
+    if (std::strcmp(event, "clicked") == 0) PostToWindow(window_, WmCommand, item->command, 0);
     return true;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The tray icon's menu over com.canonical.dbusmenu. The host shows it; an
-// item clicked there is posted to the window as WM_COMMAND with its command.
+// item clicked there is posted to the window as WmCommand with its command.
 #include <cstdint>
 #include <vector>
 

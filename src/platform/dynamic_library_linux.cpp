@@ -31,9 +31,15 @@ WindowsError Open(const std::string& path, LibraryHandle& library, WindowsError 
 
 }  // namespace
 
+std::span<const std::wstring_view> CodecLibraryFileNames()
+{
+    static constexpr std::wstring_view names[] = {L"7z.so"};
+    return names;
+}
+
 void LibraryCloser::operator()(void* module) const { dlclose(module); }
 
-WindowsError LoadLibrary(std::wstring_view file_name, LibraryHandle& library)
+WindowsError LoadSharedLibrary(std::wstring_view file_name, LibraryHandle& library)
 {
     const std::string name = WideToUtf8(file_name);
     if (name.empty()) return WindowsError::kModuleNotFound;

@@ -20,12 +20,4 @@ std::wstring ExecutablePath()
         buffer.resize(buffer.size() * 2);
     }
 }
-
-std::wstring ExecutableFolder()
-{
-    const std::wstring path = ExecutablePath();
-    const auto slash = path.rfind(L'/');
-    return slash == std::wstring::npos ? std::wstring{} : path.substr(0, slash);
-}
-
 }  // namespace platform

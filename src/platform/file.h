@@ -1,6 +1,6 @@
 #pragma once
 // An open file (CreateFileW and the calls on its handle). Each call is one
-// system call; the object owns the descriptor and closes it on destruction.
+// system call; the object owns the system's handle and closes it on destruction.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -20,7 +20,7 @@ public:
     File& operator=(const File&) = delete;
     ~File();
 
-    bool IsOpen() const { return descriptor_ >= 0; }
+    bool IsOpen() const { return handle_ != kNoHandle; }
 
     // Both fail when a file is already open.
     WindowsError OpenForReading(std::wstring_view path);
@@ -37,9 +37,11 @@ public:
     WindowsError Close();
 
 private:
-    WindowsError Open(std::wstring_view path, int flags);
+    // A descriptor on Linux, a HANDLE on Windows; both use -1 for none.
+    static constexpr std::intptr_t kNoHandle = -1;
+    WindowsError Open(std::wstring_view path, bool for_writing, CreationDisposition disposition);
 
-    int descriptor_ = -1;
+    std::intptr_t handle_ = kNoHandle;
 };
 
 }  // namespace platform

@@ -51,8 +51,10 @@ WindowsError Transfer(Call call, std::size_t& moved)
 
 File::~File() { Close(); }
 
-WindowsError File::Open(std::wstring_view path, int flags)
+WindowsError File::Open(std::wstring_view path, bool for_writing, CreationDisposition disposition)
 {
+    // Never write through a symbolic link that appeared at the path.
+    const int flags = for_writing ? O_WRONLY | O_NOFOLLOW | DispositionFlags(disposition) : O_RDONLY;
     if (IsOpen()) return WindowsError::kGeneralFailure;
     const std::string name = WideToUtf8(path);
     int descriptor = -1;
@@ -60,37 +62,39 @@ WindowsError File::Open(std::wstring_view path, int flags)
         descriptor = open(name.c_str(), flags | O_CLOEXEC, 0666);
     } while (descriptor < 0 && errno == EINTR);
     if (descriptor < 0) return LastSystemError();
-    descriptor_ = descriptor;
+    handle_ = descriptor;
     // A folder is not a file to read or write, as on Windows.
     struct stat status {};
-    if (fstat(descriptor_, &status) != 0 || S_ISDIR(status.st_mode)) {
+    if (fstat(descriptor, &status) != 0 || S_ISDIR(status.st_mode)) {
         Close();
         return WindowsError::kAccessDenied;
     }
     return WindowsError::kSuccess;
 }
 
-WindowsError File::OpenForReading(std::wstring_view path) { return Open(path, O_RDONLY); }
+WindowsError File::OpenForReading(std::wstring_view path)
+{
+    return Open(path, false, CreationDisposition::kOpenExisting);
+}
 
 WindowsError File::OpenForWriting(std::wstring_view path, CreationDisposition disposition)
 {
-    // Never write through a symbolic link that appeared at the path.
-    return Open(path, O_WRONLY | O_NOFOLLOW | DispositionFlags(disposition));
+    return Open(path, true, disposition);
 }
 
 WindowsError File::Read(void* buffer, std::size_t size, std::size_t& read)
 {
-    return Transfer([&] { return ::read(descriptor_, buffer, size); }, read);
+    return Transfer([&] { return ::read(static_cast<int>(handle_), buffer, size); }, read);
 }
 
 WindowsError File::Write(const void* buffer, std::size_t size, std::size_t& written)
 {
-    return Transfer([&] { return ::write(descriptor_, buffer, size); }, written);
+    return Transfer([&] { return ::write(static_cast<int>(handle_), buffer, size); }, written);
 }
 
 WindowsError File::Seek(std::int64_t offset, SeekOrigin origin, std::uint64_t& position)
 {
-    const off_t result = lseek(descriptor_, static_cast<off_t>(offset), Whence(origin));
+    const off_t result = lseek(static_cast<int>(handle_), static_cast<off_t>(offset), Whence(origin));
     if (result < 0) return LastSystemError();
     position = static_cast<std::uint64_t>(result);
     return WindowsError::kSuccess;
@@ -98,13 +102,13 @@ WindowsError File::Seek(std::int64_t offset, SeekOrigin origin, std::uint64_t& p
 
 WindowsError File::Truncate(std::uint64_t size)
 {
-    return ftruncate(descriptor_, static_cast<off_t>(size)) == 0 ? WindowsError::kSuccess : LastSystemError();
+    return ftruncate(static_cast<int>(handle_), static_cast<off_t>(size)) == 0 ? WindowsError::kSuccess : LastSystemError();
 }
 
 WindowsError File::Info(FileInfo& info) const
 {
     struct stat status {};
-    if (fstat(descriptor_, &status) != 0) return LastSystemError();
+    if (fstat(static_cast<int>(handle_), &status) != 0) return LastSystemError();
     info = FileInfoFromStat(status);
     return WindowsError::kSuccess;
 }
@@ -112,14 +116,14 @@ WindowsError File::Info(FileInfo& info) const
 WindowsError File::SetWriteTime(std::uint64_t ticks)
 {
     const timespec times[2] = {{0, UTIME_OMIT}, TimespecFromTicks(ticks)};
-    return futimens(descriptor_, times) == 0 ? WindowsError::kSuccess : LastSystemError();
+    return futimens(static_cast<int>(handle_), times) == 0 ? WindowsError::kSuccess : LastSystemError();
 }
 
 WindowsError File::Close()
 {
     if (!IsOpen()) return WindowsError::kSuccess;
-    const int descriptor = descriptor_;
-    descriptor_ = -1;
+    const auto descriptor = static_cast<int>(handle_);
+    handle_ = kNoHandle;
     // The descriptor is gone even when close() reports an error.
     return ::close(descriptor) == 0 ? WindowsError::kSuccess : LastSystemError();
 }

@@ -10,12 +10,7 @@
 
 namespace platform {
 
-std::size_t RootPrefixLength(std::wstring_view path)
-{
-    return !path.empty() && IsPathSeparator(path.front()) ? 1 : 0;
-}
-
-WindowsError CreateDirectory(std::wstring_view path)
+WindowsError CreateFolder(std::wstring_view path)
 {
     return mkdir(WideToUtf8(path).c_str(), 0777) == 0 ? WindowsError::kSuccess : LastSystemError();
 }
@@ -30,7 +25,7 @@ WindowsError FindFile(std::wstring_view path, FileInfo& info)
     return WindowsError::kSuccess;
 }
 
-WindowsError SetFileAttributes(std::wstring_view path, std::uint32_t attributes)
+WindowsError ApplyFileAttributes(std::wstring_view path, std::uint32_t attributes)
 {
     const std::string name = WideToUtf8(path);
     struct stat status {};
@@ -50,9 +45,11 @@ WindowsError SetFileAttributes(std::wstring_view path, std::uint32_t attributes)
     return chmod(name.c_str(), mode) == 0 ? WindowsError::kSuccess : LastSystemError();
 }
 
-WindowsError DeleteFile(std::wstring_view path)
+WindowsError RemoveFile(std::wstring_view path)
 {
     return unlink(WideToUtf8(path).c_str()) == 0 ? WindowsError::kSuccess : LastSystemError();
 }
+
+void RemoveTree(const std::filesystem::path& path) { std::filesystem::remove_all(path); }
 
 }  // namespace platform

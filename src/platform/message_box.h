@@ -36,12 +36,12 @@ struct Dialog;
 using DialogHandle = Dialog*;
 using DialogProcedure = LResult (*)(DialogHandle dialog, Message message, WParam wparam, LParam lparam);
 
-// The dialog procedure gets WM_INITDIALOG, then, when the box closes,
-// WM_COMMAND with IDOK for the button or IDCANCEL for Esc and the close box.
+// The dialog procedure gets WmInitDialog, then, when the box closes,
+// WmCommand with IDOK for the button or IDCANCEL for Esc and the close box.
 // Without zenity or a display the text goes to standard error and the box
 // closes at once with IDCANCEL. Returns what the procedure gave EndDialog,
 // 0 when it never ended the dialog.
-LResult DialogBox(const DialogTemplate& dialog_template, WindowHandle owner, DialogProcedure procedure);
+LResult ShowDialog(const DialogTemplate& dialog_template, WindowHandle owner, DialogProcedure procedure);
 
 // EndDialog: the dialog's result.
 void EndDialog(DialogHandle dialog, LResult result);

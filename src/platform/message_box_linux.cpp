@@ -106,10 +106,10 @@ MessageBoxResult ShowMessageBox(std::wstring_view text, std::wstring_view captio
     return ShowBox(text, caption, std::move(arguments)) == 0 ? MessageBoxResult::Ok : MessageBoxResult::Cancel;
 }
 
-LResult DialogBox(const DialogTemplate& dialog_template, WindowHandle, DialogProcedure procedure)
+LResult ShowDialog(const DialogTemplate& dialog_template, WindowHandle, DialogProcedure procedure)
 {
     Dialog dialog;
-    procedure(&dialog, WM_INITDIALOG, 0, 0);
+    procedure(&dialog, WmInitDialog, 0, 0);
     std::wstring text;
     for (const std::wstring& line : dialog_template.lines) {
         if (!text.empty()) text += L'\n';
@@ -118,7 +118,7 @@ LResult DialogBox(const DialogTemplate& dialog_template, WindowHandle, DialogPro
     const int status = ShowBox(text, dialog_template.caption,
                                {"--info", "--icon-name=dialog-information",
                                 "--ok-label=" + WideToUtf8(dialog_template.button)});
-    procedure(&dialog, WM_COMMAND, status == 0 ? IdOk : IdCancel, 0);
+    procedure(&dialog, WmCommand, status == 0 ? IdOk : IdCancel, 0);
     return dialog.ended ? dialog.result : 0;
 }
 

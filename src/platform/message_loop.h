@@ -1,23 +1,18 @@
 #pragma once
 // The thread's message loop (GetMessageW / DispatchMessageW) and the hidden
-// window whose procedure it calls. It runs on the thread's default sd-event
-// loop, so every D-Bus connection attached to that loop (tray icon,
-// notifications) is dispatched by it on the same thread, between messages.
+// window whose procedure it calls. Everything else the UI thread waits for
+// (on Linux the D-Bus connections of the tray icon and the notifications) is
+// dispatched by it on the same thread, between messages.
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <vector>
 
 #include "platform/window.h"
-
-struct sd_event;
-struct sd_event_source;
 
 namespace platform {
 
 using WindowProcedure = LResult (*)(WindowHandle window, Message message, WParam wparam, LParam lparam);
 using TimerId = std::uintptr_t;
-// The callback of a thread timer: no window, WM_TIMER, the timer's id and the
+// The callback of a thread timer: no window, WmTimer, the timer's id and the
 // tick count in milliseconds.
 using TimerProcedure = void (*)(WindowHandle window, Message message, TimerId id, std::uint32_t time);
 
@@ -50,35 +45,15 @@ public:
     // busy collapse into one. The period is clamped to the Windows limits.
     TimerId SetTimer(std::uint32_t period_ms, TimerProcedure procedure);
 
-    // SIGTERM, SIGINT and SIGHUP post the message to the window instead of
+    // The system's requests to quit (SIGTERM, SIGINT and SIGHUP; on Windows
+    // WM_CLOSE and WM_ENDSESSION) post the message to the window instead of
     // ending the process.
     void PostOnTerminationSignals(HiddenWindow& window, Message message);
 
 private:
     friend class HiddenWindow;
-    struct PostedMessage {
-        HiddenWindow* window;
-        Message message;
-        WParam wparam;
-        LParam lparam;
-    };
-    struct Timer;
-    struct Signal;
-    struct EventDeleter {
-        void operator()(sd_event* event) const;
-    };
-
-    void Enqueue(const PostedMessage& message);
-    void DropMessagesFor(const HiddenWindow& window);
-    void Forget(const HiddenWindow& window);
-    bool DispatchDueTimer();
-
-    std::unique_ptr<sd_event, EventDeleter> event_;
-    std::deque<PostedMessage> queue_;
-    std::vector<std::unique_ptr<Timer>> timers_;
-    std::vector<std::unique_ptr<Signal>> signals_;
-    bool quit_posted_ = false;
-    int exit_code_ = 0;
+    struct State;  // the system's loop, the timers and what waits
+    std::unique_ptr<State> state_;
 };
 
 // A window that is never shown: it only receives messages.
@@ -95,13 +70,15 @@ public:
     // SendMessageW: calls the procedure at once.
     LResult Send(Message message, WParam wparam, LParam lparam);
 
-    // DestroyWindow: sends WM_DESTROY; afterwards nothing more is posted.
+    // DestroyWindow: sends WmDestroy; afterwards nothing more is posted.
     void Destroy();
 
 private:
+    friend struct MessageLoop::State;
     MessageLoop& loop_;
     WindowProcedure procedure_;
     bool destroyed_ = false;
+    std::uintptr_t native_handle_ = 0;  // the system's window, where it has one
 };
 
 // DestroyWindowW for a window of the loop; other windows are left alone.
@@ -109,7 +86,7 @@ void DestroyWindow(WindowHandle window);
 
 // DefWindowProcW: a hidden window has nothing to paint or size, so every
 // message it does not handle itself simply returns 0.
-LResult DefWindowProc(WindowHandle window, Message message, WParam wparam, LParam lparam);
+LResult DefaultWindowProcedure(WindowHandle window, Message message, WParam wparam, LParam lparam);
 
 // SetTimer with no window on the thread's loop; 0 when the thread has none.
 TimerId SetTimer(std::uint32_t period_ms, TimerProcedure procedure);

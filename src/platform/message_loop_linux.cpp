@@ -7,6 +7,9 @@
 #include <csignal>
 #include <cstdint>
 #include <ctime>
+#include <deque>
+#include <memory>
+#include <vector>
 #include <system_error>
 
 namespace platform {
@@ -36,9 +39,11 @@ using SourcePtr = std::unique_ptr<sd_event_source, SourceDeleter>;
 constexpr std::uint64_t TimerAccuracyUs = 1000;
 constexpr int TerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
-}  // namespace
+struct EventDeleter {
+    void operator()(sd_event* event) const { sd_event_unref(event); }
+};
 
-struct MessageLoop::Timer {
+struct Timer {
     TimerId id;
     TimerProcedure procedure;
     std::uint64_t period_us;
@@ -56,8 +61,7 @@ struct MessageLoop::Timer {
     }
 };
 
-struct MessageLoop::Signal {
-    MessageLoop* loop;
+struct Signal {
     HiddenWindow* window;
     Message message;
     SourcePtr source;
@@ -70,24 +74,46 @@ struct MessageLoop::Signal {
     }
 };
 
-void MessageLoop::EventDeleter::operator()(sd_event* event) const
-{
-    sd_event_unref(event);
-}
+}  // namespace
 
-MessageLoop::MessageLoop()
+// The loop runs on the thread's default sd-event loop, so every D-Bus
+// connection attached to that loop is dispatched by it.
+struct MessageLoop::State {
+    struct PostedMessage {
+        HiddenWindow* window;
+        Message message;
+        WParam wparam;
+        LParam lparam;
+    };
+
+    std::unique_ptr<sd_event, EventDeleter> event;
+    std::deque<PostedMessage> queue;
+    std::vector<std::unique_ptr<Timer>> timers;
+    std::vector<std::unique_ptr<Signal>> signals;
+    bool quit_posted = false;
+    int exit_code = 0;
+
+    ~State()
+    {
+        // Sources go before the event loop they belong to.
+        timers.clear();
+        signals.clear();
+    }
+
+    bool DispatchDueTimer();
+    void DropMessagesFor(const HiddenWindow& window);
+};
+
+MessageLoop::MessageLoop() : state_(std::make_unique<State>())
 {
     sd_event* event = nullptr;
     ThrowIfFailed(sd_event_default(&event), "sd_event_default");
-    event_.reset(event);
+    state_->event.reset(event);
     current_loop = this;
 }
 
 MessageLoop::~MessageLoop()
 {
-    // Sources go before the event loop they belong to.
-    timers_.clear();
-    signals_.clear();
     if (current_loop == this) current_loop = nullptr;
 }
 
@@ -98,31 +124,32 @@ MessageLoop* MessageLoop::Current()
 
 int MessageLoop::Run()
 {
+    State& state = *state_;
     for (;;) {
-        if (!queue_.empty()) {
-            const PostedMessage posted = queue_.front();
-            queue_.pop_front();
+        if (!state.queue.empty()) {
+            const State::PostedMessage posted = state.queue.front();
+            state.queue.pop_front();
             posted.window->Send(posted.message, posted.wparam, posted.lparam);
             continue;
         }
-        if (quit_posted_) {
-            quit_posted_ = false;
-            return exit_code_;
+        if (state.quit_posted) {
+            state.quit_posted = false;
+            return state.exit_code;
         }
-        if (DispatchDueTimer()) continue;
+        if (state.DispatchDueTimer()) continue;
         // Waits for the next event; its callbacks only queue messages and mark
         // ticks, so the window and timer procedures run from here, never from
         // inside sd-event (they may run the event loop themselves).
-        ThrowIfFailed(sd_event_run(event_.get(), UINT64_MAX), "sd_event_run");
+        ThrowIfFailed(sd_event_run(state.event.get(), UINT64_MAX), "sd_event_run");
     }
 }
 
-bool MessageLoop::DispatchDueTimer()
+bool MessageLoop::State::DispatchDueTimer()
 {
-    for (const auto& timer : timers_) {
+    for (const auto& timer : timers) {
         if (!timer->tick_pending) continue;
         timer->tick_pending = false;
-        timer->procedure(nullptr, WM_TIMER, timer->id, TickCount());
+        timer->procedure(nullptr, WmTimer, timer->id, TickCount());
         return true;
     }
     return false;
@@ -130,25 +157,25 @@ bool MessageLoop::DispatchDueTimer()
 
 void MessageLoop::PostQuit(int exit_code)
 {
-    quit_posted_ = true;
-    exit_code_ = exit_code;
+    state_->quit_posted = true;
+    state_->exit_code = exit_code;
 }
 
 TimerId MessageLoop::SetTimer(std::uint32_t period_ms, TimerProcedure procedure)
 {
     const std::uint32_t clamped = std::clamp(period_ms, TimerMinimumMs, TimerMaximumMs);
     auto timer = std::make_unique<Timer>();
-    timer->id = timers_.size() + 1;
+    timer->id = state_->timers.size() + 1;
     timer->procedure = procedure;
     timer->period_us = std::uint64_t{clamped} * 1000;
 
     sd_event_source* source = nullptr;
-    ThrowIfFailed(sd_event_add_time_relative(event_.get(), &source, CLOCK_MONOTONIC, timer->period_us,
+    ThrowIfFailed(sd_event_add_time_relative(state_->event.get(), &source, CLOCK_MONOTONIC, timer->period_us,
                                              TimerAccuracyUs, &Timer::OnExpired, timer.get()),
                   "sd_event_add_time_relative");
     timer->source.reset(source);
-    timers_.push_back(std::move(timer));
-    return timers_.back()->id;
+    state_->timers.push_back(std::move(timer));
+    return state_->timers.back()->id;
 }
 
 void MessageLoop::PostOnTerminationSignals(HiddenWindow& window, Message message)
@@ -162,29 +189,18 @@ void MessageLoop::PostOnTerminationSignals(HiddenWindow& window, Message message
     if (blocked != 0) throw std::system_error(blocked, std::generic_category(), "pthread_sigmask");
 
     for (const int number : TerminationSignals) {
-        auto signal = std::make_unique<Signal>(Signal{this, &window, message, nullptr});
+        auto signal = std::make_unique<Signal>(Signal{&window, message, nullptr});
         sd_event_source* source = nullptr;
-        ThrowIfFailed(sd_event_add_signal(event_.get(), &source, number, &Signal::OnSignal, signal.get()),
+        ThrowIfFailed(sd_event_add_signal(state_->event.get(), &source, number, &Signal::OnSignal, signal.get()),
                       "sd_event_add_signal");
         signal->source.reset(source);
-        signals_.push_back(std::move(signal));
+        state_->signals.push_back(std::move(signal));
     }
 }
 
-void MessageLoop::Enqueue(const PostedMessage& message)
+void MessageLoop::State::DropMessagesFor(const HiddenWindow& window)
 {
-    queue_.push_back(message);
-}
-
-void MessageLoop::DropMessagesFor(const HiddenWindow& window)
-{
-    std::erase_if(queue_, [&](const PostedMessage& posted) { return posted.window == &window; });
-}
-
-void MessageLoop::Forget(const HiddenWindow& window)
-{
-    DropMessagesFor(window);
-    std::erase_if(signals_, [&](const auto& signal) { return signal->window == &window; });
+    std::erase_if(queue, [&](const PostedMessage& posted) { return posted.window == &window; });
 }
 
 HiddenWindow::HiddenWindow(MessageLoop& loop, WindowProcedure procedure) : loop_(loop), procedure_(procedure)
@@ -193,13 +209,15 @@ HiddenWindow::HiddenWindow(MessageLoop& loop, WindowProcedure procedure) : loop_
 
 HiddenWindow::~HiddenWindow()
 {
-    loop_.Forget(*this);
+    MessageLoop::State& state = *loop_.state_;
+    state.DropMessagesFor(*this);
+    std::erase_if(state.signals, [&](const auto& signal) { return signal->window == this; });
 }
 
 bool HiddenWindow::Post(Message message, WParam wparam, LParam lparam)
 {
     if (destroyed_) return false;
-    loop_.Enqueue({this, message, wparam, lparam});
+    loop_.state_->queue.push_back({this, message, wparam, lparam});
     return true;
 }
 
@@ -213,8 +231,8 @@ void HiddenWindow::Destroy()
     if (destroyed_) return;
     destroyed_ = true;
     // Signals stay caught: they now post to a window that takes nothing.
-    loop_.DropMessagesFor(*this);
-    procedure_(this, WM_DESTROY, 0, 0);
+    loop_.state_->DropMessagesFor(*this);
+    procedure_(this, WmDestroy, 0, 0);
 }
 
 void DestroyWindow(WindowHandle window)
@@ -222,7 +240,7 @@ void DestroyWindow(WindowHandle window)
     if (auto* hidden = dynamic_cast<HiddenWindow*>(window)) hidden->Destroy();
 }
 
-LResult DefWindowProc(WindowHandle, Message, WParam, LParam)
+LResult DefaultWindowProcedure(WindowHandle, Message, WParam, LParam)
 {
     return 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The machine-wide single-instance guard (the named mutex of Windows).
+#include <cstdint>
 #include <string_view>
 
 namespace platform {
@@ -18,7 +19,8 @@ public:
     bool AnotherCopyRuns() const { return another_copy_runs_; }
 
 private:
-    int socket_ = -1;
+    // A socket on Linux, a mutex HANDLE on Windows; -1 for none.
+    std::intptr_t handle_ = -1;
     bool another_copy_runs_ = false;
 };
 

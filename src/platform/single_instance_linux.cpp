@@ -21,17 +21,19 @@ InstanceGuard::InstanceGuard(std::string_view name)
     const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
 
     // Close-on-exec, so that programs we start do not keep the name alive.
-    socket_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (socket_ < 0) return;
-    if (bind(socket_, reinterpret_cast<const sockaddr*>(&address), length) == 0) return;
+    const int descriptor = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (descriptor < 0) return;
+    if (bind(descriptor, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
+        handle_ = descriptor;
+        return;
+    }
     another_copy_runs_ = errno == EADDRINUSE;
-    close(socket_);
-    socket_ = -1;
+    close(descriptor);
 }
 
 InstanceGuard::~InstanceGuard()
 {
-    if (socket_ >= 0) close(socket_);
+    if (handle_ >= 0) close(static_cast<int>(handle_));
 }
 
 }  // namespace platform

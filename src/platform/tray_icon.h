@@ -35,8 +35,8 @@ struct TrayIconRecord {
 
 // NIM_ADD. Clicks on the icon are posted to the window as callback_message
 // with the id in wParam and the old-style mouse message in lParam
-// (WM_LBUTTONUP, WM_MBUTTONUP, and WM_RBUTTONUP when the host asks for a
-// context menu of its own); a chosen menu item is posted as WM_COMMAND with
+// (WmLButtonUp, WmMButtonUp, and WmRButtonUp when the host asks for a
+// context menu of its own); a chosen menu item is posted as WmCommand with
 // its command. False when the icon could not be published.
 bool AddTrayIcon(const TrayIconRecord& record);
 

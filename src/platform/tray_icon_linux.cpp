@@ -231,23 +231,23 @@ int StatusNotifierItem::GetMenu(sd_bus*, const char*, const char*, const char*, 
 
 int StatusNotifierItem::PostMouse(sd_bus_message* call, Message mouse_message)
 {
-    PostMessage(window_, callback_message_, id_, static_cast<LParam>(mouse_message));
+    PostToWindow(window_, callback_message_, id_, static_cast<LParam>(mouse_message));
     return sd_bus_reply_method_return(call, "");
 }
 
 int StatusNotifierItem::OnActivate(sd_bus_message* call, void* userdata, sd_bus_error*)
 {
-    return static_cast<StatusNotifierItem*>(userdata)->PostMouse(call, WM_LBUTTONUP);
+    return static_cast<StatusNotifierItem*>(userdata)->PostMouse(call, WmLButtonUp);
 }
 
 int StatusNotifierItem::OnSecondaryActivate(sd_bus_message* call, void* userdata, sd_bus_error*)
 {
-    return static_cast<StatusNotifierItem*>(userdata)->PostMouse(call, WM_MBUTTONUP);
+    return static_cast<StatusNotifierItem*>(userdata)->PostMouse(call, WmMButtonUp);
 }
 
 int StatusNotifierItem::OnContextMenu(sd_bus_message* call, void* userdata, sd_bus_error*)
 {
-    return static_cast<StatusNotifierItem*>(userdata)->PostMouse(call, WM_RBUTTONUP);
+    return static_cast<StatusNotifierItem*>(userdata)->PostMouse(call, WmRButtonUp);
 }
 
 int StatusNotifierItem::OnScroll(sd_bus_message* call, void*, sd_bus_error*)

@@ -11,17 +11,17 @@ using LParam = std::intptr_t;
 using LResult = std::intptr_t;
 
 // The window message numbers of Windows, kept so the logic reads the same.
-constexpr Message WM_CREATE = 0x0001;
-constexpr Message WM_DESTROY = 0x0002;
-constexpr Message WM_INITDIALOG = 0x0110;
-constexpr Message WM_COMMAND = 0x0111;
-constexpr Message WM_TIMER = 0x0113;
-constexpr Message WM_LBUTTONUP = 0x0202;
-constexpr Message WM_RBUTTONUP = 0x0205;
-constexpr Message WM_MBUTTONUP = 0x0208;
-constexpr Message WM_USER = 0x0400;
+constexpr Message WmCreate = 0x0001;
+constexpr Message WmDestroy = 0x0002;
+constexpr Message WmInitDialog = 0x0110;
+constexpr Message WmCommand = 0x0111;
+constexpr Message WmTimer = 0x0113;
+constexpr Message WmLButtonUp = 0x0202;
+constexpr Message WmRButtonUp = 0x0205;
+constexpr Message WmMButtonUp = 0x0208;
+constexpr Message WmUser = 0x0400;
 
-// LOWORD of a wParam: the command id of WM_COMMAND.
+// LOWORD of a wParam: the command id of WmCommand.
 constexpr std::uint16_t LowWord(WParam value)
 {
     return static_cast<std::uint16_t>(value & 0xFFFF);
@@ -39,7 +39,7 @@ protected:
 using WindowHandle = Window*;
 
 // PostMessageW: false for a null window.
-inline bool PostMessage(WindowHandle window, Message message, WParam wparam, LParam lparam)
+inline bool PostToWindow(WindowHandle window, Message message, WParam wparam, LParam lparam)
 {
     return window != nullptr && window->Post(message, wparam, lparam);
 }

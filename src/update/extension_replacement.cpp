@@ -1,18 +1,19 @@
 #include "update/extension_replacement.h"
 
-#include "update/native_path.h"
+#include "platform/file_system.h"
+#include "platform/native_path.h"
 #include "update/paths.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path ExtensionFolder() { return NativePath(ExtensionDir()); }
+fs::path ExtensionFolder() { return platform::NativePath(ExtensionDir()); }
 
 // Beside the extensions folder rather than in it, so the host application
 // never loads the old copy as a second extension; still on the same file
 // system, so every move is a rename.
-fs::path BesideExtensions(const char* name) { return NativePath(CepRootDir()) / name; }
+fs::path BesideExtensions(const char* name) { return platform::NativePath(CepRootDir()) / name; }
 
 }  // namespace
 
@@ -35,14 +36,14 @@ void DiscardSetAsideContents()
 {
     // The rename is the moment the new contents become the ones to keep.
     fs::rename(SetAsideFolder(), DiscardFolder());
-    fs::remove_all(DiscardFolder());
+    platform::RemoveTree(DiscardFolder());
 }
 
 void RecoverInterruptedReplacement()
 {
-    if (fs::exists(DiscardFolder())) fs::remove_all(DiscardFolder());
+    if (fs::exists(DiscardFolder())) platform::RemoveTree(DiscardFolder());
     if (!fs::exists(SetAsideFolder())) return;
-    fs::remove_all(ExtensionFolder());
+    platform::RemoveTree(ExtensionFolder());
     // The extensions folder may have gone with whatever interrupted us.
     fs::create_directories(ExtensionFolder().parent_path());
     fs::rename(SetAsideFolder(), ExtensionFolder());

@@ -2,9 +2,9 @@
 #include "platform/window.h"
 
 // The tray icon's callback message.
-inline constexpr platform::Message TrayNotify = platform::WM_USER + 0x100;
+inline constexpr platform::Message TrayNotify = platform::WmUser + 0x100;
 // Posted after an installation: wParam 1 for the start-up one, 0 for an update.
-inline constexpr platform::Message UpdateNotice = platform::WM_USER + 0x101;
+inline constexpr platform::Message UpdateNotice = platform::WmUser + 0x101;
 
 // The hidden main window, set by its creation handler before the start-up
 // installation runs.

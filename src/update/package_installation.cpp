@@ -8,22 +8,21 @@
 #include "archive/archive_format.h"
 #include "archive/codec_library.h"
 #include "archive/extractor.h"
+#include "platform/dynamic_library.h"
 #include "platform/free_space.h"
 #include "platform/message_box.h"
+#include "platform/native_path.h"
+#include "platform/path.h"
 #include "platform/text.h"
 #include "update/extension_replacement.h"
 #include "update/host_detection.h"
 #include "update/local_config.h"
 #include "update/main_window.h"
-#include "update/native_path.h"
 #include "update/paths.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// The platform's 7-Zip codec library (7za.dll on Windows).
-constexpr std::wstring_view CodecLibraryFileName = L"7z.so";
 
 constexpr std::wstring_view HostRunningText = L"发现Adobe Illustrator在运行，请关闭AI完成安装";
 constexpr std::wstring_view HostRunningCaption = L"温馨提示";
@@ -31,15 +30,15 @@ constexpr std::wstring_view HostRunningCaption = L"温馨提示";
 // One level at a time: each parent must already exist.
 void CreateExtensionFolders()
 {
-    fs::create_directory(NativePath(CepRootDir()));
-    fs::create_directory(NativePath(CepExtensionsDir()));
-    fs::create_directory(NativePath(ExtensionDir()));
+    fs::create_directory(platform::NativePath(CepRootDir()));
+    fs::create_directory(platform::NativePath(CepExtensionsDir()));
+    fs::create_directory(platform::NativePath(ExtensionDir()));
 }
 
 // Leaves the extension folder empty, its old contents moved aside.
 void PrepareExtensionFolder(const ActivityLog& log)
 {
-    if (fs::exists(NativePath(ExtensionDir()))) {
+    if (fs::exists(platform::NativePath(ExtensionDir()))) {
         ClearExtensionFolder();
         log->info(logtext::DeleteOldFiles);
     } else {
@@ -64,10 +63,10 @@ void RefuseWhatCannotFit(std::uint64_t unpacked_size)
 // The extractor goes before the library it came from.
 void ExtractIntoExtensionFolder(const ActivityLog& log)
 {
-    const archive::CodecLibrary library(CodecLibraryFileName);
+    const archive::CodecLibrary library(platform::CodecLibraryFileNames());
     archive::Extractor extractor(library, archive::formats::Zip);
     extractor.SetTotalSizeHook(RefuseWhatCannotFit);
-    extractor.ExtractToFolder(PackageFileName, ExtensionDir() + L"/");
+    extractor.ExtractToFolder(PackageFileName, ExtensionDir() + platform::kPathSeparator);
     log->info(logtext::UnzipFinish);
 }
 
@@ -92,14 +91,14 @@ bool SetupRoutine(ActivityLog log)
     }
     WriteLocalConfig("Setup", "yes");
     log->info(logtext::SetupComplete);
-    platform::PostMessage(MainWindowHandle, UpdateNotice, 1, 0);
+    platform::PostToWindow(MainWindowHandle, UpdateNotice, 1, 0);
     return true;
 }
 
 bool ExtractPackage(ActivityLog log)
 {
     RecoverInterruptedReplacement();
-    if (!fs::exists(NativePath(PackageFileName))) {
+    if (!fs::exists(platform::NativePath(PackageFileName))) {
         log->info(logtext::ZipFileNotExist);
         return false;
     }

@@ -12,7 +12,7 @@
 #include "update/host_detection.h"
 #include "update/local_config.h"
 #include "update/main_window.h"
-#include "update/native_path.h"
+#include "platform/native_path.h"
 #include "update/package_installation.h"
 #include "update/paths.h"
 
@@ -23,7 +23,7 @@ namespace {
 bool DownloadTo(const Downloader& download, std::wstring_view url, std::wstring_view file)
 {
     std::error_code unknown;
-    return download(url, file) == 0 && std::filesystem::exists(NativePath(file), unknown);
+    return download(url, file) == 0 && std::filesystem::exists(platform::NativePath(file), unknown);
 }
 
 struct VersionDocument {
@@ -37,7 +37,7 @@ VersionDocument ReadVersionDocument()
 {
     nlohmann::json document;
     {
-        std::ifstream in(NativePath(VersionDocFileName), std::ios::binary);
+        std::ifstream in(platform::NativePath(VersionDocFileName), std::ios::binary);
         in >> document;
     }
     VersionDocument result;
@@ -85,7 +85,7 @@ void UpdateFlow(const Downloader& download)
     const VersionDocument service = ReadVersionDocument();
     log->info(logtext::UrlData, service.version, service.package_url);
     std::error_code ignored;
-    std::filesystem::remove(NativePath(VersionDocFileName), ignored);
+    std::filesystem::remove(platform::NativePath(VersionDocFileName), ignored);
     log->info(logtext::DeleteUrlConfigFinish);
 
     // Byte for byte: any difference, an older service version included, updates.
@@ -106,5 +106,5 @@ void UpdateFlow(const Downloader& download)
     WriteLocalConfig("versionNumber", service.version);
     WriteLocalConfig("url", platform::WideToUtf8(*chosen_source));
     log->info(logtext::UpdateConfigFinish);
-    platform::PostMessage(MainWindowHandle, UpdateNotice, 0, 0);
+    platform::PostToWindow(MainWindowHandle, UpdateNotice, 0, 0);
 }

@@ -50,17 +50,17 @@ TEST(ComTest, IdentifiersFollowTheLibrarysScheme)
 
 TEST(ArchiveErrorTest, ConstructorsKeepOrConvertTheCode)
 {
-    const ArchiveError wide(L"宽", E_FAIL);
+    const ArchiveError wide(L"宽", hresult::kFail);
     EXPECT_STREQ(wide.what(), "\xE5\xAE\xBD");
-    EXPECT_EQ(wide.Code(), E_FAIL);
+    EXPECT_EQ(wide.Code(), hresult::kFail);
     EXPECT_EQ(ArchiveError("narrow", 110).Code(), 110);
     EXPECT_EQ(ArchiveError(L"", platform::WindowsError::kModuleNotFound).Code(), static_cast<HRESULT>(0x8007007Eu));
     EXPECT_STREQ(ArchiveError(L"", 0).what(), "");
 
     EXPECT_EQ(HResultFromWindowsError(platform::WindowsError::kSuccess), 0);
     EXPECT_EQ(HResultFromWindowsError(static_cast<platform::WindowsError>(0x12345)), static_cast<HRESULT>(0x80072345u));
-    EXPECT_EQ(HResultFromWindowsError(static_cast<platform::WindowsError>(0x80004005u)), E_FAIL);
-    EXPECT_EQ(FailureFromWindowsError(platform::WindowsError::kSuccess), E_FAIL);
+    EXPECT_EQ(HResultFromWindowsError(static_cast<platform::WindowsError>(0x80004005u)), hresult::kFail);
+    EXPECT_EQ(FailureFromWindowsError(platform::WindowsError::kSuccess), hresult::kFail);
     EXPECT_EQ(FailureFromWindowsError(platform::WindowsError::kAccessDenied), static_cast<HRESULT>(0x80070005u));
 }
 

@@ -54,14 +54,14 @@ TEST_F(ExtractorFailureTest, CorruptedDataFailsWithCrcError)
     WriteText(archive, bytes);
     fs::create_directories(Root() / "out");
 
-    ExpectFailure(archive, Root() / "out", "CRC Failed", E_FAIL);
+    ExpectFailure(archive, Root() / "out", "CRC Failed", hresult::kFail);
 }
 
 TEST_F(ExtractorFailureTest, FolderInTheWayOfFileCannotBeDeleted)
 {
     const fs::path archive = ZipOneFile("item", "data");
     fs::create_directories(Root() / "out" / "item");
-    ExpectFailure(archive, Root() / "out", "Cannot delete output file " + (Root() / "out" / "item").string(), E_ABORT);
+    ExpectFailure(archive, Root() / "out", "Cannot delete output file " + (Root() / "out" / "item").string(), hresult::kAbort);
 }
 
 TEST_F(ExtractorFailureTest, FileInTheWayOfFolderFailsTheFileBelowIt)
@@ -69,7 +69,7 @@ TEST_F(ExtractorFailureTest, FileInTheWayOfFolderFailsTheFileBelowIt)
     const fs::path archive = ZipOneFile("dir/file.txt", "data");
     WriteText(Root() / "out" / "dir", "a file where the folder goes");
     ExpectFailure(archive, Root() / "out", "Cannot open output file " + (Root() / "out" / "dir" / "file.txt").string(),
-                  E_ABORT);
+                  hresult::kAbort);
 }
 
 TEST_F(ExtractorFailureTest, UnwritableOutputFolderCannotTakeFiles)
@@ -83,7 +83,7 @@ TEST_F(ExtractorFailureTest, UnwritableOutputFolderCannotTakeFiles)
         fs::create_directories(output);
         fs::permissions(output, fs::perms::owner_read | fs::perms::owner_exec);
     }
-    ExpectFailure(archive, output, "Cannot open output file " + (output / "file.txt").string(), E_ABORT);
+    ExpectFailure(archive, output, "Cannot open output file " + (output / "file.txt").string(), hresult::kAbort);
 }
 
 TEST_F(ExtractorFailureTest, MissingOrInvalidArchiveIsNotOpened)
@@ -113,7 +113,7 @@ TEST_P(UnsafeArchiveTest, ItemLeavingOutputFolderIsRefused)
     if (name.front() == '/') name = (Root() / "absolute-target").string();
     const fs::path archive = CraftZip("    add(z, 'first.txt', 'fine')\n    add(z, " + Quote(name) + ", 'escaped')\n");
 
-    ExpectFailure(archive, out, "Unsafe item path " + name, E_ABORT);
+    ExpectFailure(archive, out, "Unsafe item path " + name, hresult::kAbort);
     EXPECT_EQ(ReadText(out / "first.txt"), "fine");
     std::size_t written = 0;
     for (const auto& entry : fs::recursive_directory_iterator(Root())) {
@@ -133,7 +133,7 @@ TEST_F(ExtractorFailureTest, SymbolicLinkItemBecomesRegularFileHoldingItsTarget)
     const fs::path archive = CraftZip("    add(z, 'link', " + Quote(outside.string()) + ", 0o120777)\n"
                                       "    add(z, 'link/escaped.txt', 'escaped')\n");
 
-    ExpectFailure(archive, out, "Cannot open output file " + (out / "link" / "escaped.txt").string(), E_ABORT);
+    ExpectFailure(archive, out, "Cannot open output file " + (out / "link" / "escaped.txt").string(), hresult::kAbort);
     EXPECT_FALSE(fs::is_symlink(out / "link"));
     EXPECT_EQ(ReadText(out / "link"), outside.string());
     EXPECT_EQ(Mode(out / "link") & 0111, 0u);

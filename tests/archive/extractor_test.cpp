@@ -120,7 +120,7 @@ TEST_F(ExtractorTest, ThrowingHookStopsExtractionWithItsMessage)
 
     fs::create_directories(Root() / "out");
     ExpectArchiveError([&] { extractor.ExtractToFolder(Wide(archive), Wide(Root() / "out")); }, "Package too large",
-                       E_ABORT);
+                       hresult::kAbort);
     EXPECT_FALSE(fs::exists(Root() / "out" / "big.txt"));
 }
 
@@ -129,7 +129,7 @@ TEST_F(ExtractorTest, PasswordProtectedArchiveNeedsPassword)
     WriteText(Root() / "source" / "secret.txt", "hidden");
     const fs::path archive = Zip("source", "locked.zip", "-r -P letmein");
 
-    ExpectArchiveError([&] { Extract(archive, Root() / "out"); }, "Password is not defined", E_FAIL);
+    ExpectArchiveError([&] { Extract(archive, Root() / "out"); }, "Password is not defined", hresult::kFail);
 
     Extractor extractor(library_, formats::Zip);
     extractor.SetPassword(L"letmein");

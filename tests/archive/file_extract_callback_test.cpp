@@ -32,11 +32,11 @@ protected:
     void WriteItem(FileExtractCallback& callback, std::uint32_t index, const std::string& data)
     {
         ISequentialOutStream* stream = nullptr;
-        ASSERT_EQ(callback.GetStream(index, &stream, kAskExtract), S_OK);
+        ASSERT_EQ(callback.GetStream(index, &stream, kAskExtract), hresult::kOk);
         ASSERT_NE(stream, nullptr);
-        ASSERT_EQ(callback.PrepareOperation(kAskExtract), S_OK);
+        ASSERT_EQ(callback.PrepareOperation(kAskExtract), hresult::kOk);
         std::uint32_t written = 0;
-        EXPECT_EQ(stream->Write(data.data(), static_cast<std::uint32_t>(data.size()), &written), S_OK);
+        EXPECT_EQ(stream->Write(data.data(), static_cast<std::uint32_t>(data.size()), &written), hresult::kOk);
         EXPECT_EQ(written, data.size());
         stream->Release();
     }
@@ -51,20 +51,20 @@ TEST_F(FileExtractCallbackTest, ErrorCountNeverResets)
     auto callback = MakeCallback(archive, Wide(Root() / "out"));
 
     WriteItem(*callback, 0, "first");
-    EXPECT_EQ(callback->SetOperationResult(kOperationCrcError), E_FAIL);
+    EXPECT_EQ(callback->SetOperationResult(kOperationCrcError), hresult::kFail);
     EXPECT_EQ(callback->ErrorMessage(), L"CRC Failed");
     EXPECT_EQ(ReadText(Root() / "out" / "a.txt"), "first");
 
     WriteItem(*callback, 1, "second");
-    EXPECT_EQ(callback->SetOperationResult(kOperationOk), E_FAIL);
+    EXPECT_EQ(callback->SetOperationResult(kOperationOk), hresult::kFail);
     EXPECT_EQ(ReadText(Root() / "out" / "b.txt"), "second");
     EXPECT_EQ(callback->ErrorMessage(), L"CRC Failed");
 
-    EXPECT_EQ(callback->SetOperationResult(kOperationUnsupportedMethod), E_FAIL);
+    EXPECT_EQ(callback->SetOperationResult(kOperationUnsupportedMethod), hresult::kFail);
     EXPECT_EQ(callback->ErrorMessage(), L"Unsupported Method");
-    EXPECT_EQ(callback->SetOperationResult(kOperationDataError), E_FAIL);
+    EXPECT_EQ(callback->SetOperationResult(kOperationDataError), hresult::kFail);
     EXPECT_EQ(callback->ErrorMessage(), L"Data Error");
-    EXPECT_EQ(callback->SetOperationResult(9), E_FAIL);
+    EXPECT_EQ(callback->SetOperationResult(9), hresult::kFail);
     EXPECT_EQ(callback->ErrorMessage(), L"Unknown Error");
 }
 
@@ -78,7 +78,7 @@ TEST_F(FileExtractCallbackTest, NextGetStreamDropsAnUnfinishedStream)
     EXPECT_EQ(OpenDescriptorCount(), descriptors + 1);
     WriteItem(*callback, 1, "closed");
     EXPECT_EQ(OpenDescriptorCount(), descriptors + 1);
-    EXPECT_EQ(callback->SetOperationResult(kOperationOk), S_OK);
+    EXPECT_EQ(callback->SetOperationResult(kOperationOk), hresult::kOk);
     EXPECT_EQ(OpenDescriptorCount(), descriptors);
     EXPECT_EQ(ReadText(Root() / "out" / "a.txt"), "left open");
 }
@@ -88,10 +88,10 @@ TEST_F(FileExtractCallbackTest, ItemNotToBeExtractedGetsNoStream)
     const InputArchive archive(handler_, Wide(archive_path_));
     auto callback = MakeCallback(archive, Wide(Root() / "out"));
     ISequentialOutStream* stream = reinterpret_cast<ISequentialOutStream*>(this);
-    EXPECT_EQ(callback->GetStream(0, &stream, 1), S_OK);
+    EXPECT_EQ(callback->GetStream(0, &stream, 1), hresult::kOk);
     EXPECT_EQ(stream, nullptr);
-    EXPECT_EQ(callback->PrepareOperation(1), S_OK);
-    EXPECT_EQ(callback->SetOperationResult(kOperationOk), S_OK);
+    EXPECT_EQ(callback->PrepareOperation(1), hresult::kOk);
+    EXPECT_EQ(callback->SetOperationResult(kOperationOk), hresult::kOk);
     EXPECT_FALSE(fs::exists(Root() / "out" / "a.txt"));
 }
 
@@ -111,16 +111,16 @@ TEST_F(FileExtractCallbackTest, AnswersOnlyItsOwnInterfaces)
     for (const IID& iid : {IID_IUnknown, IArchiveExtractCallback::kIid, ICompressProgressInfo::kIid,
                            ICryptoGetTextPassword::kIid}) {
         void* object = nullptr;
-        EXPECT_EQ(face->QueryInterface(iid, &object), S_OK);
+        EXPECT_EQ(face->QueryInterface(iid, &object), hresult::kOk);
         ASSERT_NE(object, nullptr);
         static_cast<IUnknown*>(object)->Release();
     }
     void* object = this;
-    EXPECT_EQ(face->QueryInterface(IInStream::kIid, &object), E_NOINTERFACE);
+    EXPECT_EQ(face->QueryInterface(IInStream::kIid, &object), hresult::kNoInterface);
     EXPECT_EQ(object, nullptr);
 
     BSTR password = nullptr;
-    EXPECT_EQ(callback->CryptoGetTextPassword(&password), E_FAIL);
+    EXPECT_EQ(callback->CryptoGetTextPassword(&password), hresult::kFail);
     EXPECT_EQ(callback->ErrorMessage(), L"Password is not defined");
 }
 

@@ -38,7 +38,7 @@ TEST_F(InputArchiveTest, IndexPastTheLastItemIsRefused)
 {
     const InputArchive archive(handler_, Wide(archive_path_));
     ExpectArchiveError([&] { archive.ItemProperty(2, kpidPath); }, "Could not retrieve property for item at index 2",
-                       E_INVALIDARG);
+                       hresult::kInvalidArgument);
 }
 
 TEST_F(InputArchiveTest, MissingFileIsReportedBeforeAnyArchiveObjectIsMade)

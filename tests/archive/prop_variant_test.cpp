@@ -21,8 +21,8 @@ TEST(PropVariantTest, ConstructorsGiveTheirTypesAndKinds)
     EXPECT_EQ(text.GetString(), L"名前");
     EXPECT_EQ(SysStringLen(text.bstrVal), 2u);
 
-    EXPECT_EQ(PropVariant(true).boolVal, VARIANT_TRUE);
-    EXPECT_EQ(PropVariant(false).boolVal, VARIANT_FALSE);
+    EXPECT_EQ(PropVariant(true).boolVal, kVariantTrue);
+    EXPECT_EQ(PropVariant(false).boolVal, kVariantFalse);
     EXPECT_TRUE(PropVariant(true).GetBool());
     EXPECT_EQ(PropVariant(std::uint32_t{7}).vt, VT_UI4);
     EXPECT_EQ(PropVariant(std::uint64_t{7}).vt, VT_UI8);
@@ -46,7 +46,7 @@ TEST(PropVariantTest, KindOfEveryTypeInTheTable)
     }
     PropVariant unsupported;
     unsupported.vt = 5;  // VT_R8
-    ExpectArchiveError([&] { unsupported.Kind(); }, "Property type not supported", E_INVALIDARG);
+    ExpectArchiveError([&] { unsupported.Kind(); }, "Property type not supported", hresult::kInvalidArgument);
 }
 
 TEST(PropVariantTest, UnsignedReadsWidenSmallTypesOnly)
@@ -59,15 +59,15 @@ TEST(PropVariantTest, UnsignedReadsWidenSmallTypesOnly)
 
     const PropVariant wide(std::uint64_t{1});
     EXPECT_FALSE(wide.IsUInt32());
-    ExpectArchiveError([&] { wide.GetUInt32(); }, "PropVariant is not a 32-bits unsigned integer", E_FAIL);
+    ExpectArchiveError([&] { wide.GetUInt32(); }, "PropVariant is not a 32-bits unsigned integer", hresult::kFail);
 }
 
 TEST(PropVariantTest, ReadsOfTheWrongTypeThrow)
 {
     const PropVariant number(std::uint32_t{1});
-    ExpectArchiveError([&] { number.GetBool(); }, "PropVariant is not a bool", E_FAIL);
-    ExpectArchiveError([&] { number.GetString(); }, "PropVariant is not a string", E_FAIL);
-    ExpectArchiveError([&] { number.GetFileTime(); }, "PropVariant is not a FILETIME", E_FAIL);
+    ExpectArchiveError([&] { number.GetBool(); }, "PropVariant is not a bool", hresult::kFail);
+    ExpectArchiveError([&] { number.GetString(); }, "PropVariant is not a string", hresult::kFail);
+    ExpectArchiveError([&] { number.GetFileTime(); }, "PropVariant is not a FILETIME", hresult::kFail);
 }
 
 TEST(PropVariantTest, NullStringReadsAsEmpty)

@@ -37,9 +37,9 @@ TEST_F(FileSystemTest, ReadOnlyBitTogglesWriteWithoutUnixMode)
     const fs::path file = root_ / "file";
     std::ofstream(file) << "x";
     fs::permissions(file, static_cast<fs::perms>(0664));
-    EXPECT_EQ(SetFileAttributes(Wide(file), kAttributeReadOnly), WindowsError::kSuccess);
+    EXPECT_EQ(ApplyFileAttributes(Wide(file), kAttributeReadOnly), WindowsError::kSuccess);
     EXPECT_EQ(Mode(file), 0444u);
-    EXPECT_EQ(SetFileAttributes(Wide(file), 0x20), WindowsError::kSuccess);
+    EXPECT_EQ(ApplyFileAttributes(Wide(file), 0x20), WindowsError::kSuccess);
     EXPECT_EQ(Mode(file), 0644u);
 
     FileInfo info;
@@ -52,15 +52,15 @@ TEST_F(FileSystemTest, ReadOnlyBitTogglesWriteWithoutUnixMode)
 TEST_F(FileSystemTest, UnixModeDropsSpecialBitsAndFoldersKeepOwnerAccess)
 {
     const fs::path folder = root_ / "folder";
-    ASSERT_EQ(CreateDirectory(Wide(folder)), WindowsError::kSuccess);
-    EXPECT_EQ(CreateDirectory(Wide(folder)), WindowsError::kAlreadyExists);
-    EXPECT_EQ(SetFileAttributes(Wide(folder), kAttributeUnixExtension | kAttributeDirectory | (01555u << 16)),
+    ASSERT_EQ(CreateFolder(Wide(folder)), WindowsError::kSuccess);
+    EXPECT_EQ(CreateFolder(Wide(folder)), WindowsError::kAlreadyExists);
+    EXPECT_EQ(ApplyFileAttributes(Wide(folder), kAttributeUnixExtension | kAttributeDirectory | (01555u << 16)),
               WindowsError::kSuccess);
     EXPECT_EQ(Mode(folder), 0755u);
 
     const fs::path link = root_ / "link";
     fs::create_symlink(folder, link);
-    EXPECT_EQ(SetFileAttributes(Wide(link), kAttributeUnixExtension | (0600u << 16)), WindowsError::kSuccess);
+    EXPECT_EQ(ApplyFileAttributes(Wide(link), kAttributeUnixExtension | (0600u << 16)), WindowsError::kSuccess);
     EXPECT_EQ(Mode(folder), 0755u);
     FileInfo info;
     ASSERT_EQ(FindFile(Wide(link), info), WindowsError::kSuccess);
@@ -71,7 +71,7 @@ TEST_F(FileSystemTest, SystemErrorsBecomeWindowsNumbers)
 {
     FileInfo info;
     EXPECT_EQ(FindFile(Wide(root_ / "missing"), info), WindowsError::kFileNotFound);
-    EXPECT_EQ(DeleteFile(Wide(root_ / "missing")), WindowsError::kFileNotFound);
+    EXPECT_EQ(RemoveFile(Wide(root_ / "missing")), WindowsError::kFileNotFound);
     const std::pair<int, WindowsError> table[] = {
         {ENOTDIR, WindowsError::kPathNotFound}, {EACCES, WindowsError::kAccessDenied},
         {EPERM, WindowsError::kAccessDenied},   {ENOSPC, WindowsError::kDiskFull},

@@ -31,14 +31,14 @@ std::size_t messages_before_first_tick = 0;
 LResult RecordingProcedure(WindowHandle, Message message, WParam wparam, LParam lparam)
 {
     received.push_back({message, wparam, lparam});
-    if (message == WM_DESTROY) PostQuitMessage(static_cast<int>(wparam) + 7);
+    if (message == WmDestroy) PostQuitMessage(static_cast<int>(wparam) + 7);
     return 0;
 }
 
 void RecordingTimer(WindowHandle window, Message message, TimerId, std::uint32_t)
 {
     EXPECT_EQ(window, nullptr);
-    EXPECT_EQ(message, WM_TIMER);
+    EXPECT_EQ(message, WmTimer);
     ticks.push_back(Clock::now());
     if (ticks.size() == 1) {
         messages_before_first_tick = received.size();
@@ -63,47 +63,47 @@ protected:
 TEST_F(MessageLoopTest, DispatchesPostedMessagesInOrderAndReturnsTheQuitCode)
 {
     HiddenWindow window(loop, RecordingProcedure);
-    ASSERT_TRUE(PostMessage(&window, WM_USER + 1, 10, 20));
-    ASSERT_TRUE(PostMessage(&window, WM_USER + 2, 11, -21));
-    ASSERT_TRUE(PostMessage(&window, WM_DESTROY, 3, 0));
+    ASSERT_TRUE(PostToWindow(&window, WmUser + 1, 10, 20));
+    ASSERT_TRUE(PostToWindow(&window, WmUser + 2, 11, -21));
+    ASSERT_TRUE(PostToWindow(&window, WmDestroy, 3, 0));
 
     EXPECT_EQ(loop.Run(), 10);
     ASSERT_EQ(received.size(), 3u);
-    EXPECT_EQ(received[0].message, WM_USER + 1);
+    EXPECT_EQ(received[0].message, WmUser + 1);
     EXPECT_EQ(received[0].wparam, 10u);
     EXPECT_EQ(received[1].lparam, -21);
-    EXPECT_EQ(received[2].message, WM_DESTROY);
+    EXPECT_EQ(received[2].message, WmDestroy);
 }
 
 TEST_F(MessageLoopTest, QuitComesAfterMessagesPostedBeforeIt)
 {
     HiddenWindow window(loop, RecordingProcedure);
     PostQuitMessage(4);
-    window.Post(WM_USER, 0, 0);
+    window.Post(WmUser, 0, 0);
     EXPECT_EQ(loop.Run(), 4);
     ASSERT_EQ(received.size(), 1u);
-    EXPECT_EQ(received[0].message, WM_USER);
+    EXPECT_EQ(received[0].message, WmUser);
 }
 
 TEST_F(MessageLoopTest, SendCallsTheProcedureAtOnce)
 {
     HiddenWindow window(loop, RecordingProcedure);
-    window.Send(WM_CREATE, 0, 0);
+    window.Send(WmCreate, 0, 0);
     ASSERT_EQ(received.size(), 1u);
-    EXPECT_EQ(received[0].message, WM_CREATE);
+    EXPECT_EQ(received[0].message, WmCreate);
 }
 
 TEST_F(MessageLoopTest, DestroyedWindowGetsWmDestroyOnceAndNothingAfter)
 {
     HiddenWindow window(loop, RecordingProcedure);
-    window.Post(WM_USER, 0, 0);
+    window.Post(WmUser, 0, 0);
     DestroyWindow(&window);
     DestroyWindow(&window);
-    EXPECT_FALSE(PostMessage(&window, WM_USER, 0, 0));
+    EXPECT_FALSE(PostToWindow(&window, WmUser, 0, 0));
 
     EXPECT_EQ(loop.Run(), 7);
     ASSERT_EQ(received.size(), 1u);
-    EXPECT_EQ(received[0].message, WM_DESTROY);
+    EXPECT_EQ(received[0].message, WmDestroy);
 }
 
 TEST_F(MessageLoopTest, TimerTicksFirstOnePeriodAfterStart)
@@ -145,8 +145,8 @@ TEST_F(MessageLoopTest, PostedMessagesGoBeforeTimerTicks)
     ticks_before_quit = 1;
     SetTimer(10, RecordingTimer);
     std::this_thread::sleep_for(milliseconds(30));
-    window.Post(WM_USER, 0, 0);
-    window.Post(WM_USER, 0, 0);
+    window.Post(WmUser, 0, 0);
+    window.Post(WmUser, 0, 0);
     loop.Run();
     ASSERT_EQ(ticks.size(), 1u);
     EXPECT_EQ(messages_before_first_tick, 2u);
@@ -155,13 +155,13 @@ TEST_F(MessageLoopTest, PostedMessagesGoBeforeTimerTicks)
 TEST_F(MessageLoopTest, TerminationSignalsPostTheMessage)
 {
     HiddenWindow window(loop, RecordingProcedure);
-    loop.PostOnTerminationSignals(window, WM_DESTROY);
+    loop.PostOnTerminationSignals(window, WmDestroy);
     for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
         received.clear();
         ASSERT_EQ(raise(number), 0);
         EXPECT_EQ(loop.Run(), 7);
         ASSERT_EQ(received.size(), 1u);
-        EXPECT_EQ(received[0].message, WM_DESTROY);
+        EXPECT_EQ(received[0].message, WmDestroy);
     }
 }
 
@@ -169,7 +169,7 @@ TEST_F(MessageLoopTest, SignalsAfterTheWindowIsGoneDoNotEndTheProcess)
 {
     {
         HiddenWindow window(loop, RecordingProcedure);
-        loop.PostOnTerminationSignals(window, WM_DESTROY);
+        loop.PostOnTerminationSignals(window, WmDestroy);
         DestroyWindow(&window);
         ASSERT_EQ(raise(SIGTERM), 0);
         EXPECT_EQ(loop.Run(), 7);
@@ -222,7 +222,7 @@ LResult RunsTheEventLoopItself(WindowHandle window, Message message, WParam wpar
 TEST_F(DefaultEventLoopTest, RunServesOtherSources)
 {
     HiddenWindow window(loop, RecordingProcedure);
-    AddPostingSource(window, WM_DESTROY);
+    AddPostingSource(window, WmDestroy);
     EXPECT_EQ(loop.Run(), 7);
     ASSERT_EQ(received.size(), 1u);
 }
@@ -230,15 +230,15 @@ TEST_F(DefaultEventLoopTest, RunServesOtherSources)
 TEST_F(DefaultEventLoopTest, ProceduresMayRunTheEventLoopThemselves)
 {
     HiddenWindow window(loop, RunsTheEventLoopItself);
-    AddPostingSource(window, WM_USER + 5);
-    window.Post(WM_USER, 0, 0);
-    window.Post(WM_DESTROY, 0, 0);
+    AddPostingSource(window, WmUser + 5);
+    window.Post(WmUser, 0, 0);
+    window.Post(WmDestroy, 0, 0);
 
     EXPECT_EQ(loop.Run(), 7);
     ASSERT_EQ(received.size(), 3u);
-    EXPECT_EQ(received[0].message, WM_USER);
-    EXPECT_EQ(received[1].message, WM_DESTROY);
-    EXPECT_EQ(received[2].message, WM_USER + 5);
+    EXPECT_EQ(received[0].message, WmUser);
+    EXPECT_EQ(received[1].message, WmDestroy);
+    EXPECT_EQ(received[2].message, WmUser + 5);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 namespace platform {
 namespace {
 
-constexpr Message CallbackMessage = WM_USER + 0x100;
+constexpr Message CallbackMessage = WmUser + 0x100;
 constexpr std::uint16_t QuitCommand = 4001;
 
 struct Posted {
@@ -179,7 +179,7 @@ TEST_F(TrayIconTest, ClickedItemPostsItsCommand)
     }
     ASSERT_TRUE(RunUntilPosted());
     ASSERT_EQ(posted.size(), 1u);
-    EXPECT_EQ(posted[0].message, WM_COMMAND);
+    EXPECT_EQ(posted[0].message, WmCommand);
     EXPECT_EQ(LowWord(posted[0].wparam), QuitCommand);
 }
 
@@ -209,7 +209,7 @@ TEST_F(TrayIconTest, ContextMenuRequestArrivesAsRightButtonUp)
     ASSERT_EQ(posted.size(), 1u);
     EXPECT_EQ(posted[0].message, CallbackMessage);
     EXPECT_EQ(posted[0].wparam, 128u);
-    EXPECT_EQ(posted[0].lparam, static_cast<LParam>(WM_RBUTTONUP));
+    EXPECT_EQ(posted[0].lparam, static_cast<LParam>(WmRButtonUp));
 }
 
 TEST_F(TrayIconTest, DeleteReleasesTheName)

@@ -16,7 +16,7 @@
 #include "support/temp_folder.h"
 #include "update/extension_replacement.h"
 #include "update/main_window.h"
-#include "update/native_path.h"
+#include "platform/native_path.h"
 #include "update/paths.h"
 
 // The JSON library's error for a value that is missing where a string is read.
@@ -77,8 +77,8 @@ protected:
     }
     ~InstallationTest() override { MainWindowHandle = nullptr; }
 
-    static std::filesystem::path Extension() { return NativePath(ExtensionDir()); }
-    static std::filesystem::path Extensions() { return NativePath(CepExtensionsDir()); }
+    static std::filesystem::path Extension() { return platform::NativePath(ExtensionDir()); }
+    static std::filesystem::path Extensions() { return platform::NativePath(CepExtensionsDir()); }
 
     // Writes the files of `tree` below `folder`.
     static void WriteTree(const std::filesystem::path& folder, const FolderTree& tree)

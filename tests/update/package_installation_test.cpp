@@ -150,7 +150,7 @@ TEST_F(PackageInstallationTest, MissingAdobeFolderFailsToCreateTheFirstLevel)
         RunSetup();
         ADD_FAILURE() << "no error raised";
     } catch (const fs::filesystem_error& error) {
-        EXPECT_EQ(error.path1(), NativePath(CepRootDir()));
+        EXPECT_EQ(error.path1(), platform::NativePath(CepRootDir()));
         EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
     }
     EXPECT_FALSE(fs::exists(work_.prefix() / "drive_c/Program Files/Common Files/Adobe"));
@@ -160,7 +160,7 @@ TEST_F(PackageInstallationTest, MissingAdobeFolderFailsToCreateTheFirstLevel)
 
 TEST_F(PackageInstallationTest, FileInTheWayOfAFolderFailsNamingIt)
 {
-    fs::create_directories(NativePath(CepRootDir()));
+    fs::create_directories(platform::NativePath(CepRootDir()));
     WriteFileBytes(Extensions(), "not a folder");
     PlacePackage(NewPackage);
     try {

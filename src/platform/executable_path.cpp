@@ -1,0 +1,14 @@
+#include "platform/executable_path.h"
+
+#include "platform/path.h"
+
+namespace platform {
+
+std::wstring ExecutableFolder()
+{
+    const std::wstring path = ExecutablePath();
+    const auto separator = LastSeparator(path);
+    return separator == std::wstring::npos ? std::wstring{} : path.substr(0, separator);
+}
+
+}  // namespace platform

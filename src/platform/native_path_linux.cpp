@@ -1,0 +1,12 @@
+#include "platform/native_path.h"
+
+#include "platform/text.h"
+
+namespace platform {
+
+std::filesystem::path NativePath(std::wstring_view wide_path)
+{
+    return std::filesystem::path(WideToUtf8(wide_path));
+}
+
+}  // namespace platform

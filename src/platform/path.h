@@ -1,0 +1,38 @@
+#pragma once
+// How the system spells paths: separators, roots, and the components that
+// would leave a folder.
+#include <cstddef>
+#include <string_view>
+
+namespace platform {
+
+#if defined(_WIN32)
+// The separator the system reports; the forward slash separates as well.
+inline constexpr wchar_t kPathSeparator = L'\\';
+inline constexpr bool IsPathSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+#else
+// The separator the system uses in paths, and the only one it accepts.
+inline constexpr wchar_t kPathSeparator = L'/';
+inline constexpr bool IsPathSeparator(wchar_t c) { return c == L'/'; }
+#endif
+
+// Position of the last separator, npos when there is none.
+inline std::size_t LastSeparator(std::wstring_view path)
+{
+    for (std::size_t at = path.size(); at-- > 0;) {
+        if (IsPathSeparator(path[at])) return at;
+    }
+    return std::wstring_view::npos;
+}
+
+// Length of the root at the start of `path`, 0 for a relative path: "/" on
+// Linux; a drive ("C:", "C:\"), a share ("\\server\share\") or a device or
+// long-path prefix ("\\?\C:\", "\\.\") on Windows, or a lone leading separator.
+std::size_t RootPrefixLength(std::wstring_view path);
+
+// True for a component of a relative path that does not name an entry inside
+// the folder it is relative to: empty, "..", or, on Windows, one the system
+// would read as such (dots and spaces only) or that names a drive or stream.
+bool IsEscapingComponent(std::wstring_view component);
+
+}  // namespace platform
