@@ -1,7 +1,7 @@
 #pragma once
 // The Start-menu shortcut that carries the program's notification identity.
 // On Linux it is a desktop entry whose key X-AppUserModel-ID holds the
-// identifier.
+// identifier; on Windows a .lnk whose System.AppUserModel.ID property does.
 #include <optional>
 #include <string>
 
@@ -18,10 +18,12 @@ struct ShortcutLink {
     std::wstring app_user_model_id;
 };
 
-inline constexpr wchar_t kShortcutExtension[] = L".desktop";
+// ".desktop" on Linux, ".lnk" on Windows.
+std::wstring ShortcutExtension();
 
-// $XDG_DATA_HOME/applications/ ($HOME/.local/share/applications/ when it is
-// unset); empty when neither is set.
+// Linux: $XDG_DATA_HOME/applications/ ($HOME/.local/share/applications/ when
+// it is unset); empty when neither is set. Windows: the user's Start-menu
+// Programs folder, with a trailing separator.
 std::wstring ShortcutFolder();
 
 bool ShortcutExists(const std::wstring& path);

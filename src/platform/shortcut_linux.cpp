@@ -53,6 +53,8 @@ HResult WriteWhole(const std::filesystem::path& path, const std::string& content
 
 }  // namespace
 
+std::wstring ShortcutExtension() { return L".desktop"; }
+
 std::wstring ShortcutFolder()
 {
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) {

@@ -39,7 +39,7 @@ public:
 
     std::wstring ExecutablePath() override { return platform::ExecutablePath(); }
     std::wstring ShortcutFolder() override { return platform::ShortcutFolder(); }
-    std::wstring ShortcutExtension() override { return kShortcutExtension; }
+    std::wstring ShortcutExtension() override { return platform::ShortcutExtension(); }
     bool ShortcutExists(const std::wstring& path) override { return platform::ShortcutExists(path); }
     HResult ReadShortcutId(const std::wstring& path, std::optional<std::wstring>& id) override
     {

@@ -51,12 +51,14 @@ inline std::string ReadText(const fs::path& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+#if !defined(_WIN32)
 inline unsigned Mode(const fs::path& path)
 {
     struct stat status {};
     EXPECT_EQ(lstat(path.c_str(), &status), 0) << path;
     return status.st_mode & 07777;
 }
+#endif
 
 inline std::size_t OpenDescriptorCount()
 {

@@ -11,13 +11,13 @@
 namespace archive {
 namespace {
 
-TEST(ComTest, OleStringHasLengthPrefixAndNulInOneMallocBlock)
+TEST(ComTest, OleStringHasLengthPrefixAndNul)
 {
     BSTR text = SysAllocString(L"abc");
     ASSERT_NE(text, nullptr);
     std::uint32_t byte_length = 0;
     std::memcpy(&byte_length, reinterpret_cast<char*>(text) - 4, 4);
-    EXPECT_EQ(byte_length, 12u);
+    EXPECT_EQ(byte_length, 3 * sizeof(wchar_t));
     EXPECT_EQ(SysStringLen(text), 3u);
     EXPECT_EQ(text[3], L'\0');
     SysFreeString(text);

@@ -41,7 +41,7 @@ class ShortcutTest : public testing::Test {
 protected:
     ShortcutTest() { environment_.Set("XDG_DATA_HOME", (home_.Path() / "data").string()); }
 
-    std::wstring Path() const { return platform::ShortcutFolder() + L"Pelvane" + platform::kShortcutExtension; }
+    std::wstring Path() const { return platform::ShortcutFolder() + L"Pelvane" + platform::ShortcutExtension(); }
     std::filesystem::path File() const { return home_.Path() / "data/applications/Pelvane.desktop"; }
 
     TemporaryFolder home_;

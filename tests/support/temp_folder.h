@@ -1,12 +1,12 @@
 #pragma once
-// Test fixtures' temporary folders and working directories.
-#include <unistd.h>
-
+// Test fixtures' temporary folders and working directories, on Linux and,
+// for the Windows build's tests, on Windows.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -18,19 +18,25 @@ class TempFolder {
 public:
     TempFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "merro-test-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
+        // create_directory reports whether it made the folder, so a name
+        // that is taken is never shared.
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            path_ = std::filesystem::temp_directory_path() / ("merro-test-" + std::to_string(random()));
+            if (std::filesystem::create_directory(path_)) return;
+        }
+        throw std::runtime_error("no free temporary folder name");
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     ~TempFolder()
     {
         std::error_code ignored;
-        // Tests may leave read-only folders behind; make them removable first.
+        // Tests may leave read-only folders (and on Windows read-only files,
+        // which it refuses to delete) behind; make them removable first.
         for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
              it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-            if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
+            if (!it->is_symlink(ignored)) {
                 std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
                                              std::filesystem::perm_options::add, ignored);
             }
@@ -49,17 +55,27 @@ public:
     ScopedEnv(const char* name, const std::string& value) : name_(name)
     {
         if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value.c_str(), 1);
+        Set(name, value.c_str());
     }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
     ~ScopedEnv()
     {
-        if (old_) setenv(name_.c_str(), old_->c_str(), 1);
-        else unsetenv(name_.c_str());
+        Set(name_.c_str(), old_ ? old_->c_str() : nullptr);
     }
 
 private:
+    // Null unsets the variable.
+    static void Set(const char* name, const char* value)
+    {
+#if defined(_WIN32)
+        _putenv_s(name, value ? value : "");
+#else
+        if (value) setenv(name, value, 1);
+        else unsetenv(name);
+#endif
+    }
+
     std::string name_;
     std::optional<std::string> old_;
 };

@@ -1,7 +1,9 @@
 #pragma once
 // What the installation and update tests share: a private working folder and
 // Wine prefix, a window that records what is posted to it, packages made with
-// the zip tool, and readers for the activity log and the extension folder.
+// the zip tool (on Windows, where the tool is not at hand, written by the
+// tests' own ZIP writer with the same stored items), and readers for the
+// activity log and the extension folder.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -13,11 +15,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/drive_mapping.h"
+#include "platform/file_system.h"
 #include "support/temp_folder.h"
 #include "update/extension_replacement.h"
 #include "update/main_window.h"
 #include "platform/native_path.h"
 #include "update/paths.h"
+
+#if defined(_WIN32)
+#include "reliability/zip_builder.h"
+#endif
 
 // The JSON library's error for a value that is missing where a string is read.
 inline auto ThrowsMissingStringError()
@@ -71,11 +79,25 @@ class InstallationTest : public ::testing::Test {
 protected:
     InstallationTest()
     {
-        // The folders every Wine prefix with the design application has.
-        std::filesystem::create_directories(work_.prefix() / "drive_c/Program Files/Common Files/Adobe");
+        // The folders every machine (or Wine prefix) with the design application has.
+        std::filesystem::create_directories(AdobeFolder());
+        platform::RemoveTree(platform::NativePath(CepRootDir()));
         MainWindowHandle = &window_;
     }
-    ~InstallationTest() override { MainWindowHandle = nullptr; }
+    ~InstallationTest() override
+    {
+        MainWindowHandle = nullptr;
+        // On Windows the extension platform's folder is the machine's, not the test's.
+        try {
+            platform::RemoveTree(platform::NativePath(CepRootDir()));
+        } catch (const std::filesystem::filesystem_error&) {
+        }
+    }
+
+    static std::filesystem::path AdobeFolder()
+    {
+        return platform::NativePath(platform::MapDrivePath(L"C:/Program Files/Common Files/Adobe"));
+    }
 
     static std::filesystem::path Extension() { return platform::NativePath(ExtensionDir()); }
     static std::filesystem::path Extensions() { return platform::NativePath(CepExtensionsDir()); }
@@ -99,7 +121,7 @@ protected:
     {
         FolderTree tree;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-            const std::string name = std::filesystem::relative(entry.path(), folder).string();
+            const std::string name = std::filesystem::relative(entry.path(), folder).generic_string();
             tree[name] = entry.is_directory() ? "<folder>" : testing_support::ReadFileBytes(entry.path());
         }
         return tree;
@@ -109,6 +131,14 @@ protected:
     // find and damage an item's bytes.
     std::string MakePackage(const FolderTree& tree)
     {
+#if defined(_WIN32)
+        testing_support::ZipBuilder zip;
+        for (const auto& [name, content] : tree) {
+            if (content == "<folder>") zip.Folder(name);
+            else zip.File(name, content);
+        }
+        return zip.Bytes();
+#else
         const auto source = work_.path() / ("package-source-" + std::to_string(++packages_made_));
         WriteTree(source, tree);
         const auto zip = work_.path() / ("package-" + std::to_string(packages_made_) + ".zip");
@@ -118,6 +148,7 @@ protected:
         std::string bytes = testing_support::ReadFileBytes(zip);
         std::filesystem::remove(zip);
         return bytes;
+#endif
     }
 
     // A package whose last item's stored bytes are damaged, so that its CRC

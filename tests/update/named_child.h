@@ -1,15 +1,70 @@
 #pragma once
-// A sleeping child process whose argv[0] is `shown_name`, as Wine shows a
-// Windows program; killed at the end of the scope.
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
+// A sleeping child process whose executable name is `shown_name`, as the
+// system lists a Windows program; killed at the end of the scope. On Linux
+// its argv[0] is the name, as Wine shows a Windows program; on Windows it is
+// a copy of the tests' sleeper program under that name.
 #include <chrono>
 #include <string>
 #include <thread>
 
 #include "support/temp_folder.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <filesystem>
+
+#include "platform/process_list.h"
+#include "platform/text.h"
+
+class NamedChild {
+public:
+    explicit NamedChild(const std::string& shown_name)
+    {
+        const std::filesystem::path copy = folder_.path() / platform::Utf8ToWide(shown_name);
+        std::filesystem::copy_file(MERRO_SLEEPER_EXE, copy);
+        std::wstring command = L"\"" + copy.wstring() + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        if (::CreateProcessW(copy.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &process_)) {
+            ::CloseHandle(process_.hThread);
+            WaitUntilListed(platform::Utf8ToWide(shown_name));
+        }
+    }
+    NamedChild(const NamedChild&) = delete;
+    NamedChild& operator=(const NamedChild&) = delete;
+    ~NamedChild() { Stop(); }
+
+    void Stop()
+    {
+        if (!started()) return;
+        ::TerminateProcess(process_.hProcess, 1);
+        ::WaitForSingleObject(process_.hProcess, INFINITE);
+        ::CloseHandle(process_.hProcess);
+        process_.hProcess = nullptr;
+    }
+    bool started() const { return process_.hProcess != nullptr; }
+
+private:
+    void WaitUntilListed(const std::wstring& name) const
+    {
+        for (int attempt = 0; attempt < 500; ++attempt) {
+            bool listed = false;
+            platform::VisitProcessNames([&](std::wstring_view seen) { return listed = seen == name; });
+            if (listed) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    testing_support::TempFolder folder_;
+    PROCESS_INFORMATION process_{};
+};
+
+#else
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 extern char** environ;
 
@@ -49,3 +104,5 @@ private:
 
     pid_t pid_ = -1;
 };
+
+#endif
