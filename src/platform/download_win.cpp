@@ -1,6 +1,7 @@
 #include "platform/download.h"
 
-#include <windows.h>
+#include "platform/windows_api_win.h"
+
 #include <winhttp.h>
 
 #include <algorithm>
@@ -28,10 +29,7 @@ struct InternetCloser {
     void operator()(HINTERNET handle) const { WinHttpCloseHandle(handle); }
 };
 using Internet = std::unique_ptr<void, InternetCloser>;
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
+using Handle = UniqueHandle;
 
 // CreateFileW reports failure as INVALID_HANDLE_VALUE, not null.
 Handle OwnFile(HANDLE handle) { return Handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle); }

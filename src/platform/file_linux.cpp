@@ -49,8 +49,6 @@ WindowsError Transfer(Call call, std::size_t& moved)
 
 }  // namespace
 
-File::~File() { Close(); }
-
 WindowsError File::Open(std::wstring_view path, bool for_writing, CreationDisposition disposition)
 {
     // Never write through a symbolic link that appeared at the path.
@@ -70,16 +68,6 @@ WindowsError File::Open(std::wstring_view path, bool for_writing, CreationDispos
         return WindowsError::kAccessDenied;
     }
     return WindowsError::kSuccess;
-}
-
-WindowsError File::OpenForReading(std::wstring_view path)
-{
-    return Open(path, false, CreationDisposition::kOpenExisting);
-}
-
-WindowsError File::OpenForWriting(std::wstring_view path, CreationDisposition disposition)
-{
-    return Open(path, true, disposition);
 }
 
 WindowsError File::Read(void* buffer, std::size_t size, std::size_t& read)

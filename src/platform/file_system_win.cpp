@@ -3,6 +3,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/file_info_win.h"
 #include "platform/windows_api_win.h"
 
 namespace platform {
@@ -10,11 +11,6 @@ namespace {
 
 constexpr DWORD kSettableAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-
-std::uint64_t Ticks(const FILETIME& time)
-{
-    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
-}
 
 // Read-only as the attributes tell it: a Unix mode in the high word (what the
 // codec library reports for archives made on Unix) decides by its owner write
@@ -47,12 +43,7 @@ WindowsError FindFile(std::wstring_view path, FileInfo& info)
     const std::wstring name(path);
     WIN32_FILE_ATTRIBUTE_DATA native{};
     if (!::GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &native)) return LastSystemError();
-    info = FileInfo{};
-    info.attributes = native.dwFileAttributes;
-    info.creation_time = Ticks(native.ftCreationTime);
-    info.access_time = Ticks(native.ftLastAccessTime);
-    info.write_time = Ticks(native.ftLastWriteTime);
-    info.size = (std::uint64_t{native.nFileSizeHigh} << 32) | native.nFileSizeLow;
+    info = FileInfoFrom(native);
     const auto separator = LastSeparator(path);
     info.name = path.substr(separator == std::wstring_view::npos ? 0 : separator + 1);
     return WindowsError::kSuccess;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/file_info_win.h"
 #include "platform/windows_api_win.h"
 
 namespace platform {
@@ -9,16 +10,9 @@ namespace {
 
 HANDLE Native(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
-std::uint64_t Ticks(const FILETIME& time)
-{
-    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
-}
-
 WindowsError Result(BOOL succeeded) { return succeeded ? WindowsError::kSuccess : LastSystemError(); }
 
 }  // namespace
-
-File::~File() { Close(); }
 
 WindowsError File::Open(std::wstring_view path, bool for_writing, CreationDisposition disposition)
 {
@@ -32,16 +26,6 @@ WindowsError File::Open(std::wstring_view path, bool for_writing, CreationDispos
     if (file == INVALID_HANDLE_VALUE) return LastSystemError();
     handle_ = reinterpret_cast<std::intptr_t>(file);
     return WindowsError::kSuccess;
-}
-
-WindowsError File::OpenForReading(std::wstring_view path)
-{
-    return Open(path, false, CreationDisposition::kOpenExisting);
-}
-
-WindowsError File::OpenForWriting(std::wstring_view path, CreationDisposition disposition)
-{
-    return Open(path, true, disposition);
 }
 
 WindowsError File::Read(void* buffer, std::size_t size, std::size_t& read)
@@ -83,12 +67,7 @@ WindowsError File::Info(FileInfo& info) const
 {
     BY_HANDLE_FILE_INFORMATION native{};
     if (!::GetFileInformationByHandle(Native(handle_), &native)) return LastSystemError();
-    info = FileInfo{};
-    info.attributes = native.dwFileAttributes;
-    info.creation_time = Ticks(native.ftCreationTime);
-    info.access_time = Ticks(native.ftLastAccessTime);
-    info.write_time = Ticks(native.ftLastWriteTime);
-    info.size = (std::uint64_t{native.nFileSizeHigh} << 32) | native.nFileSizeLow;
+    info = FileInfoFrom(native);
     info.volume = native.dwVolumeSerialNumber;
     info.index = (std::uint64_t{native.nFileIndexHigh} << 32) | native.nFileIndexLow;
     return WindowsError::kSuccess;

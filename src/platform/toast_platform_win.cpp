@@ -2,12 +2,7 @@
 
 #include <string>
 
-#include "platform/app_identity.h"
-#include "platform/executable_path.h"
-#include "platform/os_version.h"
-#include "platform/shortcut.h"
-#include "platform/system_time.h"
-#include "platform/toast_template_content.h"
+#include "platform/shared_toast_platform.h"
 #include "platform/windows_api_win.h"
 
 #include <objbase.h>
@@ -41,17 +36,11 @@ HResult ToastManagerAvailable()
 // Showing a toast through the WinRT interfaces is not built yet: where the
 // system has the toast manager, creating a notifier reports it as not
 // implemented, and where it lacks it (Wine) as the class not registered.
-class WindowsToastPlatform final : public ToastPlatform {
+class WindowsToastPlatform final : public SharedToastPlatform {
 public:
     bool LoadPlatformFunctions() override { return ::GetModuleHandleW(L"combase.dll") || ::LoadLibraryW(L"combase.dll"); }
-    HResult SetCurrentProcessExplicitAppUserModelID(const std::wstring& id) override
-    {
-        return platform::SetCurrentProcessExplicitAppUserModelID(id);
-    }
     HResult InitializeCom() override { return ::RoInitialize(RO_INIT_SINGLETHREADED); }
     void UninitializeCom() override { ::RoUninitialize(); }
-    std::uint32_t MajorVersion() override { return WindowsMajorVersion(); }
-    std::int64_t SystemTimeAsFileTime() override { return platform::SystemTimeAsFileTime(); }
 
     HResult CreateGuidFirstField(std::uint32_t& field) override
     {
@@ -61,31 +50,10 @@ public:
         return result;
     }
 
-    std::wstring ExecutablePath() override { return platform::ExecutablePath(); }
-    std::wstring ShortcutFolder() override { return platform::ShortcutFolder(); }
-    std::wstring ShortcutExtension() override { return platform::ShortcutExtension(); }
-    bool ShortcutExists(const std::wstring& path) override { return platform::ShortcutExists(path); }
-    HResult ReadShortcutId(const std::wstring& path, std::optional<std::wstring>& id) override
-    {
-        return platform::ReadShortcutId(path, id);
-    }
-    HResult WriteShortcutId(const std::wstring& path, const std::wstring& id) override
-    {
-        return platform::WriteShortcutId(path, id);
-    }
-    HResult CreateShortcut(const std::wstring& path, const ShortcutLink& link) override
-    {
-        return platform::CreateShortcut(path, link);
-    }
-
     HResult CreateToastNotifier(const std::wstring&, const std::wstring&, std::shared_ptr<ToastNotifier>&) override
     {
         const HResult available = ToastManagerAvailable();
         return Failed(available) ? available : hresult::kNotImplemented;
-    }
-    HResult GetTemplateContent(std::int32_t type, std::unique_ptr<XmlDocument>& document) override
-    {
-        return platform::GetTemplateContent(type, document);
     }
     HResult CreateToastNotification(const XmlDocument&, std::shared_ptr<ToastNotification>&) override
     {

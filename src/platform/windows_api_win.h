@@ -1,6 +1,6 @@
 #pragma once
 // What every Windows backend includes: the system headers, without the min
-// and max macros, and the owner of a kernel handle.
+// and max macros, the owner of a kernel handle and the FILETIME conversion.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -9,6 +9,7 @@
 #endif
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 
 namespace platform {
@@ -20,5 +21,11 @@ struct HandleCloser {
     }
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+// A FILETIME as one count of 100 ns ticks.
+inline std::uint64_t FileTimeTicks(const FILETIME& time)
+{
+    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+}
 
 }  // namespace platform
