@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/unique_fd.h"
+#include "platform/unique_fd_linux.h"
 
 namespace platform {
 namespace {

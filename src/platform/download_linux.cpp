@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "platform/text.h"
-#include "platform/unique_fd.h"
+#include "platform/unique_fd_linux.h"
 
 namespace platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/notification_service.h"
+#include "platform/notification_service_linux.h"
 
 #include <systemd/sd-bus.h>
 #include <systemd/sd-event.h>

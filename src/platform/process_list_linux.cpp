@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/text.h"
-#include "platform/unique_fd.h"
+#include "platform/unique_fd_linux.h"
 
 namespace platform {
 namespace {

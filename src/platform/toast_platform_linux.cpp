@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "platform/notification_service.h"
+#include "platform/notification_service_linux.h"
 #include "platform/shared_toast_platform.h"
 
 namespace platform {
