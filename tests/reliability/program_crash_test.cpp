@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "app/program_fixture.h"
-#include "platform/unique_fd.h"
+#include "platform/unique_fd_linux.h"
 #include "reliability/scripted_server.h"
 #include "reliability/tree_snapshot.h"
 #include "support/temp_folder.h"
