@@ -1,0 +1,329 @@
+; MerroUpdate's Windows installer (NSIS 3, Unicode, a native 64-bit installer).
+;
+;   makensis -WX -DVERSION=1.0.0 -DBINDIR=<folder> -DPACKAGE=<com.qv.plug.zip>
+;            -DOUTDIR=<folder> [-DPACKAGE_VERSION=1.0.0] merroupdate.nsi
+;
+; writes OUTDIR\MerroUpdate-VERSION-setup.exe. BINDIR holds the built
+; merroupdate.exe, 7z.dll and QVLogo.png; PACKAGE is the delivered extension
+; package, whose version PACKAGE_VERSION (default 1.0.0) goes into the first
+; LocalConfig.json. cmake/InstallWindows.cmake runs it (target merro_setup).
+;
+; What goes where:
+;   $PROGRAMFILES64\MerroUpdate         merroupdate.exe, 7z.dll, QVLogo.png, Uninstall.exe
+;   $LOCALAPPDATA\MerroUpdate           the working folder: com.qv.plug.zip, LocalConfig.json
+;                                       (the program adds Log\ and, briefly, config.json)
+;   $SMSTARTUP\MerroUpdate.lnk          the start at login, in the working folder
+;   $COMMONFILES64\Adobe\CEP\extensions\com.qv.plug
+;                                       created, with the rights grant below
+;   HKLM\...\Uninstall\MerroUpdate      the uninstaller's registration
+;
+; The per-user parts ($LOCALAPPDATA, $SMSTARTUP, $SMPROGRAMS) are those of
+; the account the installer runs as (SetShellVarContext current). The
+; program runs asInvoker as the user who logs in and reads its working files
+; from its current directory, so that folder must be one the user can write:
+; a folder of the user's own profile is, even when the elevated installer
+; made it (it inherits the profile's rights). An installer elevated by the
+; consent prompt runs as the logged-on user, so these land in that user's
+; profile. Elevated with another account's password (over-the-shoulder), it
+; runs as that account and they land in the administrator's profile: install
+; it from the account that is to run MerroUpdate. A machine-wide working
+; folder would need a second rights grant on a folder every user could
+; write, for a program that runs for one user; the per-user one needs none.
+
+Unicode true
+; Wine's 64-bit loader runs only 64-bit programs, and a native installer on
+; 64-bit Windows sees System32 and the 64-bit registry without redirection.
+Target amd64-unicode
+RequestExecutionLevel admin
+ManifestDPIAware true
+SetCompressor /SOLID lzma
+
+!macro RequireDefine NAME
+    !ifndef ${NAME}
+        !error "define ${NAME} with -D${NAME}=... (see the head of merroupdate.nsi)"
+    !endif
+!macroend
+!insertmacro RequireDefine VERSION
+!insertmacro RequireDefine BINDIR
+!insertmacro RequireDefine PACKAGE
+!insertmacro RequireDefine OUTDIR
+!ifndef PACKAGE_VERSION
+    !define PACKAGE_VERSION 1.0.0
+!endif
+
+!include LogicLib.nsh
+!include FileFunc.nsh
+
+!define PRODUCT MerroUpdate
+!define PROGRAM merroupdate.exe
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+; The built-in Users group by its well-known SID: the same on every
+; language's Windows, where the group's name is translated.
+!define USERS_SID "*S-1-5-32-545"
+
+Name "${PRODUCT}"
+OutFile "${OUTDIR}\${PRODUCT}-${VERSION}-setup.exe"
+InstallDir "$PROGRAMFILES64\${PRODUCT}"
+BrandingText "${PRODUCT} ${VERSION}"
+ShowInstDetails show
+ShowUninstDetails show
+
+LoadLanguageFile "${NSISDIR}\Contrib\Language files\English.nlf"
+LoadLanguageFile "${NSISDIR}\Contrib\Language files\SimpChinese.nlf"
+
+LangString GrantFailed ${LANG_ENGLISH} "Could not give the Users group its rights on the extension folders (icacls exited with"
+LangString GrantFailed ${LANG_SIMPCHINESE} "无法为 Users 组设置扩展文件夹的权限（icacls 退出码"
+LangString ConfigFailed ${LANG_ENGLISH} "Could not write"
+LangString ConfigFailed ${LANG_SIMPCHINESE} "无法写入"
+LangString RemoveExtension ${LANG_ENGLISH} "Also remove the installed extension com.qv.plug from Illustrator's extension folder?"
+LangString RemoveExtension ${LANG_SIMPCHINESE} "是否同时从 Illustrator 扩展文件夹中删除已安装的扩展 com.qv.plug？"
+
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey /LANG=${LANG_ENGLISH} ProductName "${PRODUCT}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} CompanyName "Pelvane"
+VIAddVersionKey /LANG=${LANG_ENGLISH} FileDescription "${PRODUCT} setup"
+VIAddVersionKey /LANG=${LANG_ENGLISH} FileVersion "${VERSION}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} ProductVersion "${VERSION}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} LegalCopyright "Pelvane"
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Var WorkDir         ; the working folder
+Var StartupLink     ; the start at login
+Var AppLink         ; the Start-menu shortcut the program makes for its notifications
+Var CepDir
+Var ExtensionsDir
+Var ExtensionDir
+
+!macro SetPaths
+    SetRegView 64
+    SetShellVarContext current
+    StrCpy $WorkDir "$LOCALAPPDATA\${PRODUCT}"
+    StrCpy $StartupLink "$SMSTARTUP\${PRODUCT}.lnk"
+    StrCpy $AppLink "$SMPROGRAMS\Pelvane.lnk"
+    ; The folders the program uses: C:/Program Files/Common Files/Adobe/CEP/...
+    StrCpy $CepDir "$COMMONFILES64\Adobe\CEP"
+    StrCpy $ExtensionsDir "$CepDir\extensions"
+    StrCpy $ExtensionDir "$ExtensionsDir\com.qv.plug"
+!macroend
+
+; Ends a running merroupdate.exe before its files are replaced or removed.
+; taskkill without /f posts WM_CLOSE to the program's window, on which it
+; quits as from its tray menu; taskkill exits with 128 once no such process
+; is left. While the program is still closing (its window gone, the process
+; not yet) taskkill fails with 1, so it is asked again every half second;
+; one that has not quit after 10 s is ended with /f.
+!macro StopRunningProgram un
+Function ${un}StopRunningProgram
+    Push $0
+    Push $1
+    StrCpy $1 0
+    ${Do}
+        nsExec::Exec '"$SYSDIR\taskkill.exe" /im ${PROGRAM}'
+        Pop $0
+        ${If} $0 == 128
+        ${OrIf} $0 == "error"
+            ${Break}
+        ${EndIf}
+        IntOp $1 $1 + 1
+        ${If} $1 = 20
+            DetailPrint "${PROGRAM} did not quit: ending it"
+            nsExec::Exec '"$SYSDIR\taskkill.exe" /f /im ${PROGRAM}'
+            Pop $0
+        ${ElseIf} $1 > 40
+            ${Break}
+        ${EndIf}
+        Sleep 500
+    ${Loop}
+    Pop $1
+    Pop $0
+FunctionEnd
+!macroend
+!insertmacro StopRunningProgram ""
+!insertmacro StopRunningProgram "un."
+
+; icacls FOLDER /grant:r USERS:RIGHTS replaces whatever the Users group was
+; granted explicitly on FOLDER by exactly RIGHTS (so a reinstall ends in the
+; same state) and propagates inheritable rights to what is already inside.
+!macro GrantUsers FOLDER RIGHTS
+    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "${FOLDER}" /grant:r ${USERS_SID}:${RIGHTS}'
+    Pop $0
+    ${If} $0 != 0
+        MessageBox MB_OK|MB_ICONSTOP "$(GrantFailed) $0): ${FOLDER}" /SD IDOK
+        Abort
+    ${EndIf}
+!macroend
+
+Function .onInit
+    !insertmacro SetPaths
+FunctionEnd
+
+Function un.onInit
+    !insertmacro SetPaths
+    ; Where the installation put the per-user parts, whoever uninstalls.
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "WorkingFolder"
+    ${IfThen} $0 != "" ${|} StrCpy $WorkDir $0 ${|}
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "StartupShortcut"
+    ${IfThen} $0 != "" ${|} StrCpy $StartupLink $0 ${|}
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "StartMenuShortcut"
+    ${IfThen} $0 != "" ${|} StrCpy $AppLink $0 ${|}
+FunctionEnd
+
+Section "MerroUpdate"
+    ; The rights grant comes first: an installation that cannot make the
+    ; extension folder writable stops before anything else is written.
+    ;
+    ; The program (asInvoker, a member of Users) installs and updates the
+    ; extension in steps that are each one rename or act on a folder that is
+    ; not the live one (src/update/extension_replacement.cpp):
+    ;   1. rename CEP\extensions\com.qv.plug -> CEP\com.qv.plug.old
+    ;   2. create CEP\extensions\com.qv.plug, extract the package into it
+    ;   3. rename CEP\com.qv.plug.old -> CEP\com.qv.plug.discard, delete that tree
+    ;   (first install without a folder: create com.qv.plug and an empty
+    ;   CEP\com.qv.plug.old; after a crash: delete the half-filled
+    ;   com.qv.plug, rename CEP\com.qv.plug.old back to it)
+    ; A rename opens the folder it moves for DELETE and adds it to the target
+    ; folder, which needs FILE_ADD_SUBDIRECTORY (AD) there; nothing is needed
+    ; on the folder it leaves (DELETE on the moved folder is enough without
+    ; FILE_DELETE_CHILD on its parent). Creating a folder needs AD on its
+    ; parent. Hence:
+    ;   com.qv.plug  (OI)(CI)M  modify, inherited by everything inside: DELETE
+    ;                           on the folder for step 1 and on its files for
+    ;                           step 3, writing the extracted files.
+    ;   CEP          (AD)       this folder only: the targets of steps 1 and 3,
+    ;                           the empty .old of a first install.
+    ;   extensions   (AD)       this folder only: step 2 and the crash
+    ;                           recovery's rename back.
+    ; No FILE_DELETE_CHILD (DC) on either: it would let every user delete or
+    ; move aside any child, other vendors' extensions and CEP\extensions
+    ; itself. The folders the program moves or makes need nothing more:
+    ; a rename within the volume keeps the moved folder's own rights, so
+    ; com.qv.plug.old and .discard keep the Users modify grant of the folder
+    ; they were; a folder the program creates (the new com.qv.plug in step 2,
+    ; the empty com.qv.plug.old) is owned by the user and inherits from
+    ; Program Files the CREATOR OWNER full-control entry, which gives its
+    ; creator full control over it and everything put inside. The two AD
+    ; grants are not inherited, so nothing created below gets them. Users keep
+    ; their inherited read and execute rights everywhere, which Illustrator
+    ; needs to load the extension. After the first replacement the live
+    ; folder is thus its creator's: another account of the machine could not
+    ; replace it, which is fine while MerroUpdate starts for the installing
+    ; user only (a reinstall grants Users modify on it again).
+    ;
+    ; The grants are made in the order that leaves the program safe should a
+    ; later one fail: with AD on CEP but not on extensions it could move the
+    ; extension aside and then neither make the new folder nor move the old
+    ; one back. Without the modify grant on com.qv.plug it cannot open the
+    ; folder the installer made for DELETE, so it stops at its first rename,
+    ; having changed nothing.
+    CreateDirectory "$ExtensionDir"
+    !insertmacro GrantUsers "$ExtensionsDir" "(AD)"
+    !insertmacro GrantUsers "$CepDir" "(AD)"
+    !insertmacro GrantUsers "$ExtensionDir" "(OI)(CI)(M)"
+
+    Call StopRunningProgram
+    SetOutPath "$INSTDIR"
+    File "${BINDIR}\${PROGRAM}"
+    File "${BINDIR}\7z.dll"
+    File "${BINDIR}\QVLogo.png"
+    WriteUninstaller "$INSTDIR\Uninstall.exe"
+
+    ; The working folder. LocalConfig.json and com.qv.plug.zip belong
+    ; together: once the program has run, the configuration records what it
+    ; installed and the package may be a later download. So a reinstall that
+    ; finds LocalConfig.json keeps both (it only puts back a missing
+    ; package); otherwise both are written anew, a first configuration that
+    ; has the delivered package installed at the program's next start.
+    SetOutPath "$WorkDir"
+    ${If} ${FileExists} "$WorkDir\LocalConfig.json"
+        SetOverwrite off
+        File "/oname=com.qv.plug.zip" "${PACKAGE}"
+        SetOverwrite on
+    ${Else}
+        File "/oname=com.qv.plug.zip" "${PACKAGE}"
+        ClearErrors
+        FileOpen $0 "$WorkDir\LocalConfig.json" w
+        ${If} ${Errors}
+            MessageBox MB_OK|MB_ICONSTOP "$(ConfigFailed) $WorkDir\LocalConfig.json" /SD IDOK
+            Abort
+        ${EndIf}
+        FileWrite $0 '{"Elasp": "", "Setup": "no", "url": "", "versionNumber": "${PACKAGE_VERSION}"}$\r$\n'
+        FileClose $0
+    ${EndIf}
+
+    ; The start at login: a shortcut in the user's Startup folder, which
+    ; Explorer opens at every login. A shortcut carries the working directory
+    ; the program needs (CreateShortCut takes it from SetOutPath, just above);
+    ; an HKCU Run value is a bare command line started in no folder of ours,
+    ; and wrapping it as cmd /c start "" /d ... would flash a console window
+    ; at each login and add a layer of quoting. Task Manager's Startup tab
+    ; lists and disables it like a Run value.
+    CreateShortCut "$StartupLink" "$INSTDIR\${PROGRAM}" "" "$INSTDIR\${PROGRAM}" 0
+
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Pelvane"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${PROGRAM},0"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+    ; The per-user places, for the uninstaller (see un.onInit).
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "WorkingFolder" "$WorkDir"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "StartupShortcut" "$StartupLink"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "StartMenuShortcut" "$AppLink"
+SectionEnd
+
+; Removes the program, the start at login, the Start-menu shortcut the
+; program made, the working folder's files and the rights grant. The
+; working folder goes with its log: the log records a program that is gone.
+; Only the files the program writes are removed, then the folder if nothing
+; else is in it; nothing is removed recursively from a path that might not
+; be ours. The installed extension stays unless the user says to remove it
+; (the question defaults to keep; a silent uninstall keeps it).
+Section "Uninstall"
+    Call un.StopRunningProgram
+
+    Delete "$INSTDIR\${PROGRAM}"
+    Delete "$INSTDIR\7z.dll"
+    Delete "$INSTDIR\QVLogo.png"
+    ; Run as Uninstall.exe _?=DIR, the uninstaller runs from here and cannot
+    ; delete itself, nor so the folder; run normally, it runs from a copy.
+    Delete "$INSTDIR\Uninstall.exe"
+    RMDir "$INSTDIR"
+
+    Delete "$StartupLink"
+    Delete "$AppLink"
+
+    Delete "$WorkDir\LocalConfig.json"
+    Delete "$WorkDir\com.qv.plug.zip"
+    Delete "$WorkDir\config.json"
+    RMDir /r "$WorkDir\Log"
+    RMDir "$WorkDir"
+
+    MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "$(RemoveExtension)" /SD IDNO IDYES remove_extension
+    ; Kept: it stays readable by Users through the rights it inherits.
+    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$ExtensionDir" /remove:g ${USERS_SID}'
+    Pop $0
+    Goto revoke
+remove_extension:
+    RMDir /r "$ExtensionDir"
+    RMDir /r "$CepDir\com.qv.plug.old"
+    RMDir /r "$CepDir\com.qv.plug.discard"
+revoke:
+    ; /remove:g takes away every right granted to Users explicitly on the
+    ; folder (by default Users have none there but ours); the inherited read
+    ; and execute stay. The folders themselves stay: they are Illustrator's.
+    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$CepDir" /remove:g ${USERS_SID}'
+    Pop $0
+    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$ExtensionsDir" /remove:g ${USERS_SID}'
+    Pop $0
+
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd

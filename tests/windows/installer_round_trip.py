@@ -1,0 +1,297 @@
+"""The real setup program (makensis's output) under Wine, installed and removed.
+
+A silent install puts the program files in Program Files\\MerroUpdate, the
+delivered package and a first LocalConfig.json in the working folder
+(%LOCALAPPDATA%\\MerroUpdate), the start at login as a Startup-folder
+shortcut that starts the program in that folder, the uninstaller's
+registration, and creates the extension folder, handing Wine's icacls the
+rights grant. The program, started through that shortcut as at login,
+installs the delivered package from the working folder. A second silent
+install while it runs stops it and keeps the configuration it wrote. The
+silent uninstall stops it again and removes the program, the shortcuts (the
+program's own Start-menu one too), the working folder and the registration,
+and leaves the installed extension in place.
+
+Wine's icacls is a stub that changes no ACL ("This is dummy icacls"); its
+debug channel prints the command line it was given, which is what is checked
+of the grant here. Whether the rights work is for real Windows to show.
+
+Everything the run adds to the prefix is removed at the end (and at the
+start, should an earlier run have been interrupted). Exits non-zero with a
+message on the first failure.
+"""
+
+import argparse
+import json
+import os
+import pathlib
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import time
+
+PROGRAM = "merroupdate.exe"
+INSTALL_DIR = r"C:\Program Files\MerroUpdate"
+CEP = r"C:\Program Files\Common Files\Adobe\CEP"
+EXTENSIONS = CEP + r"\extensions"
+EXTENSION = EXTENSIONS + r"\com.qv.plug"
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\MerroUpdate"
+RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+SHELL_FOLDERS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
+USERS = "*S-1-5-32-545"
+DEADLINE = 90
+# taskkill's exit code when no process has the name.
+NOT_FOUND = 128
+
+
+def fail(message):
+    print(f"installer_round_trip: {message}", file=sys.stderr)
+    sys.exit(1)
+
+
+def check(condition, message):
+    if not condition:
+        fail(message)
+
+
+class Wine:
+    def __init__(self, wine_run, prefix):
+        self.wine_run = wine_run
+        self.prefix = pathlib.Path(prefix)
+
+    def run(self, *command, debug=None, timeout=120):
+        """Runs a Windows program to its end; returns (exit code, stdout, stderr)."""
+        env = dict(os.environ, MERRO_WINEDEBUG=debug) if debug else None
+        result = subprocess.run([self.wine_run, "--prefix", str(self.prefix), *command], env=env,
+                                stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+        return (result.returncode, result.stdout.decode("utf-8", "replace").replace("\r", ""),
+                result.stderr.decode("utf-8", "replace").replace("\r", ""))
+
+    def start(self, document):
+        """Opens a file as Explorer would (start.exe), without waiting for what it starts.
+
+        What starts inherits the output files, so they are not pipes that
+        would stay open for as long as it runs."""
+        return subprocess.run([self.wine_run, "--prefix", str(self.prefix), "start", document],
+                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=120).returncode
+
+    def unix(self, windows_path):
+        """The prefix's file for a path on drive C:."""
+        check(windows_path[:3].upper() == "C:\\", f"not a path on C: {windows_path!r}")
+        return self.prefix / "drive_c" / windows_path[3:].replace("\\", "/")
+
+    def reg_values(self, key):
+        """A key's values as {name: data}, or None when the key does not exist."""
+        status, out, _ = self.run("reg", "query", key)
+        if status != 0:
+            return None
+        values = {}
+        for line in out.splitlines():
+            match = re.match(r"^ {4}(.*?) {4}(REG_\w+) {4}(.*)$", line)
+            if match:
+                values[match.group(1)] = match.group(3)
+        return values
+
+    def program_runs(self):
+        """Whether a merroupdate.exe runs; asks it to quit (WM_CLOSE) if so."""
+        status, _, _ = self.run("taskkill", "/im", PROGRAM)
+        return status != NOT_FOUND
+
+
+def icacls_calls(stderr):
+    """The command lines Wine's stub icacls reported, as argument lists."""
+    calls = []
+    for line in stderr.splitlines():
+        match = re.search(r"fixme:icacls:main stub: (.*)$", line)
+        if match:
+            words = re.findall(r'"((?:[^"\\]|\\.)*)"', match.group(1))
+            calls.append([re.sub(r"\\(.)", r"\1", word) for word in words][1:])
+    return calls
+
+
+def check_icacls(stderr, expected, what):
+    check("This is dummy icacls" in stderr,
+          f"{what}: Wine's icacls is not the known stub any more: check the ACLs it set here\n{stderr}")
+    calls = icacls_calls(stderr)
+    check(calls == expected, f"{what}: icacls was given {calls}, expected {expected}")
+
+
+def read_shortcut(path):
+    """Target and working folder of a shell link (MS-SHLLINK), as Wine writes it."""
+    data = path.read_bytes()
+    check(len(data) > 0x4C and struct.unpack_from("<I", data, 0)[0] == 0x4C, f"{path} is not a shell link")
+    flags = struct.unpack_from("<I", data, 0x14)[0]
+    offset = 0x4C
+    target = None
+    if flags & 0x01:  # HasLinkTargetIDList
+        offset += 2 + struct.unpack_from("<H", data, offset)[0]
+    if flags & 0x02:  # HasLinkInfo: LocalBasePath, ANSI
+        size, _, _, _, base = struct.unpack_from("<5I", data, offset)
+        end = data.index(b"\0", offset + base)
+        target = data[offset + base:end].decode("latin-1")
+        offset += size
+    strings = {}
+    unicode = bool(flags & 0x80)
+    for bit, name in ((0x04, "name"), (0x08, "relative"), (0x10, "workdir"), (0x20, "arguments"), (0x40, "icon")):
+        if flags & bit:
+            count = struct.unpack_from("<H", data, offset)[0]
+            offset += 2
+            width = 2 if unicode else 1
+            raw = data[offset:offset + count * width]
+            strings[name] = raw.decode("utf-16-le" if unicode else "latin-1").rstrip("\0")
+            offset += count * width
+    return target, strings.get("workdir"), strings.get("arguments", "")
+
+
+def wait_for_log(log, text, count=1):
+    deadline = time.monotonic() + DEADLINE
+    while time.monotonic() < deadline:
+        if log.exists() and log.read_bytes().count(text) >= count:
+            return
+        time.sleep(0.2)
+    fail(f"{count} x {text!r} not in {log} within {DEADLINE} s:\n"
+         f"{log.read_text(errors='replace') if log.exists() else '(no log)'}")
+
+
+def files_in(folder):
+    """The names in a folder; none for a folder that is not there."""
+    return sorted(path.name for path in folder.iterdir()) if folder.is_dir() else []
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for option in ("--wine-run", "--prefix", "--setup", "--input", "--package-version", "--version"):
+        parser.add_argument(option, required=True)
+    args = parser.parse_args()
+    wine = Wine(args.wine_run, args.prefix)
+    setup = pathlib.Path(args.setup)
+    inputs = pathlib.Path(args.input)
+    check(setup.name == f"MerroUpdate-{args.version}-setup.exe", f"unexpected setup program {setup.name}")
+
+    # The prefix is made by the first Windows program run in it.
+    wine.run("cmd", "/c", "exit", "0")
+    folders = wine.reg_values(SHELL_FOLDERS)
+    check(folders is not None, "no Shell Folders in the prefix")
+    work = folders["Local AppData"] + r"\MerroUpdate"
+    startup_link = folders["StartUp"] + r"\MerroUpdate.lnk"
+    app_link = folders["Programs"] + r"\Pelvane.lnk"
+    # Folders the run may create that are not the installation's own: the
+    # Adobe folder (above CEP) and the Startup folder.
+    made = [folder for folder in (wine.unix(CEP).parent, wine.unix(startup_link).parent) if not folder.exists()]
+    ours = [wine.unix(INSTALL_DIR), wine.unix(work), wine.unix(startup_link), wine.unix(app_link), wine.unix(CEP)]
+
+    def clean():
+        wine.run("taskkill", "/f", "/im", PROGRAM)
+        for path in ours:
+            if path.is_dir():
+                shutil.rmtree(path)
+            elif path.exists():
+                path.unlink()
+        wine.run("reg", "delete", UNINSTALL_KEY, "/f")
+
+    clean()
+    try:
+        round_trip(wine, setup, inputs, args, work, startup_link, app_link)
+    finally:
+        clean()
+        for folder in made:
+            if folder.exists():
+                shutil.rmtree(folder)
+    print("installer_round_trip: install, start from the Startup shortcut, reinstall over the running "
+          "program, uninstall as expected (the ACL grant itself: Wine's icacls is a stub, "
+          "only its command lines were checked)")
+
+
+def round_trip(wine, setup, inputs, args, work, startup_link, app_link):
+    install_dir = wine.unix(INSTALL_DIR)
+    work_dir = wine.unix(work)
+    config_file = work_dir / "LocalConfig.json"
+    log = work_dir / "Log" / "action-log.txt"
+    extension = wine.unix(EXTENSION)
+    first_config = {"Elasp": "", "Setup": "no", "url": "", "versionNumber": args.package_version}
+
+    # --- silent install
+    status, out, err = wine.run(str(setup), "/S", debug="-all,fixme+icacls")
+    check(status == 0, f"the setup program exited with {status}\n{out}{err}")
+    check(files_in(install_dir) == sorted(["7z.dll", "QVLogo.png", "Uninstall.exe", PROGRAM]),
+          f"{install_dir} holds {files_in(install_dir)}")
+    for name in ("7z.dll", "QVLogo.png", PROGRAM):
+        check((install_dir / name).read_bytes() == (inputs / name).read_bytes(),
+              f"the installed {name} is not the one built")
+    check((install_dir / "Uninstall.exe").read_bytes()[:2] == b"MZ", "Uninstall.exe is no program")
+    check(files_in(work_dir) == ["LocalConfig.json", "com.qv.plug.zip"], f"{work_dir} holds {files_in(work_dir)}")
+    check(json.loads(config_file.read_text()) == first_config,
+          f"first LocalConfig.json is {config_file.read_text()!r}")
+    check((work_dir / "com.qv.plug.zip").read_bytes() == (inputs / "com.qv.plug.zip").read_bytes(),
+          "the working folder's com.qv.plug.zip is not the delivered package")
+
+    target, workdir, arguments = read_shortcut(wine.unix(startup_link))
+    check(target and target.lower() == (INSTALL_DIR + "\\" + PROGRAM).lower(), f"the Startup shortcut starts {target!r}")
+    check(workdir == work, f"the Startup shortcut starts in {workdir!r}, not {work!r}")
+    check(arguments == "", f"the Startup shortcut passes {arguments!r}")
+    run_values = wine.reg_values(RUN_KEY) or {}
+    check("MerroUpdate" not in run_values, f"a Run value as well as the Startup shortcut: {run_values}")
+
+    registration = wine.reg_values(UNINSTALL_KEY)
+    check(registration is not None, f"no {UNINSTALL_KEY}")
+    expected = {"DisplayName": "MerroUpdate", "DisplayVersion": args.version, "Publisher": "Pelvane",
+                "InstallLocation": INSTALL_DIR, "UninstallString": f'"{INSTALL_DIR}\\Uninstall.exe"',
+                "QuietUninstallString": f'"{INSTALL_DIR}\\Uninstall.exe" /S',
+                "WorkingFolder": work, "StartupShortcut": startup_link, "StartMenuShortcut": app_link}
+    for name, value in expected.items():
+        check(registration.get(name) == value, f"uninstall registration {name} = {registration.get(name)!r}, not {value!r}")
+
+    check(extension.is_dir() and not any(extension.iterdir()), f"{extension} not created empty")
+    # In this order: each grant made without the later ones is safe (see the script).
+    check_icacls(err, [[EXTENSIONS, "/grant:r", f"{USERS}:(AD)"],
+                       [CEP, "/grant:r", f"{USERS}:(AD)"],
+                       [EXTENSION, "/grant:r", f"{USERS}:(OI)(CI)(M)"]], "install")
+
+    # --- the program, started as at login. No update checks: they would
+    # ask the real version service.
+    config = dict(first_config, Elasp="off")
+    config_file.write_text(json.dumps(config))
+    status = wine.start(startup_link)
+    check(status == 0, f"start of the Startup shortcut exited with {status}")
+    wait_for_log(log, b"Setup Complete!")
+    manifest = extension / "CSXS" / "manifest.xml"
+    check(manifest.exists() and f'ExtensionBundleVersion="{args.package_version}"' in manifest.read_text(),
+          "the delivered package is not in the extension folder")
+    check(wine.unix(app_link).exists(), f"the program made no {app_link}")
+
+    # --- reinstall over the running program: stops it, keeps its configuration
+    status, out, err = wine.run(str(setup), "/S")
+    check(status == 0, f"the second setup exited with {status}\n{out}{err}")
+    check(not wine.program_runs(), "the reinstall left the program running")
+    kept = json.loads(config_file.read_text())
+    check(kept == dict(config, Setup="yes"), f"the reinstall did not keep LocalConfig.json: {kept}")
+    check((install_dir / PROGRAM).read_bytes() == (inputs / PROGRAM).read_bytes(), "reinstalled program differs")
+
+    # --- silent uninstall with the program running. NSIS reads _?= raw, up
+    # to the end of the command line and unquoted; wine quotes an argument
+    # with a space, so the folder goes as its words, which wine joins with
+    # spaces. Run so, the uninstaller works in place and returns when done.
+    status = wine.start(startup_link)
+    check(status == 0, f"start of the Startup shortcut exited with {status}")
+    wait_for_log(log, b"Not Need Setup!")
+    status, out, err = wine.run(INSTALL_DIR + r"\Uninstall.exe", "/S", *("_?=" + INSTALL_DIR).split(" "),
+                                debug="-all,fixme+icacls")
+    check(status == 0, f"the uninstaller exited with {status}\n{out}{err}")
+    check(not wine.program_runs(), "the uninstaller left the program running")
+    # Running in place it cannot delete itself, nor so its folder.
+    check(not install_dir.exists() or files_in(install_dir) == ["Uninstall.exe"],
+          f"after the uninstall {install_dir} holds {files_in(install_dir)}")
+    check(not work_dir.exists(), f"the working folder stayed: {files_in(work_dir)}")
+    check(not wine.unix(startup_link).exists(), "the Startup shortcut stayed")
+    check(not wine.unix(app_link).exists(), "the program's Start-menu shortcut stayed")
+    check(wine.reg_values(UNINSTALL_KEY) is None, "the uninstall registration stayed")
+    check(manifest.exists(), "a silent uninstall removed the installed extension")
+    check_icacls(err, [[EXTENSION, "/remove:g", USERS], [CEP, "/remove:g", USERS],
+                       [EXTENSIONS, "/remove:g", USERS]], "uninstall")
+
+
+if __name__ == "__main__":
+    main()
