@@ -116,8 +116,10 @@ private:
 class WindowsToastPlatform final : public SharedToastPlatform {
 public:
     bool LoadPlatformFunctions() override { return ::GetModuleHandleW(L"combase.dll") || ::LoadLibraryW(L"combase.dll"); }
-    HResult InitializeCom() override { return ::RoInitialize(RO_INIT_SINGLETHREADED); }
-    void UninitializeCom() override { ::RoUninitialize(); }
+    // The multithreaded model, as the manager expects: the toast events arrive on
+    // the system's threads anyway and are posted to the UI thread.
+    HResult InitializeCom() override { return ::CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
+    void UninitializeCom() override { ::CoUninitialize(); }
 
     HResult CreateGuidFirstField(std::uint32_t& field) override
     {
