@@ -46,8 +46,9 @@ public:
     TimerId SetTimer(std::uint32_t period_ms, TimerProcedure procedure);
 
     // The system's requests to quit (SIGTERM, SIGINT and SIGHUP; on Windows
-    // WM_CLOSE and WM_ENDSESSION) post the message to the window instead of
-    // ending the process.
+    // WM_CLOSE and the console's control events) post the message to the
+    // window instead of ending the process; the end of a Windows session
+    // sends it at once, since the process ends right after.
     void PostOnTerminationSignals(HiddenWindow& window, Message message);
 
 private:

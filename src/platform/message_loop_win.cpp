@@ -194,8 +194,10 @@ LRESULT MessageLoop::State::Dispatch(HiddenWindow& window, HWND hwnd, UINT messa
         }
         return 0;
     case WM_ENDSESSION:
+        // The system may end the process as soon as this returns, so the quit
+        // is handled now rather than posted.
         if (wparam != 0) {
-            if (const Termination* termination = TerminationFor(window)) window.Post(termination->message, 0, 0);
+            if (const Termination* termination = TerminationFor(window)) window.Send(termination->message, 0, 0);
         }
         return 0;
     case WM_COMMAND:
