@@ -21,6 +21,7 @@
 #include "update/extension_replacement.h"
 #include "update/main_window.h"
 #include "platform/native_path.h"
+#include "platform/text.h"
 #include "update/paths.h"
 
 #if defined(_WIN32)
@@ -107,7 +108,7 @@ protected:
     {
         std::filesystem::create_directories(folder);
         for (const auto& [name, content] : tree) {
-            const auto path = folder / name;
+            const auto path = folder / platform::NativePath(platform::Utf8ToWide(name));
             if (content == "<folder>") {
                 std::filesystem::create_directories(path);
             } else {
@@ -121,7 +122,7 @@ protected:
     {
         FolderTree tree;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-            const std::string name = std::filesystem::relative(entry.path(), folder).generic_string();
+            const std::string name = platform::GenericUtf8Path(std::filesystem::relative(entry.path(), folder));
             tree[name] = entry.is_directory() ? "<folder>" : testing_support::ReadFileBytes(entry.path());
         }
         return tree;
