@@ -5,13 +5,13 @@
 #include <winhttp.h>
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/replacement_file_win.h"
 #include "platform/text.h"
 
 // Failure codes are Windows error numbers (GetLastError, 12xxx from WinHTTP).
@@ -47,61 +47,6 @@ std::wstring AsciiLower(std::wstring_view text)
     for (wchar_t& c : lower) c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
     return lower;
 }
-
-// A file beside the target that receives the body; removed unless Commit
-// moves it over the target.
-class TemporaryTarget {
-public:
-    explicit TemporaryTarget(std::wstring target) : target_(std::move(target))
-    {
-        // Process id and counter make the name unique among concurrent downloads.
-        static std::atomic<unsigned> counter{0};
-        for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
-            path_ = target_ + L".download-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
-            file_ = OwnFile(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (!file_ && GetLastError() != ERROR_FILE_EXISTS) break;
-        }
-        if (!file_) error_ = LastError(), path_.clear();
-    }
-    ~TemporaryTarget()
-    {
-        file_.reset();
-        if (!path_.empty()) DeleteFileW(path_.c_str());
-    }
-    TemporaryTarget(const TemporaryTarget&) = delete;
-    TemporaryTarget& operator=(const TemporaryTarget&) = delete;
-
-    int error() const { return error_; }
-
-    int Write(const char* data, DWORD size)
-    {
-        while (size > 0) {
-            DWORD written = 0;
-            if (!WriteFile(file_.get(), data, size, &written, nullptr)) return LastError();
-            data += written;
-            size -= written;
-        }
-        return 0;
-    }
-
-    // Makes the body durable, then moves it over the target in one step.
-    int Commit()
-    {
-        if (!FlushFileBuffers(file_.get())) return LastError();
-        if (!CloseHandle(file_.release())) return LastError();
-        if (!MoveFileExW(path_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            return LastError();
-        }
-        path_.clear();
-        return 0;
-    }
-
-private:
-    std::wstring target_;
-    std::wstring path_;
-    Handle file_;
-    int error_ = 0;
-};
 
 bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
 
@@ -156,7 +101,7 @@ int FileUrlPath(std::wstring_view rest, std::wstring& path)
     return 0;
 }
 
-int CopyFileUrl(std::wstring_view rest, TemporaryTarget& target)
+int CopyFileUrl(std::wstring_view rest, ReplacementFile& target)
 {
     std::wstring path;
     if (const int error = FileUrlPath(rest, path)) return error;
@@ -277,7 +222,7 @@ int QueryHeader(HINTERNET request, DWORD info, std::wstring& value)
 
 // One GET without following redirects. A redirect leaves its Location in
 // `location`; any other answer below 400 is stored in `target`.
-int Fetch(HINTERNET session, const Url& url, TemporaryTarget& target, std::wstring& location)
+int Fetch(HINTERNET session, const Url& url, ReplacementFile& target, std::wstring& location)
 {
     const std::wstring object = RequestTarget(url);
     const std::wstring address = url.scheme + L"://" + url.authority + object;
@@ -342,7 +287,7 @@ int Milliseconds(std::chrono::seconds value)
     return value.count() <= 0 ? -1 : static_cast<int>(std::min<long long>(value.count(), INT_MAX / 1000) * 1000);
 }
 
-int HttpDownload(Url url, TemporaryTarget& target, const DownloadTimeouts& timeouts)
+int HttpDownload(Url url, ReplacementFile& target, const DownloadTimeouts& timeouts)
 {
     // The system's proxy settings, as a browser uses them (Windows 8.1 and later).
     const Internet session(WinHttpOpen(L"MerroUpdate", WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
@@ -371,7 +316,7 @@ int HttpDownload(Url url, TemporaryTarget& target, const DownloadTimeouts& timeo
 int DownloadToFile(std::wstring_view url, std::wstring_view file, const DownloadTimeouts& timeouts)
 {
     try {
-        TemporaryTarget target{std::wstring(file)};
+        ReplacementFile target{std::wstring(file)};
         if (target.error() != 0) return target.error();
         // As curl does, a URL without a scheme is taken for http.
         const Url parsed = Resolve(Url{}, ParseUrl(url).has_scheme ? std::wstring(url) : L"http://" + std::wstring(url));
