@@ -74,6 +74,9 @@ public:
     // DestroyWindow: sends WmDestroy; afterwards nothing more is posted.
     void Destroy();
 
+    // The system's window behind it, 0 where there is none (Linux) or no more.
+    std::uintptr_t NativeHandle() const { return native_handle_; }
+
 private:
     friend struct MessageLoop::State;
     MessageLoop& loop_;

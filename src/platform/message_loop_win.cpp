@@ -35,14 +35,6 @@ thread_local MessageLoop* current_loop = nullptr;
     throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), call);
 }
 
-// The hidden windows that exist, for NativeWindow. Only the UI thread makes
-// and destroys windows and asks for them.
-std::map<const Window*, HWND>& NativeWindows()
-{
-    static std::map<const Window*, HWND> windows;
-    return windows;
-}
-
 std::vector<NativeMessageHook>& MessageHooks()
 {
     static std::vector<NativeMessageHook> hooks;
@@ -142,18 +134,12 @@ LRESULT CALLBACK MessageLoop::State::WindowProc(HWND hwnd, UINT message, WPARAM 
         auto* window = static_cast<HiddenWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
         window->native_handle_ = reinterpret_cast<std::uintptr_t>(hwnd);
-        try {
-            NativeWindows()[window] = hwnd;
-        } catch (...) {
-            return FALSE;  // no memory: the creation fails
-        }
         return ::DefWindowProcW(hwnd, message, wparam, lparam);
     }
     auto* window = reinterpret_cast<HiddenWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (window == nullptr) return ::DefWindowProcW(hwnd, message, wparam, lparam);
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        NativeWindows().erase(window);
         window->native_handle_ = 0;
         window->destroyed_ = true;
         return ::DefWindowProcW(hwnd, message, wparam, lparam);
@@ -316,7 +302,6 @@ HiddenWindow::~HiddenWindow()
     // Detached first: the procedure hears nothing of this.
     destroyed_ = true;
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    NativeWindows().erase(this);
     native_handle_ = 0;
     ::DestroyWindow(hwnd);
 }
@@ -351,9 +336,8 @@ void HiddenWindow::Destroy()
 
 HWND NativeWindow(WindowHandle window)
 {
-    const auto& windows = NativeWindows();
-    const auto found = windows.find(window);
-    return found == windows.end() ? nullptr : found->second;
+    const auto* hidden = dynamic_cast<const HiddenWindow*>(window);
+    return hidden ? reinterpret_cast<HWND>(hidden->NativeHandle()) : nullptr;
 }
 
 void AddNativeMessageHook(NativeMessageHook hook)
