@@ -87,6 +87,23 @@ if(WIN32)
     target_include_directories(merro_pugixml SYSTEM PUBLIC ${merro_pugixml_source}/src)
     add_library(pugixml::pugixml ALIAS merro_pugixml)
 
+    # libsodium as a static library, cross-built from Debian's source package
+    # by scripts/build-sodium once into the cache folder.
+    set(merro_sodium_dir ${MERRO_CACHE_DIR}/sodium-mingw)
+    execute_process(
+        COMMAND ${CMAKE_COMMAND} -E env MERRO_CACHE_DIR=${MERRO_CACHE_DIR}
+                ${MERRO_ROOT}/scripts/build-sodium ${merro_sodium_dir}
+        RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "Cannot build libsodium for Windows (scripts/build-sodium: ${result})")
+    endif()
+    add_library(merro::sodium STATIC IMPORTED)
+    set_target_properties(merro::sodium PROPERTIES
+        IMPORTED_LOCATION ${merro_sodium_dir}/lib/libsodium.a
+        INTERFACE_INCLUDE_DIRECTORIES ${merro_sodium_dir}/include
+        INTERFACE_COMPILE_DEFINITIONS SODIUM_STATIC
+        INTERFACE_LINK_LIBRARIES advapi32)
+
     # The codec library beside the programs: 7-Zip's own DLL, cross-built
     # from Debian's 7zip source package by scripts/build-codec-dll. Built once
     # into the cache folder; a build tree only copies it. Targets that need
@@ -116,3 +133,6 @@ find_package(nlohmann_json 3.9 REQUIRED)
 find_package(CURL REQUIRED)
 find_package(pugixml REQUIRED)
 pkg_check_modules(SYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
+pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
+add_library(merro::sodium INTERFACE IMPORTED)
+target_link_libraries(merro::sodium INTERFACE PkgConfig::SODIUM)

@@ -49,7 +49,7 @@ using CurlHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
 // renames it over the target.
 class TemporaryTarget {
 public:
-    explicit TemporaryTarget(std::string target) : target_(std::move(target))
+    TemporaryTarget(std::string target, std::uint64_t max_bytes) : target_(std::move(target)), max_bytes_(max_bytes)
     {
         std::random_device random;
         for (int attempt = 0; attempt < 100 && fd_.get() < 0; ++attempt) {
@@ -69,9 +69,15 @@ public:
     TemporaryTarget& operator=(const TemporaryTarget&) = delete;
 
     bool IsOpen() const { return fd_.get() >= 0; }
+    bool TooLarge() const { return too_large_; }
 
     bool Write(const char* data, size_t size)
     {
+        if (size > max_bytes_ - written_) {
+            too_large_ = true;
+            return false;
+        }
+        written_ += size;
         while (size > 0) {
             const ssize_t written = ::write(fd_.get(), data, size);
             if (written < 0) {
@@ -95,6 +101,9 @@ public:
 
 private:
     std::string target_;
+    std::uint64_t max_bytes_;
+    std::uint64_t written_ = 0;
+    bool too_large_ = false;
     std::string path_;
     UniqueFd fd_;
 };
@@ -139,19 +148,22 @@ CURLcode Configure(CURL* curl, const std::string& url, TemporaryTarget& target, 
 
 }  // namespace
 
-int DownloadToFile(std::wstring_view url, std::wstring_view file, const DownloadTimeouts& timeouts)
+int DownloadToFile(std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes,
+                   const DownloadTimeouts& timeouts)
 {
     if (const CURLcode result = EnsureCurlGlobal(); result != CURLE_OK) return result;
     CurlHandle curl(curl_easy_init(), &curl_easy_cleanup);
     if (!curl) return CURLE_FAILED_INIT;
 
-    TemporaryTarget target(WideToUtf8(file));
+    TemporaryTarget target(WideToUtf8(file), max_bytes);
     if (!target.IsOpen()) return CURLE_WRITE_ERROR;
 
     if (const CURLcode result = Configure(curl.get(), WideToUtf8(url), target, timeouts); result != CURLE_OK) {
         return result;
     }
-    if (const CURLcode result = curl_easy_perform(curl.get()); result != CURLE_OK) return result;
+    if (const CURLcode result = curl_easy_perform(curl.get()); result != CURLE_OK) {
+        return target.TooLarge() ? kDownloadTooLarge : result;
+    }
     return target.Commit() ? CURLE_OK : CURLE_WRITE_ERROR;
 }
 

@@ -101,7 +101,26 @@ int FileUrlPath(std::wstring_view rest, std::wstring& path)
     return 0;
 }
 
-int CopyFileUrl(std::wstring_view rest, ReplacementFile& target)
+// The replacement file with the body's size bounded: the count is kept as the
+// bytes are written, since a server need not say the length beforehand.
+class BodyTarget {
+public:
+    BodyTarget(ReplacementFile& file, std::uint64_t max_bytes) : file_(file), max_bytes_(max_bytes) {}
+
+    int Write(const void* data, std::size_t size)
+    {
+        if (size > max_bytes_ - written_) return kDownloadTooLarge;
+        written_ += size;
+        return file_.Write(data, size);
+    }
+
+private:
+    ReplacementFile& file_;
+    std::uint64_t max_bytes_;
+    std::uint64_t written_ = 0;
+};
+
+int CopyFileUrl(std::wstring_view rest, BodyTarget& target)
 {
     std::wstring path;
     if (const int error = FileUrlPath(rest, path)) return error;
@@ -222,7 +241,7 @@ int QueryHeader(HINTERNET request, DWORD info, std::wstring& value)
 
 // One GET without following redirects. A redirect leaves its Location in
 // `location`; any other answer below 400 is stored in `target`.
-int Fetch(HINTERNET session, const Url& url, ReplacementFile& target, std::wstring& location)
+int Fetch(HINTERNET session, const Url& url, BodyTarget& target, std::wstring& location)
 {
     const std::wstring object = RequestTarget(url);
     const std::wstring address = url.scheme + L"://" + url.authority + object;
@@ -287,7 +306,7 @@ int Milliseconds(std::chrono::seconds value)
     return value.count() <= 0 ? -1 : static_cast<int>(std::min<long long>(value.count(), INT_MAX / 1000) * 1000);
 }
 
-int HttpDownload(Url url, ReplacementFile& target, const DownloadTimeouts& timeouts)
+int HttpDownload(Url url, BodyTarget& target, const DownloadTimeouts& timeouts)
 {
     // The system's proxy settings, as a browser uses them (Windows 8.1 and later).
     const Internet session(WinHttpOpen(L"MerroUpdate", WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
@@ -313,17 +332,19 @@ int HttpDownload(Url url, ReplacementFile& target, const DownloadTimeouts& timeo
 
 }  // namespace
 
-int DownloadToFile(std::wstring_view url, std::wstring_view file, const DownloadTimeouts& timeouts)
+int DownloadToFile(std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes,
+                   const DownloadTimeouts& timeouts)
 {
     try {
-        ReplacementFile target{std::wstring(file)};
-        if (target.error() != 0) return target.error();
+        ReplacementFile replacement{std::wstring(file)};
+        if (replacement.error() != 0) return replacement.error();
+        BodyTarget target{replacement, max_bytes};
         // As curl does, a URL without a scheme is taken for http.
         const Url parsed = Resolve(Url{}, ParseUrl(url).has_scheme ? std::wstring(url) : L"http://" + std::wstring(url));
         int result = ERROR_WINHTTP_UNRECOGNIZED_SCHEME;
         if (parsed.scheme == L"file") result = CopyFileUrl(url.substr(url.find(L':') + 1), target);
         else if (parsed.scheme == L"http" || parsed.scheme == L"https") result = HttpDownload(parsed, target, timeouts);
-        return result != 0 ? result : target.Commit();
+        return result != 0 ? result : replacement.Commit();
     } catch (...) {  // only allocation can throw here
         return ERROR_NOT_ENOUGH_MEMORY;
     }

@@ -27,6 +27,9 @@ WindowsError ApplyFileAttributes(std::wstring_view path, std::uint32_t attribute
 
 WindowsError RemoveFile(std::wstring_view path);
 
+// Renames the file `from` over `to` in one step, replacing what `to` held.
+WindowsError MoveFileOver(std::wstring_view from, std::wstring_view to);
+
 // std::filesystem::remove_all, read-only entries included (Windows refuses to
 // delete those until the attribute is cleared). Throws filesystem_error.
 void RemoveTree(const std::filesystem::path& path);

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 
 #include "platform/stat_info_linux.h"
@@ -48,6 +49,11 @@ WindowsError ApplyFileAttributes(std::wstring_view path, std::uint32_t attribute
 WindowsError RemoveFile(std::wstring_view path)
 {
     return unlink(WideToUtf8(path).c_str()) == 0 ? WindowsError::kSuccess : LastSystemError();
+}
+
+WindowsError MoveFileOver(std::wstring_view from, std::wstring_view to)
+{
+    return rename(WideToUtf8(from).c_str(), WideToUtf8(to).c_str()) == 0 ? WindowsError::kSuccess : LastSystemError();
 }
 
 void RemoveTree(const std::filesystem::path& path) { std::filesystem::remove_all(path); }

@@ -68,6 +68,15 @@ WindowsError RemoveFile(std::wstring_view path)
     return ::DeleteFileW(name.c_str()) ? WindowsError::kSuccess : LastSystemError();
 }
 
+WindowsError MoveFileOver(std::wstring_view from, std::wstring_view to)
+{
+    const std::wstring source(from);
+    const std::wstring target(to);
+    return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? WindowsError::kSuccess
+               : LastSystemError();
+}
+
 void RemoveTree(const std::filesystem::path& path)
 {
     std::error_code error;

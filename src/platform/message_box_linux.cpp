@@ -1,19 +1,14 @@
 #include "platform/message_box.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "platform/child_process_linux.h"
 #include "platform/text.h"
-
-extern char** environ;
 
 namespace platform {
 namespace {
@@ -41,33 +36,6 @@ std::string FindOnPath(const char* program)
     return {};
 }
 
-// Runs zenity without a shell and waits; -1 when it could not run.
-int RunZenity(const std::string& zenity, std::vector<std::string> arguments)
-{
-    arguments.insert(arguments.begin(), "zenity");
-    std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-
-    // The message loop blocks the termination signals on our thread; the box
-    // must still close on them.
-    posix_spawnattr_t attributes;
-    if (posix_spawnattr_init(&attributes) != 0) return -1;
-    sigset_t no_signals;
-    sigemptyset(&no_signals);
-    pid_t child = 0;
-    int spawned = posix_spawnattr_setsigmask(&attributes, &no_signals);
-    if (spawned == 0) spawned = posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-    if (spawned == 0) spawned = posix_spawn(&child, zenity.c_str(), nullptr, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    if (spawned != 0) return -1;
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // Shows a zenity box with the kind arguments given and returns its exit
 // status: 0 for the OK button. Without a display or zenity, caption and text
 // go to standard error instead and the result is -1.
@@ -82,7 +50,8 @@ int ShowBox(std::wstring_view text, std::wstring_view caption, std::vector<std::
     arguments.push_back("--no-markup");
     arguments.push_back("--title=" + WideToUtf8(caption));
     arguments.push_back("--text=" + WideToUtf8(text));
-    return RunZenity(zenity, std::move(arguments));
+    arguments.insert(arguments.begin(), zenity);
+    return RunProgram(arguments);
 }
 
 }  // namespace

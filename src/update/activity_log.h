@@ -31,6 +31,10 @@ inline constexpr std::string_view NotNeedDownloadZip = "Not Need Download Zip";
 inline constexpr std::string_view DownloadZipFinish = "Download Zip Finish!";
 inline constexpr std::string_view UpdateConfigFinish = "Update Config Finish!";
 inline constexpr std::string_view DownloadZipError = "Download Zip Error";
+inline constexpr std::string_view VerifyUrlConfigError = "Verify UrlConfig Error: {}";
+inline constexpr std::string_view VerifyUrlConfigFinish = "Verify UrlConfig Finish!";
+inline constexpr std::string_view VerifyZipError = "Verify Zip Error: {}";
+inline constexpr std::string_view VerifyZipFinish = "Verify Zip Finish!";
 
 }  // namespace logtext
 

@@ -31,10 +31,22 @@ std::string ReadLocalConfig(const std::string& key)
     return document[key].get<std::string>();
 }
 
-bool WriteLocalConfig(const std::string& key, const std::string& value)
+std::optional<std::string> ReadOptionalLocalConfig(const std::string& key)
 {
     nlohmann::json document = ReadDocument();
-    document[key] = value;
-    platform::ReplaceFileContent(LocalConfigPath(), document.dump(4) + "\n");
+    if (document.is_object() && !document.contains(key)) return std::nullopt;
+    return document[key].get<std::string>();
+}
+
+bool WriteLocalConfig(const std::string& key, const std::string& value)
+{
+    WriteLocalConfig(std::map<std::string, std::string>{{key, value}});
     return true;
+}
+
+void WriteLocalConfig(const std::map<std::string, std::string>& values)
+{
+    nlohmann::json document = ReadDocument();
+    for (const auto& [key, value] : values) document[key] = value;
+    platform::ReplaceFileContent(LocalConfigPath(), document.dump(4) + "\n");
 }

@@ -5,6 +5,9 @@
 
 // Working files, opened by relative name against the current directory.
 inline constexpr std::wstring_view PackageFileName = L"com.qv.plug.zip";
+// A downloaded package until its check moves it over PackageFileName, so an
+// unchecked package is never installed.
+inline constexpr std::wstring_view UncheckedPackageFileName = L"com.qv.plug.zip.part";
 inline constexpr std::wstring_view LocalConfigFileName = L"LocalConfig.json";
 inline constexpr std::wstring_view VersionDocFileName = L"config.json";
 

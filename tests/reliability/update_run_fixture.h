@@ -58,9 +58,9 @@ protected:
     // One update run whose built-in service address is `builtin_url_`.
     void RunUpdate()
     {
-        UpdateFlow([this](std::wstring_view url, std::wstring_view file) {
+        UpdateFlow([this](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes) {
             const std::wstring target = url == VersionServiceUrl ? platform::Utf8ToWide(builtin_url_) : std::wstring(url);
-            return platform::DownloadToFile(target, file, kShortTimeouts);
+            return platform::DownloadToFile(target, file, max_bytes, kShortTimeouts);
         });
     }
 

@@ -28,9 +28,12 @@ using testing_support::WriteFileBytes;
 
 class DownloadTest : public ::testing::Test {
 protected:
-    int Download(const std::string& url, const std::string& file = "target.bin", const DownloadTimeouts& timeouts = {})
+    static constexpr std::uint64_t kUnlimited = UINT64_MAX;
+
+    int Download(const std::string& url, const std::string& file = "target.bin", const DownloadTimeouts& timeouts = {},
+                 std::uint64_t max_bytes = kUnlimited)
     {
-        return DownloadToFile(Utf8ToWide(url), Utf8ToWide(file), timeouts);
+        return DownloadToFile(Utf8ToWide(url), Utf8ToWide(file), max_bytes, timeouts);
     }
 
     // True when the folder holds nothing but `name`: no temporary file was left.
@@ -116,6 +119,33 @@ TEST_F(DownloadTest, IncompleteBodyFailsAndKeepsTheTarget)
     }
     EXPECT_EQ(ReadFileBytes("target.bin"), "old");
     EXPECT_TRUE(OnlyEntryIs("target.bin"));
+}
+
+TEST_F(DownloadTest, BodyPastTheLimitIsGivenUpWhateverTheServerAnnounces)
+{
+    const std::string body(1000, 'b');
+    http_.server().Get("/announced", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(body, "application/octet-stream");
+    });
+    // Chunked, so no length is announced: only the bytes written tell.
+    http_.server().Get("/endless", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("application/octet-stream", [&](size_t offset, httplib::DataSink& sink) {
+            if (offset >= 200 * body.size()) return false;  // bounded, far past the limit
+            return sink.write(body.data(), body.size());
+        });
+    });
+    WriteFileBytes("source.bin", body);
+    const std::string file_url = FileUrl(std::filesystem::absolute("source.bin"));
+    std::filesystem::create_directory("out");
+
+    EXPECT_EQ(Download(http_.Url("/announced"), "out/target.bin", {}, 1000), 0);
+    EXPECT_EQ(ReadFileBytes("out/target.bin"), body);
+    for (const std::string& url : {http_.Url("/announced"), http_.Url("/endless"), file_url}) {
+        SCOPED_TRACE(url);
+        EXPECT_EQ(Download(url, "out/target.bin", {}, 999), kDownloadTooLarge);
+        EXPECT_EQ(ReadFileBytes("out/target.bin"), body);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("out"), std::filesystem::directory_iterator{}), 1);
 }
 
 TEST_F(DownloadTest, StalledBodyIsGivenUp)

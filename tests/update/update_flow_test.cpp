@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "installation_fixture.h"
-#include "loopback_server.h"
+#include "update_flow_fixture.h"
 #include "named_child.h"
 #include "platform/download.h"
 #include "platform/text.h"
@@ -25,117 +24,6 @@ namespace fs = std::filesystem;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 using Lines = std::vector<std::string>;
-
-// Routes that fail in each way a download can fail. Wine's WinHTTP takes a
-// chunked body cut short ("/dropped") for a complete one.
-std::vector<const char*> BrokenRoutes()
-{
-    if (testing_support::RunningUnderWine()) return {"/missing", "/error", "/truncated"};
-    return {"/missing", "/error", "/dropped", "/truncated"};
-}
-
-class UpdateFlowTest : public InstallationTest {
-protected:
-    UpdateFlowTest()
-    {
-        http_.server().set_logger([this](const httplib::Request& req, const httplib::Response&) {
-            const std::lock_guard lock(mutex_);
-            requested_.push_back(req.path);
-        });
-        http_.server().Get("/error", [](const httplib::Request&, httplib::Response& res) { res.status = 500; });
-        http_.server().Get("/dropped", [](const httplib::Request&, httplib::Response& res) {
-            res.set_chunked_content_provider("application/json", [](size_t, httplib::DataSink& sink) {
-                sink.write("{\"data\": {", 10);
-                return false;
-            });
-        });
-        http_.server().Get("/truncated", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content_provider(5000, "application/zip", [](size_t, size_t, httplib::DataSink& sink) {
-                sink.write("PK\x03\x04", 4);
-                return false;
-            });
-        });
-        WriteTree(Extension(), OldExtension);
-    }
-
-    // Serves `body` at `path`.
-    void Serve(const std::string& path, const std::string& body)
-    {
-        http_.server().Get(path, [body](const httplib::Request&, httplib::Response& res) {
-            res.set_content(body, "application/octet-stream");
-        });
-    }
-
-    static std::string VersionDocument(const std::string& version, const std::string& package_url)
-    {
-        return R"({"code": 200, "data": {"plug": {"id": 7, "urlPath": ")" + package_url +
-               R"(", "versionNumber": ")" + version + R"("}, "other": {}}, "msg": "ok"})";
-    }
-
-    // The version service at `document_path` offering the new package at
-    // `package_path`.
-    void OfferUpdate(const std::string& version, const std::string& document_path = "/version",
-                     const std::string& package_path = "/package.zip")
-    {
-        Serve(document_path, VersionDocument(version, http_.Url(package_path)));
-        Serve(package_path, MakePackage(NewPackage));
-    }
-
-    // Returns what was written, to compare with afterwards.
-    static std::string WriteLocalConfigFile(const std::string& version, const std::string& url)
-    {
-        const std::string text = ConfigText("yes", version, url);
-        WriteFileBytes("LocalConfig.json", text);
-        return text;
-    }
-
-    // Downloads as in production, except that the built-in service address
-    // is answered by the loopback server at `path`.
-    Downloader BuiltInServiceAt(const std::string& path)
-    {
-        return [this, path](std::wstring_view url, std::wstring_view file) {
-            if (url == VersionServiceUrl) return platform::DownloadToFile(platform::Utf8ToWide(http_.Url(path)), file);
-            return platform::DownloadToFile(url, file);
-        };
-    }
-
-    Lines Requested()
-    {
-        const std::lock_guard lock(mutex_);
-        return requested_;
-    }
-
-    static bool LoggerDropped() { return spdlog::get("basic_logger") == nullptr; }
-
-    void ExpectNothingChanged(const std::string& config)
-    {
-        EXPECT_EQ(ReadFileBytes("LocalConfig.json"), config);
-        EXPECT_EQ(ReadTree(Extension()), OldExtension);
-        EXPECT_TRUE(window_.posted.empty());
-        EXPECT_TRUE(LoggerDropped());
-    }
-
-    void ExpectUpdatedFrom(const std::string& source, const std::string& version)
-    {
-        EXPECT_EQ(ReadLocalConfig("versionNumber"), version);
-        EXPECT_EQ(ReadLocalConfig("url"), source);
-        EXPECT_EQ(ReadLocalConfig("Elasp"), "20");
-        EXPECT_EQ(ReadLocalConfig("Setup"), "yes");
-        EXPECT_EQ(ReadTree(Extension()), NewPackage);
-        EXPECT_TRUE(NoReplacementLeftovers());
-        EXPECT_EQ(LogLines().back(), "[info] Update Config Finish!");
-        EXPECT_EQ(window_.posted, (std::vector<PostedMessage>{{UpdateNotice, 0, 0}}));
-        EXPECT_FALSE(fs::exists("config.json"));
-        EXPECT_TRUE(fs::exists("com.qv.plug.zip"));
-        EXPECT_TRUE(LoggerDropped());
-    }
-
-    LoopbackServer http_;
-
-private:
-    std::mutex mutex_;
-    Lines requested_;
-};
 
 TEST_F(UpdateFlowTest, RunningIllustratorStopsTheRunAfterTwoLines)
 {
@@ -234,13 +122,13 @@ TEST_F(UpdateFlowTest, ADownloadReportingSuccessWithoutAFileCountsAsFailed)
 {
     OfferUpdate("2.0.0");
     const std::string config = WriteLocalConfigFile("1.0.0", http_.Url("/version"));
-    const Downloader claims_success = [](std::wstring_view, std::wstring_view) { return 0; };
+    const Downloader claims_success = [](std::wstring_view, std::wstring_view, std::uint64_t) { return 0; };
     UpdateFlow(claims_success);
     EXPECT_EQ(LogLines().back(), "[error] Download Config Error");
 
     fs::remove_all("Log");
-    const Downloader only_the_document = [](std::wstring_view url, std::wstring_view file) {
-        return file == L"config.json" ? platform::DownloadToFile(url, file) : 0;
+    const Downloader only_the_document = [](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes) {
+        return file == L"config.json" ? platform::DownloadToFile(url, file, max_bytes) : 0;
     };
     UpdateFlow(only_the_document);
     EXPECT_EQ(LogLines().back(), "[error] Download Zip Error");

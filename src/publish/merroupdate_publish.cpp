@@ -1,0 +1,181 @@
+// merroupdate-publish: makes the signed version document of a package with
+// minisign, or checks a document and its package the way the program does.
+#include <charconv>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <set>
+#include <stdexcept>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/child_process_linux.h"
+#include "platform/text.h"
+#include "update/update_verification.h"
+#include "update/verification_error.h"
+#include "update/version_document.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kUsage[] =
+    "usage: merroupdate-publish --package FILE --version VERSION --url URL --sequence N\n"
+    "                           --expires YYYY-MM-DDTHH:MM:SSZ --key SECRET_KEY_FILE\n"
+    "       merroupdate-publish --verify DOCUMENT --package FILE --pub PUBLIC_KEY_FILE [--pub ...]\n";
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+using Options = std::multimap<std::string, std::string>;
+
+Options ParseOptions(int argc, char** argv)
+{
+    static const std::set<std::string> known = {"--package", "--version", "--url", "--sequence",
+                                                "--expires", "--key",     "--verify", "--pub"};
+    Options options;
+    for (int i = 1; i < argc; i += 2) {
+        if (!known.contains(argv[i])) throw UsageError(std::string("unknown option ") + argv[i]);
+        if (i + 1 == argc) throw UsageError(std::string(argv[i]) + " needs a value");
+        options.emplace(argv[i], argv[i + 1]);
+    }
+    return options;
+}
+
+const std::string& Single(const Options& options, const std::string& name)
+{
+    if (options.count(name) != 1) throw UsageError(name + (options.contains(name) ? " given twice" : " is missing"));
+    return options.find(name)->second;
+}
+
+std::string ReadText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (!in.good() && !in.eof()) throw std::runtime_error("cannot read " + path.string());
+    if (!fs::is_regular_file(path)) throw std::runtime_error("no file " + path.string());
+    return text;
+}
+
+// The key line of a minisign public key file: the last line that is not a comment.
+minisign::PublicKey ReadPublicKeyFile(const fs::path& path)
+{
+    std::string key_line;
+    std::istringstream lines(ReadText(path));
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && !line.starts_with("untrusted comment:")) key_line = line;
+    }
+    const std::optional<minisign::PublicKey> key = minisign::ParsePublicKey(key_line);
+    if (!key) throw std::runtime_error(path.string() + " holds no minisign public key");
+    return *key;
+}
+
+// A folder of our own for minisign's input and output, removed afterwards.
+class ScratchFolder {
+public:
+    ScratchFolder()
+    {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const fs::path candidate = fs::temp_directory_path() / ("merroupdate-publish-" + std::to_string(random()));
+            if (fs::create_directory(candidate)) path_ = candidate;
+        }
+        if (path_.empty()) throw std::runtime_error("cannot make a temporary folder");
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    ~ScratchFolder()
+    {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+int Sign(const Options& options)
+{
+    VersionDocument document;
+    document.package_url = Single(options, "--url");
+    document.version = Single(options, "--version");
+    SignedRelease release;
+    const PackageDigest digest = ReadPackageDigest(platform::Utf8ToWide(Single(options, "--package")));
+    release.package = {digest.sha256, digest.size};
+    const std::string& sequence = Single(options, "--sequence");
+    const auto [end, error] = std::from_chars(sequence.data(), sequence.data() + sequence.size(), release.sequence);
+    if (sequence.empty() || error != std::errc{} || end != sequence.data() + sequence.size()) {
+        throw UsageError("--sequence takes a non-negative whole number");
+    }
+    release.expires = Single(options, "--expires");
+    if (!ParseUtcTime(release.expires)) throw UsageError("--expires takes a UTC time as YYYY-MM-DDTHH:MM:SSZ");
+    for (const std::string* value : {&document.package_url, &document.version}) {
+        if (value->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+            throw UsageError("--url and --version may not hold CR, LF or NUL");
+        }
+    }
+
+    const ScratchFolder scratch;
+    const fs::path payload = scratch.path() / "payload";
+    const fs::path signature = scratch.path() / "payload.minisig";
+    std::ofstream(payload, std::ios::binary) << SignedPayload(document, release);
+    const std::string comment =
+        "merroupdate com.qv.plug " + document.version + " sequence " + std::to_string(release.sequence);
+    if (platform::RunProgram({"minisign", "-S", "-s", Single(options, "--key"), "-m", payload.string(), "-x",
+                              signature.string(), "-t", comment}) != 0) {
+        throw std::runtime_error("minisign -S failed (is the minisign package installed, the key and its password right?)");
+    }
+
+    const nlohmann::json plug = {
+        {"urlPath", document.package_url},  {"versionNumber", document.version},
+        {"sha256", *release.package.sha256}, {"size", *release.package.size},
+        {"sequence", release.sequence},     {"expires", release.expires},
+        {"signature", ReadText(signature)},
+    };
+    std::cout << nlohmann::json{{"data", {{"plug", plug}}}}.dump(4) << '\n';
+    return 0;
+}
+
+int Verify(const Options& options)
+{
+    const VersionDocument document = ParseVersionDocument(ReadText(Single(options, "--verify")));
+    TrustSettings trust;
+    trust.signature_required = true;
+    for (auto [pub, end] = options.equal_range("--pub"); pub != end; ++pub) {
+        trust.keys.push_back(ReadPublicKeyFile(pub->second));
+    }
+    if (trust.keys.empty()) throw UsageError("--pub is missing");
+    const SignedRelease release = VerifyVersionDocument(document, trust, std::chrono::system_clock::now());
+    VerifyPackage(platform::Utf8ToWide(Single(options, "--package")), release.package);
+    std::cout << "verified: version " << document.version << ", sequence " << release.sequence << ", expires "
+              << release.expires << '\n';
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        const Options options = ParseOptions(argc, argv);
+        return options.contains("--verify") ? Verify(options) : Sign(options);
+    } catch (const UsageError& error) {
+        std::cerr << "merroupdate-publish: " << error.what() << '\n' << kUsage;
+        return 2;
+    } catch (const VerificationError& error) {
+        std::cerr << "refused: " << error.what() << '\n';
+        return 1;
+    } catch (const std::exception& error) {
+        std::cerr << "merroupdate-publish: " << error.what() << '\n';
+        return 1;
+    }
+}

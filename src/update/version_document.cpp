@@ -1,0 +1,178 @@
+#include "update/version_document.h"
+
+#include <algorithm>
+#include <set>
+#include <sstream>
+
+#include <fmt/format.h>
+
+#include "update/verification_error.h"
+
+namespace {
+
+using json = nlohmann::json;
+
+// Finds a member that appears twice in one object anywhere in the document;
+// the JSON library itself keeps the last one silently.
+class DuplicateFinder : public nlohmann::json_sax<json> {
+public:
+    bool found() const { return found_; }
+
+    bool start_object(std::size_t) override
+    {
+        keys_.emplace_back();
+        return true;
+    }
+    bool end_object() override
+    {
+        keys_.pop_back();
+        return true;
+    }
+    bool key(string_t& name) override
+    {
+        if (!keys_.back().insert(name).second) found_ = true;
+        return !found_;
+    }
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+
+private:
+    std::vector<std::set<std::string>> keys_;
+    bool found_ = false;
+};
+
+[[noreturn]] void Refuse(const std::string& reason) { throw VerificationError(reason); }
+
+bool IsLowerHex(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+bool HasLineBreakOrNul(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos; }
+
+const json* Member(const VersionDocument& document, const char* name)
+{
+    const auto found = document.plug.find(name);
+    return found == document.plug.end() ? nullptr : &*found;
+}
+
+std::uint64_t ReadCount(const json& value, const char* name)
+{
+    if (!value.is_number_unsigned()) Refuse(fmt::format("malformed {}", name));
+    return value.get<std::uint64_t>();
+}
+
+std::vector<std::string> ReadSignatures(const json& value)
+{
+    std::vector<std::string> signatures;
+    if (value.is_string()) signatures.push_back(value.get<std::string>());
+    if (value.is_array()) {
+        for (const json& item : value) {
+            if (!item.is_string()) Refuse("malformed signature");
+            signatures.push_back(item.get<std::string>());
+        }
+    }
+    if (signatures.empty()) Refuse("malformed signature");
+    return signatures;
+}
+
+}  // namespace
+
+VersionDocument ParseVersionDocument(std::string_view text)
+{
+    json parsed;
+    {
+        std::istringstream in{std::string(text)};
+        in >> parsed;
+    }
+    VersionDocument document;
+    json& plug = parsed["data"]["plug"];
+    document.package_url = plug["urlPath"].get<std::string>();
+    document.version = plug["versionNumber"].get<std::string>();
+    document.plug = plug;
+    DuplicateFinder duplicates;
+    json::sax_parse(text, &duplicates, json::input_format_t::json, false);
+    document.has_duplicate_members = duplicates.found();
+    return document;
+}
+
+PackageCheck ReadPackageCheck(const VersionDocument& document)
+{
+    PackageCheck check;
+    if (const json* sha256 = Member(document, "sha256")) {
+        if (!sha256->is_string() || sha256->get_ref<const std::string&>().size() != 64 ||
+            !IsLowerHex(sha256->get_ref<const std::string&>())) {
+            Refuse("malformed sha256");
+        }
+        check.sha256 = sha256->get<std::string>();
+    }
+    if (const json* size = Member(document, "size")) check.size = ReadCount(*size, "size");
+    return check;
+}
+
+SignedRelease ReadSignedRelease(const VersionDocument& document)
+{
+    if (document.has_duplicate_members) Refuse("duplicate member");
+    for (const char* name : {"sha256", "size", "sequence", "expires", "signature"}) {
+        if (!Member(document, name)) Refuse(fmt::format("missing {}", name));
+    }
+    for (const auto& [name, value] : {std::pair{"urlPath", &document.package_url}, {"versionNumber", &document.version}}) {
+        if (HasLineBreakOrNul(*value)) Refuse(fmt::format("malformed {}", name));
+    }
+    SignedRelease release;
+    release.package = ReadPackageCheck(document);
+    release.sequence = ReadCount(*Member(document, "sequence"), "sequence");
+    const json& expires = *Member(document, "expires");
+    const std::optional<std::chrono::sys_seconds> expiry =
+        expires.is_string() ? ParseUtcTime(expires.get_ref<const std::string&>()) : std::nullopt;
+    if (!expiry) Refuse("malformed expires");
+    release.expires = expires.get<std::string>();
+    release.expiry = *expiry;
+    release.signatures = ReadSignatures(*Member(document, "signature"));
+    return release;
+}
+
+std::string SignedPayload(const VersionDocument& document, const SignedRelease& release)
+{
+    return fmt::format(
+        "merroupdate-version-document-v1\n"
+        "app:com.qv.plug\n"
+        "versionNumber:{}\n"
+        "urlPath:{}\n"
+        "sha256:{}\n"
+        "size:{}\n"
+        "sequence:{}\n"
+        "expires:{}\n",
+        document.version, document.package_url, *release.package.sha256, *release.package.size, release.sequence,
+        release.expires);
+}
+
+std::optional<std::chrono::sys_seconds> ParseUtcTime(std::string_view text)
+{
+    // Positions of the digits in "YYYY-MM-DDTHH:MM:SSZ".
+    constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:ddZ";
+    if (text.size() != kShape.size()) return std::nullopt;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (kShape[i] == 'd' ? !digit : text[i] != kShape[i]) return std::nullopt;
+    }
+    const auto number = [&](std::size_t at, std::size_t length) {
+        int value = 0;
+        for (std::size_t i = at; i < at + length; ++i) value = value * 10 + (text[i] - '0');
+        return value;
+    };
+    using namespace std::chrono;
+    const year_month_day date{year{number(0, 4)}, month{static_cast<unsigned>(number(5, 2))},
+                              day{static_cast<unsigned>(number(8, 2))}};
+    const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    if (!date.ok() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
+    return sys_days{date} + hours{hour} + minutes{minute} + seconds{second};
+}

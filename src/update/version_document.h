@@ -1,0 +1,57 @@
+#pragma once
+// The version service's answer: {"data": {"plug": {...}}} naming the package
+// and its version, optionally with the package's size and SHA-256 and a
+// signature over both.
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+struct VersionDocument {
+    std::string package_url;
+    std::string version;
+    nlohmann::json plug;  // the whole member, for the optional ones
+    bool has_duplicate_members = false;
+
+    bool IsSigned() const { return plug.contains("signature"); }
+};
+
+// Reads one JSON value; text after it is not examined. Raises the JSON
+// library's parse error for text that is no JSON value and its type error
+// when "urlPath" or "versionNumber" is missing or not a string.
+VersionDocument ParseVersionDocument(std::string_view text);
+
+// What the package must be, as far as the document says.
+struct PackageCheck {
+    std::optional<std::string> sha256;  // 64 lower-case hex digits
+    std::optional<std::uint64_t> size;
+
+    bool IsEmpty() const { return !sha256 && !size; }
+};
+
+// The document's "sha256" and "size"; raises VerificationError when one is
+// there but malformed.
+PackageCheck ReadPackageCheck(const VersionDocument& document);
+
+// The members a signature covers, all required.
+struct SignedRelease {
+    PackageCheck package;
+    std::uint64_t sequence = 0;
+    std::string expires;
+    std::chrono::sys_seconds expiry;
+    std::vector<std::string> signatures;  // texts of .minisig files
+};
+
+// Raises VerificationError naming the member that is missing or malformed,
+// holds CR, LF or NUL, or appears twice.
+SignedRelease ReadSignedRelease(const VersionDocument& document);
+
+// The text a signature is made over, built from the parsed values.
+std::string SignedPayload(const VersionDocument& document, const SignedRelease& release);
+
+// "YYYY-MM-DDTHH:MM:SSZ", a valid UTC time; nullopt otherwise.
+std::optional<std::chrono::sys_seconds> ParseUtcTime(std::string_view text);

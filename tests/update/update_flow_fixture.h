@@ -1,0 +1,128 @@
+#pragma once
+// The update run's tests: an installation fixture with a loopback version
+// service that records what was asked of it.
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <spdlog/spdlog.h>
+
+#include "installation_fixture.h"
+#include "loopback_server.h"
+#include "platform/download.h"
+#include "platform/text.h"
+#include "support/wine.h"
+#include "update/local_config.h"
+#include "update/update_flow.h"
+
+// Routes that fail in each way a download can fail. Wine's WinHTTP takes a
+// chunked body cut short ("/dropped") for a complete one.
+inline std::vector<const char*> BrokenRoutes()
+{
+    if (testing_support::RunningUnderWine()) return {"/missing", "/error", "/truncated"};
+    return {"/missing", "/error", "/dropped", "/truncated"};
+}
+
+class UpdateFlowTest : public InstallationTest {
+protected:
+    UpdateFlowTest()
+    {
+        http_.server().set_logger([this](const httplib::Request& req, const httplib::Response&) {
+            const std::lock_guard lock(mutex_);
+            requested_.push_back(req.path);
+        });
+        http_.server().Get("/error", [](const httplib::Request&, httplib::Response& res) { res.status = 500; });
+        http_.server().Get("/dropped", [](const httplib::Request&, httplib::Response& res) {
+            res.set_chunked_content_provider("application/json", [](size_t, httplib::DataSink& sink) {
+                sink.write("{\"data\": {", 10);
+                return false;
+            });
+        });
+        http_.server().Get("/truncated", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(5000, "application/zip", [](size_t, size_t, httplib::DataSink& sink) {
+                sink.write("PK\x03\x04", 4);
+                return false;
+            });
+        });
+        WriteTree(Extension(), OldExtension);
+    }
+
+    // Serves `body` at `path`.
+    void Serve(const std::string& path, const std::string& body)
+    {
+        http_.server().Get(path, [body](const httplib::Request&, httplib::Response& res) {
+            res.set_content(body, "application/octet-stream");
+        });
+    }
+
+    static std::string VersionDocument(const std::string& version, const std::string& package_url)
+    {
+        return R"({"code": 200, "data": {"plug": {"id": 7, "urlPath": ")" + package_url +
+               R"(", "versionNumber": ")" + version + R"("}, "other": {}}, "msg": "ok"})";
+    }
+
+    // The version service at `document_path` offering the new package at
+    // `package_path`.
+    void OfferUpdate(const std::string& version, const std::string& document_path = "/version",
+                     const std::string& package_path = "/package.zip")
+    {
+        Serve(document_path, VersionDocument(version, http_.Url(package_path)));
+        Serve(package_path, MakePackage(NewPackage));
+    }
+
+    // Returns what was written, to compare with afterwards.
+    static std::string WriteLocalConfigFile(const std::string& version, const std::string& url)
+    {
+        const std::string text = ConfigText("yes", version, url);
+        testing_support::WriteFileBytes("LocalConfig.json", text);
+        return text;
+    }
+
+    // Downloads as in production, except that the built-in service address
+    // is answered by the loopback server at `path`.
+    Downloader BuiltInServiceAt(const std::string& path)
+    {
+        return [this, path](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes) {
+            const std::wstring target = url == VersionServiceUrl ? platform::Utf8ToWide(http_.Url(path)) : std::wstring(url);
+            return platform::DownloadToFile(target, file, max_bytes);
+        };
+    }
+
+    std::vector<std::string> Requested()
+    {
+        const std::lock_guard lock(mutex_);
+        return requested_;
+    }
+
+    static bool LoggerDropped() { return spdlog::get("basic_logger") == nullptr; }
+
+    void ExpectNothingChanged(const std::string& config)
+    {
+        EXPECT_EQ(testing_support::ReadFileBytes("LocalConfig.json"), config);
+        EXPECT_EQ(ReadTree(Extension()), OldExtension);
+        EXPECT_TRUE(window_.posted.empty());
+        EXPECT_TRUE(LoggerDropped());
+    }
+
+    void ExpectUpdatedFrom(const std::string& source, const std::string& version)
+    {
+        EXPECT_EQ(ReadLocalConfig("versionNumber"), version);
+        EXPECT_EQ(ReadLocalConfig("url"), source);
+        EXPECT_EQ(ReadLocalConfig("Elasp"), "20");
+        EXPECT_EQ(ReadLocalConfig("Setup"), "yes");
+        EXPECT_EQ(ReadTree(Extension()), NewPackage);
+        EXPECT_TRUE(NoReplacementLeftovers());
+        EXPECT_EQ(LogLines().back(), "[info] Update Config Finish!");
+        EXPECT_EQ(window_.posted, (std::vector<PostedMessage>{{UpdateNotice, 0, 0}}));
+        EXPECT_FALSE(std::filesystem::exists("config.json"));
+        EXPECT_TRUE(std::filesystem::exists("com.qv.plug.zip"));
+        EXPECT_TRUE(LoggerDropped());
+    }
+
+    LoopbackServer http_;
+
+private:
+    std::mutex mutex_;
+    std::vector<std::string> requested_;
+};
