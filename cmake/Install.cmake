@@ -3,13 +3,15 @@
 include(GNUInstallDirs)
 set(MERRO_PROGRAM_DIR ${CMAKE_INSTALL_LIBDIR}/merroupdate)
 
-install(TARGETS merroupdate RUNTIME DESTINATION ${MERRO_PROGRAM_DIR})
+install(TARGETS merroupdate merroupdate-publish RUNTIME DESTINATION ${MERRO_PROGRAM_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/resources/QVLogo.png DESTINATION ${MERRO_PROGRAM_DIR})
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/packaging/merroupdate-session DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The link is made where the files really go, whatever prefix the install uses.
 install(CODE "set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
     file(MAKE_DIRECTORY \"\${bin}\")
-    file(CREATE_LINK ../${MERRO_PROGRAM_DIR}/merroupdate \"\${bin}/merroupdate\" SYMBOLIC)")
+    foreach(program merroupdate merroupdate-publish)
+        file(CREATE_LINK ../${MERRO_PROGRAM_DIR}/\${program} \"\${bin}/\${program}\" SYMBOLIC)
+    endforeach()")
 
 # Session autostart lives in the system's configuration folder (/etc for the
 # /usr prefix), where desktop sessions look for it.
@@ -30,5 +32,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # at run time, so it is named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "p7zip-full")
+# minisign is what merroupdate-publish signs with.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "zenity, dbus-user-session")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "minisign")
 include(CPack)

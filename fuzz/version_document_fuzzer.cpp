@@ -3,10 +3,15 @@
 // the JSON library's error. A document that fails changes nothing: the local
 // configuration and the extension stay as they were, and no package is asked
 // for. Package downloads always fail here, so nothing is ever installed.
+// A signing key is configured: a signed document leads to a package request
+// only with the very members a seed of the corpus was signed with, and an
+// unsigned one only when its "sha256" and "size", if any, are well formed;
+// the request is bounded by the document's size.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -29,10 +34,21 @@ namespace fs = std::filesystem;
 constexpr char kLocalConfig[] = R"({
     "Elasp": "",
     "Setup": "yes",
+    "signingKeys": "RWSn4vv+9Z0xumv3f5cc6V2Am8HnOKP8TYMAf3vS4CO5PmaxqgEG/SGt",
     "url": "http://127.0.0.1:9/version",
     "versionNumber": "1.0"
 }
 )";
+
+// What the seeds signed_*.json were signed with (the secret key is gone):
+// version, urlPath, sha256, size, sequence, expires.
+const std::set<std::vector<nlohmann::json>> kSignedReleases = {
+    {"2.0", "http://127.0.0.1:9/p.zip", "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08", 1234u, 3u,
+     "2099-01-01T00:00:00Z"},
+    {"3.1.4", "http://127.0.0.1:9/版本.zip",
+     "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855", 0u, 18446744073709551615u,
+     "2100-12-31T23:59:59Z"},
+};
 constexpr char kExtensionFile[] = "index.html";
 constexpr char kExtensionContent[] = "<html>installed</html>";
 
@@ -75,7 +91,36 @@ struct Expected {
     bool readable = false;
     std::string url;
     std::string version;
+    bool is_signed = false;
+    bool may_install = false;  // a package may be asked for: must be, unless signed
+    std::uint64_t package_limit = std::uint64_t{4} << 30;
 };
+
+bool WellFormedSha256(const nlohmann::json& value)
+{
+    if (!value.is_string() || value.get_ref<const std::string&>().size() != 64) return false;
+    const std::string& text = value.get_ref<const std::string&>();
+    return text.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+// Whether the optional members allow a package request, and its bound.
+void ReadOptionalMembers(const nlohmann::json& plug, Expected& expected)
+{
+    const auto member = [&](const char* name) { return plug.contains(name) ? &plug.at(name) : nullptr; };
+    expected.is_signed = member("signature") != nullptr;
+    if (expected.is_signed) {
+        std::vector<nlohmann::json> release;
+        for (const char* name : {"versionNumber", "urlPath", "sha256", "size", "sequence", "expires"}) {
+            release.push_back(member(name) ? *member(name) : nlohmann::json());
+        }
+        expected.may_install = kSignedReleases.contains(release);
+    } else {
+        const nlohmann::json* sha256 = member("sha256");
+        const nlohmann::json* size = member("size");
+        expected.may_install = (!sha256 || WellFormedSha256(*sha256)) && (!size || size->is_number_unsigned());
+    }
+    if (expected.may_install && member("size")) expected.package_limit = member("size")->get<std::uint64_t>();
+}
 
 Expected ReadExpected(const std::string& text)
 {
@@ -100,12 +145,14 @@ Expected ReadExpected(const std::string& text)
     expected.readable = true;
     expected.url = url->get<std::string>();
     expected.version = version->get<std::string>();
+    ReadOptionalMembers(*plug, expected);
     return expected;
 }
 
 struct Download {
     std::wstring url;
     std::wstring file;
+    std::uint64_t max_bytes;
 };
 
 }  // namespace
@@ -116,9 +163,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
     std::vector<Download> packages;
     bool served = false;
-    const Downloader download = [&](std::wstring_view url, std::wstring_view file) {
+    const Downloader download = [&](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes) {
         if (file != VersionDocFileName) {
-            packages.push_back({std::wstring(url), std::wstring(file)});
+            packages.push_back({std::wstring(url), std::wstring(file), max_bytes});
             return 1;  // the package is never there
         }
         Write(platform::NativePath(file), text);
@@ -150,11 +197,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // A document that was read is deleted; one that failed stays.
     Require(fs::exists(platform::NativePath(VersionDocFileName)) == !expected.readable);
-    if (!expected.readable || expected.version == "1.0") {
+    if (!expected.readable || !expected.may_install || expected.version == "1.0") {
         Require(packages.empty());
-    } else {
-        Require(packages.size() == 1 && packages[0].file == PackageFileName);
+    } else if (!expected.is_signed || !packages.empty()) {  // a signed one may still be refused
+        Require(packages.size() == 1 && packages[0].file == UncheckedPackageFileName);
         Require(packages[0].url == platform::Utf8ToWide(expected.url));
+        Require(packages[0].max_bytes == expected.package_limit);
     }
     fs::remove(platform::NativePath(VersionDocFileName), ignored);
     return 0;

@@ -1,9 +1,11 @@
 """The demo run of MerroUpdate, driven by scripts/demo.
 
 Prepares build/demo (working folder, LocalConfig.json, the delivered
-package, a Wine prefix), serves a version document naming a newer package on
-127.0.0.1, runs build/bin/merroupdate until the update is installed, stops
-it through its normal quit path (SIGTERM) and prints what happened.
+package, a Wine prefix, a minisign key pair made for the demo), serves a
+version document naming a newer package on 127.0.0.1, signed by
+merroupdate-publish with that key, runs build/bin/merroupdate (trusting the
+key) until the update is installed, stops it through its normal quit path
+(SIGTERM) and prints what happened.
 """
 
 import http.server
@@ -20,6 +22,7 @@ import zipfile
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 PROGRAM = ROOT / "build" / "bin" / "merroupdate"
+PUBLISH = ROOT / "build" / "bin" / "merroupdate-publish"
 DEMO = ROOT / "build" / "demo"
 EXTENSION_SOURCE = ROOT / "demo" / "extension"
 SERVICE_PATH = "/api/lt/certifyFree/template/qvLtPlugVersions/getPlugAddress"
@@ -43,6 +46,7 @@ class VersionService(http.server.ThreadingHTTPServer):
 
     def __init__(self, package):
         self.package = package
+        self.document = b""
         self.requests = []
         super().__init__(("127.0.0.1", 0), VersionServiceHandler)
 
@@ -55,10 +59,7 @@ class VersionServiceHandler(http.server.BaseHTTPRequestHandler):
         service = self.server
         service.requests.append(self.path)
         if self.path == SERVICE_PATH:
-            document = {"code": 200, "data": {"plug": {
-                "urlPath": service.address(f"/packages/com.qv.plug-{NEW_VERSION}.zip"),
-                "versionNumber": NEW_VERSION}}}
-            self.reply(json.dumps(document).encode(), "application/json")
+            self.reply(service.document, "application/json")
         elif self.path == f"/packages/com.qv.plug-{NEW_VERSION}.zip":
             self.reply(service.package.read_bytes(), "application/zip")
         else:
@@ -73,6 +74,20 @@ class VersionServiceHandler(http.server.BaseHTTPRequestHandler):
 
     def log_message(self, *args):
         pass
+
+
+def signed_document(service, package, keys):
+    """The version document of the new package, signed by merroupdate-publish
+    with a key pair made here (no password, as befits a demo)."""
+    keys.mkdir()
+    subprocess.run(["minisign", "-G", "-W", "-q", "-p", keys / "demo.pub", "-s", keys / "demo.key"], check=True)
+    document = subprocess.run(
+        [PUBLISH, "--package", package, "--version", NEW_VERSION,
+         "--url", service.address(f"/packages/com.qv.plug-{NEW_VERSION}.zip"),
+         "--sequence", "1", "--expires", "2099-12-31T00:00:00Z", "--key", keys / "demo.key"],
+        check=True, capture_output=True).stdout
+    public_key = (keys / "demo.pub").read_text(encoding="utf-8").splitlines()[1]
+    return document, public_key
 
 
 def has_notification_service(environment):
@@ -190,8 +205,9 @@ def main():
     build_package(NEW_VERSION, new_package)
 
     service = VersionService(new_package)
+    service.document, public_key = signed_document(service, new_package, DEMO / "keys")
     threading.Thread(target=service.serve_forever, daemon=True).start()
-    config = {"Elasp": "2", "Setup": "no", "url": service.address(SERVICE_PATH),
+    config = {"Elasp": "2", "Setup": "no", "signingKeys": public_key, "url": service.address(SERVICE_PATH),
               "versionNumber": DELIVERED_VERSION}
     (DEMO / "LocalConfig.json").write_text(json.dumps(config, indent=4) + "\n", encoding="utf-8")
 
@@ -204,7 +220,8 @@ def main():
         desktop = DesktopForDemo(environment)
 
     print(f"Demo folder {DEMO}; version service {service.address(SERVICE_PATH)}")
-    print(f"Delivered package {DELIVERED_VERSION}, service offers {NEW_VERSION}; check interval 2 s")
+    print(f"Delivered package {DELIVERED_VERSION}, service offers {NEW_VERSION} signed with the demo's key; "
+          "check interval 2 s")
     log = DEMO / "Log" / "action-log.txt"
     with open(DEMO / "stdout.txt", "w") as stdout, open(DEMO / "stderr.txt", "w") as stderr:
         program = subprocess.Popen([str(PROGRAM)], cwd=DEMO, env=environment, stdout=stdout, stderr=stderr)
@@ -246,6 +263,8 @@ def main():
         "start-up installation": "Setup Complete!" in log_text and config_after.get("Setup") == "yes",
         "update": updated and config_after.get("versionNumber") == NEW_VERSION
                   and installed_version(extension) == NEW_VERSION,
+        "signature and package checked": "Verify UrlConfig Finish!" in log_text and "Verify Zip Finish!" in log_text
+                                          and config_after.get("signedSequence") == "1",
         "normal exit": exit_code == 0,
     }
     print_section("Result", [f"{name}: {'ok' if passed else 'FAILED'}" for name, passed in checks.items()])

@@ -340,7 +340,8 @@ int DownloadToFile(std::wstring_view url, std::wstring_view file, std::uint64_t 
         if (replacement.error() != 0) return replacement.error();
         BodyTarget target{replacement, max_bytes};
         // As curl does, a URL without a scheme is taken for http.
-        const Url parsed = Resolve(Url{}, ParseUrl(url).has_scheme ? std::wstring(url) : L"http://" + std::wstring(url));
+        const Url parsed =
+            Resolve(Url{}, ParseUrl(url).has_scheme ? std::wstring(url) : L"http://" + std::wstring(url));
         int result = ERROR_WINHTTP_UNRECOGNIZED_SCHEME;
         if (parsed.scheme == L"file") result = CopyFileUrl(url.substr(url.find(L':') + 1), target);
         else if (parsed.scheme == L"http" || parsed.scheme == L"https") result = HttpDownload(parsed, target, timeouts);

@@ -132,7 +132,7 @@ int Sign(const Options& options)
         "merroupdate com.qv.plug " + document.version + " sequence " + std::to_string(release.sequence);
     if (platform::RunProgram({"minisign", "-S", "-s", Single(options, "--key"), "-m", payload.string(), "-x",
                               signature.string(), "-t", comment}) != 0) {
-        throw std::runtime_error("minisign -S failed (is the minisign package installed, the key and its password right?)");
+        throw std::runtime_error("minisign -S failed (is minisign installed, are the key and its password right?)");
     }
 
     const nlohmann::json plug = {

@@ -19,7 +19,8 @@ void EnsureInitialized()
 bool VerifyEd25519(const Ed25519Signature& signature, std::span<const std::uint8_t> message,
                    const Ed25519PublicKey& key)
 {
-    static_assert(sizeof(Ed25519Signature) == crypto_sign_BYTES && sizeof(Ed25519PublicKey) == crypto_sign_PUBLICKEYBYTES);
+    static_assert(sizeof(Ed25519Signature) == crypto_sign_BYTES);
+    static_assert(sizeof(Ed25519PublicKey) == crypto_sign_PUBLICKEYBYTES);
     EnsureInitialized();
     return crypto_sign_verify_detached(signature.data(), message.data(), message.size(), key.data()) == 0;
 }

@@ -94,7 +94,8 @@ void Verify(std::string_view signature_text, std::span<const std::uint8_t> messa
     const Signature signature = ParseSignature(signature_text);
     if (signature.algorithm == kLegacy) throw VerificationError("legacy signature refused");
     if (signature.algorithm != kPrehashed) Malformed();
-    const auto key = std::find_if(keys.begin(), keys.end(), [&](const PublicKey& k) { return k.id == signature.key_id; });
+    const auto key =
+        std::find_if(keys.begin(), keys.end(), [&](const PublicKey& k) { return k.id == signature.key_id; });
     if (key == keys.end()) throw VerificationError("unknown signing key " + KeyIdText(signature.key_id));
 
     const crypto::Blake2b512Digest digest = crypto::Blake2b512(message);

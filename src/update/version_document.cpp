@@ -1,6 +1,5 @@
 #include "update/version_document.h"
 
-#include <algorithm>
 #include <set>
 #include <sstream>
 
@@ -53,7 +52,7 @@ private:
 
 bool IsLowerHex(std::string_view text)
 {
-    return std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+    return text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
 bool HasLineBreakOrNul(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos; }
@@ -124,9 +123,8 @@ SignedRelease ReadSignedRelease(const VersionDocument& document)
     for (const char* name : {"sha256", "size", "sequence", "expires", "signature"}) {
         if (!Member(document, name)) Refuse(fmt::format("missing {}", name));
     }
-    for (const auto& [name, value] : {std::pair{"urlPath", &document.package_url}, {"versionNumber", &document.version}}) {
-        if (HasLineBreakOrNul(*value)) Refuse(fmt::format("malformed {}", name));
-    }
+    if (HasLineBreakOrNul(document.package_url)) Refuse("malformed urlPath");
+    if (HasLineBreakOrNul(document.version)) Refuse("malformed versionNumber");
     SignedRelease release;
     release.package = ReadPackageCheck(document);
     release.sequence = ReadCount(*Member(document, "sequence"), "sequence");

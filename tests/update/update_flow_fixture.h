@@ -84,7 +84,8 @@ protected:
     Downloader BuiltInServiceAt(const std::string& path)
     {
         return [this, path](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes) {
-            const std::wstring target = url == VersionServiceUrl ? platform::Utf8ToWide(http_.Url(path)) : std::wstring(url);
+            const std::wstring target =
+                url == VersionServiceUrl ? platform::Utf8ToWide(http_.Url(path)) : std::wstring(url);
             return platform::DownloadToFile(target, file, max_bytes);
         };
     }
