@@ -39,9 +39,8 @@ LResult OnCreate(platform::WindowHandle window)
     MainWindowHandle = window;
     SetupRoutine(log);
     platform::AddTrayIcon(MainTrayIcon(window));
-    const int seconds = CheckIntervalSeconds(ReadLocalConfig("Elasp"));
-    // A 32-bit product, as the platform takes it; the platform clamps it.
-    platform::SetTimer(static_cast<std::uint32_t>(seconds) * 1000u, UpdateTimerProc);
+    // The platform clamps what is too long.
+    platform::SetTimer(CheckPeriodMilliseconds(CheckIntervalSeconds(ReadLocalConfig("Elasp"))), UpdateTimerProc);
     return 0;
 }
 
