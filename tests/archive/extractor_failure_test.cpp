@@ -157,5 +157,24 @@ TEST_F(ExtractorFailureTest, PermissionBitsNeverIncludeSetIdOrSticky)
     EXPECT_EQ(Mode(out / "shut" / "inside.txt"), 0444u);
 }
 
+TEST_F(ExtractorFailureTest, FilesTheOwnerCannotReadGetOwnerReadAndWrite)
+{
+    const fs::path out = Root() / "out";
+    fs::create_directories(out);
+    const fs::path archive = CraftZip("    add(z, 'no-bits', 'a', 0o100000)\n"
+                                      "    add(z, 'write-only', 'b', 0o200)\n"
+                                      "    add(z, 'group-read', 'c', 0o100044)\n"
+                                      "    add(z, 'read-only', 'd', 0o100400)\n");
+    Extractor extractor(library_, formats::Zip);
+    extractor.ExtractToFolder(Wide(archive), Wide(out));
+
+    EXPECT_EQ(Mode(out / "no-bits"), 0600u);
+    EXPECT_EQ(Mode(out / "write-only"), 0600u);
+    EXPECT_EQ(Mode(out / "group-read"), 0644u);
+    // A file its owner can read keeps its mode, read-only included.
+    EXPECT_EQ(Mode(out / "read-only"), 0400u);
+    EXPECT_EQ(ReadText(out / "write-only"), "b");
+}
+
 }  // namespace
 }  // namespace archive
