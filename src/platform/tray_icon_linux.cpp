@@ -23,6 +23,11 @@ constexpr const char* ItemInterface = "org.kde.StatusNotifierItem";
 constexpr const char* MenuPath = "/MenuBar";
 constexpr const char* WatcherName = "org.kde.StatusNotifierWatcher";
 constexpr const char* WatcherPath = "/StatusNotifierWatcher";
+// The watcher comes and goes with the panel: it may start after us at login,
+// and a restarted panel has forgotten every item.
+constexpr const char* WatcherOwnerChanged =
+    "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
+    "interface='org.freedesktop.DBus',member='NameOwnerChanged',arg0='org.kde.StatusNotifierWatcher'";
 
 struct Pixmap {
     std::int32_t width;
@@ -53,6 +58,7 @@ public:
 private:
     explicit StatusNotifierItem(const TrayIconRecord& record);
     bool Export();
+    bool Register();
 
     // org.kde.StatusNotifierItem
     static int GetString(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply,
@@ -71,6 +77,7 @@ private:
     static int OnSecondaryActivate(sd_bus_message* call, void* userdata, sd_bus_error*);
     static int OnContextMenu(sd_bus_message* call, void* userdata, sd_bus_error*);
     static int OnScroll(sd_bus_message* call, void*, sd_bus_error*);
+    static int OnWatcherOwnerChanged(sd_bus_message* signal, void* userdata, sd_bus_error*);
 
     static const sd_bus_vtable item_vtable[];
 
@@ -86,6 +93,7 @@ private:
     std::string bus_name_;
     UniqueBus bus_;
     UniqueSlot item_slot_;
+    UniqueSlot watcher_slot_;
     bool owns_name_ = false;
 };
 
@@ -154,13 +162,34 @@ bool StatusNotifierItem::Export()
 
     if (sd_bus_request_name(bus, bus_name_.c_str(), 0) < 0) return false;
     owns_name_ = true;
+    // Watched before the first registration, so no new watcher is missed.
+    if (sd_bus_add_match_async(bus, &slot, WatcherOwnerChanged, OnWatcherOwnerChanged, nullptr, this) < 0) {
+        return false;
+    }
+    watcher_slot_.reset(slot);
+    return Register();
+}
+
+bool StatusNotifierItem::Register()
+{
     // The watcher's answer is not awaited: a missing tray host is not an error.
-    return sd_bus_call_method_async(bus, nullptr, WatcherName, WatcherPath, WatcherName,
+    return sd_bus_call_method_async(bus_.get(), nullptr, WatcherName, WatcherPath, WatcherName,
                                     "RegisterStatusNotifierItem", nullptr, nullptr, "s", bus_name_.c_str()) >= 0;
+}
+
+int StatusNotifierItem::OnWatcherOwnerChanged(sd_bus_message* signal, void* userdata, sd_bus_error*)
+{
+    const char* name = nullptr;
+    const char* old_owner = nullptr;
+    const char* new_owner = nullptr;
+    if (sd_bus_message_read(signal, "sss", &name, &old_owner, &new_owner) < 0) return 0;
+    if (*new_owner) static_cast<StatusNotifierItem*>(userdata)->Register();
+    return 0;
 }
 
 StatusNotifierItem::~StatusNotifierItem()
 {
+    watcher_slot_.reset();
     item_slot_.reset();
     menu_.Withdraw();
     // Released at once, so the host drops the item even while we linger.

@@ -167,6 +167,13 @@ public:
         ASSERT_GE(sd_bus_request_name(bus_, "org.kde.StatusNotifierWatcher", 0), 0);
     }
 
+    // Gives up the watcher's name, as a panel that quits does.
+    void WithdrawStatusNotifierWatcher()
+    {
+        ASSERT_GE(sd_bus_release_name(bus_, "org.kde.StatusNotifierWatcher"), 0);
+        watcher_slot_ = sd_bus_slot_unref(watcher_slot_);
+    }
+
     // The services named in RegisterStatusNotifierItem calls, in order.
     const std::vector<std::string>& registered_items() const { return registered_items_; }
 
