@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/dbus_menu_linux.h"
@@ -49,6 +50,18 @@ std::vector<Pixmap> ToPixmaps(std::span<const IconImage> icon)
     return pixmaps;
 }
 
+// The tool tip's title is the tip's first line, its text what follows.
+std::string TipTitle(std::wstring_view tip)
+{
+    return WideToUtf8(tip.substr(0, tip.find(L'\n')));
+}
+
+std::string TipText(std::wstring_view tip)
+{
+    const auto end = tip.find(L'\n');
+    return end == std::wstring_view::npos ? std::string{} : WideToUtf8(tip.substr(end + 1));
+}
+
 class StatusNotifierItem {
 public:
     // Null when the session bus cannot be reached or the item not exported.
@@ -87,7 +100,8 @@ private:
     std::uint32_t id_;
     Message callback_message_;
     std::string title_;
-    std::string tip_;
+    std::string tip_title_;
+    std::string tip_text_;
     std::vector<Pixmap> pixmaps_;
     DbusMenu menu_;
     std::string bus_name_;
@@ -133,7 +147,8 @@ StatusNotifierItem::StatusNotifierItem(const TrayIconRecord& record)
       id_(record.id),
       callback_message_(record.callback_message),
       title_(WideToUtf8(record.title)),
-      tip_(WideToUtf8(record.tip)),
+      tip_title_(TipTitle(record.tip)),
+      tip_text_(TipText(record.tip)),
       pixmaps_(ToPixmaps(record.icon)),
       menu_(record.window, record.menu),
       bus_name_("org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(record.id))
@@ -234,7 +249,7 @@ int StatusNotifierItem::GetToolTip(sd_bus*, const char*, const char*, const char
     if (r >= 0) r = sd_bus_message_append(reply, "s", "");
     if (r >= 0) r = sd_bus_message_open_container(reply, 'a', "(iiay)");
     if (r >= 0) r = sd_bus_message_close_container(reply);
-    if (r >= 0) r = sd_bus_message_append(reply, "ss", item->tip_.c_str(), "");
+    if (r >= 0) r = sd_bus_message_append(reply, "ss", item->tip_title_.c_str(), item->tip_text_.c_str());
     if (r >= 0) r = sd_bus_message_close_container(reply);
     return r;
 }

@@ -32,6 +32,7 @@ inline constexpr std::string_view NotNeedDownloadZip = "Not Need Download Zip";
 inline constexpr std::string_view DownloadZipFinish = "Download Zip Finish!";
 inline constexpr std::string_view UpdateConfigFinish = "Update Config Finish!";
 inline constexpr std::string_view DownloadZipError = "Download Zip Error";
+inline constexpr std::string_view StartFailed = "Start Failed: {}";
 
 }  // namespace logtext
 

@@ -51,28 +51,6 @@ TEST_F(InstallationTest, StartupInstallsTheDeliveredPackageAndAnnouncesIt)
     EXPECT_EQ(client().notification_summaries().size(), 1u);
 }
 
-TEST_F(InstallationTest, FailedStartupInstallationLeavesNoTrayAndKeepsRunning)
-{
-    // Without the Adobe folder the extension folder cannot be created.
-    std::filesystem::remove_all(prefix_adobe());
-    WriteFileBytes(work() / "com.qv.plug.zip", MakePackage(scratch(), "<p>1</p>\n"));
-    WriteLocalConfig(R"("1")", "no");
-    program = Start();
-
-    ASSERT_TRUE(Serve([&] { return program->Stderr().find('\n') != std::string::npos; }));
-    EXPECT_EQ(program->Stderr().rfind("MerroUpdate: start-up stopped: ", 0), 0u) << program->Stderr();
-    EXPECT_NE(program->Stderr().find("cannot create directory"), std::string::npos) << program->Stderr();
-    // No tray icon and no timer: nothing more happens.
-    EXPECT_FALSE(Serve([&] { return !client().registered_items().empty() || program->Exited(); }, 3s));
-    // The log is closed all the same, its line written.
-    EXPECT_EQ(LogTexts(), std::vector<std::string>{"Start Sucess!"});
-    EXPECT_NE(LocalConfig().find(R"("Setup": "no")"), std::string::npos);
-    EXPECT_TRUE(client().notification_summaries().empty());
-
-    program->Signal(SIGTERM);
-    EXPECT_EQ(WaitForExit(*program), 0);
-}
-
 TEST_F(InstallationTest, UpdateInstallsTheNewVersionRecordsItAndAnnouncesIt)
 {
     std::filesystem::create_directories(extension() / "old");
