@@ -7,6 +7,7 @@
 namespace {
 
 constexpr int DefaultCheckIntervalSeconds = 20;
+constexpr std::uint32_t ShortestPeriodMs = 1000;
 
 // The white space of the C locale, which strtol skips.
 bool IsBlank(char c)
@@ -34,4 +35,11 @@ int CheckIntervalSeconds(const std::string& text)
         throw std::out_of_range("check interval \"" + text + "\" is out of range");
     }
     return seconds;
+}
+
+std::uint32_t CheckPeriodMilliseconds(int seconds)
+{
+    const std::uint32_t period = static_cast<std::uint32_t>(seconds) * 1000u;
+    if (period < ShortestPeriodMs) return static_cast<std::uint32_t>(DefaultCheckIntervalSeconds) * 1000u;
+    return period;
 }

@@ -2,6 +2,7 @@
 // The program takes no arguments and always exits with 0.
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include "app/app_resources.h"
 #include "app/main_window_proc.h"
@@ -11,16 +12,20 @@
 namespace {
 
 // The creation handler catches nothing; what leaves it stops the start-up
-// where it happened, and the program goes on with what was set up.
+// where it happened, and the program goes on with its tray icon telling why.
 void CreateMainWindow(platform::HiddenWindow& window)
 {
+    std::string reason;
     try {
         window.Send(platform::WmCreate, 0, 0);
+        return;
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "MerroUpdate: start-up stopped: %s\n", error.what());
+        reason = error.what();
     } catch (...) {
-        std::fprintf(stderr, "MerroUpdate: start-up stopped by an unknown error\n");
+        reason = "an unknown error";
     }
+    std::fprintf(stderr, "MerroUpdate: start-up stopped: %s\n", reason.c_str());
+    ReportStartupFailure(&window, reason);
 }
 
 int RunMainWindow()

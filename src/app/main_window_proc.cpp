@@ -3,6 +3,7 @@
 #include "app/app_resources.h"
 #include "app/check_interval.h"
 #include "notify/update_notification.h"
+#include "platform/text.h"
 #include "platform/tray_icon.h"
 #include "update/activity_log.h"
 #include "update/local_config.h"
@@ -13,6 +14,9 @@ namespace {
 
 using platform::LResult;
 
+// The tray tip's first line; a second one can follow after a line feed.
+constexpr const wchar_t* TrayTip = L"Pelvane更新程序";
+
 // The same record adds and deletes the icon.
 platform::TrayIconRecord MainTrayIcon(platform::WindowHandle window)
 {
@@ -21,7 +25,7 @@ platform::TrayIconRecord MainTrayIcon(platform::WindowHandle window)
     record.id = TrayIconId;
     record.callback_message = TrayNotify;
     record.icon = AppInstanceHandle->icon;
-    record.tip = L"Pelvane更新程序";
+    record.tip = TrayTip;
     record.title = AppInstanceHandle->title;
     record.menu = {{TrayQuitCommand, L"程序退出"}};
     return record;
@@ -39,9 +43,8 @@ LResult OnCreate(platform::WindowHandle window)
     MainWindowHandle = window;
     SetupRoutine(log);
     platform::AddTrayIcon(MainTrayIcon(window));
-    const int seconds = CheckIntervalSeconds(ReadLocalConfig("Elasp"));
-    // A 32-bit product, as the platform takes it; the platform clamps it.
-    platform::SetTimer(static_cast<std::uint32_t>(seconds) * 1000u, UpdateTimerProc);
+    // The platform clamps what is too long.
+    platform::SetTimer(CheckPeriodMilliseconds(CheckIntervalSeconds(ReadLocalConfig("Elasp"))), UpdateTimerProc);
     return 0;
 }
 
@@ -65,6 +68,23 @@ LResult OnCommand(platform::WindowHandle window, platform::Message message, plat
 }
 
 }  // namespace
+
+void ReportStartupFailure(platform::WindowHandle window, const std::string& reason)
+{
+    try {
+        const ActivityLogSession session;
+        session.log()->error(logtext::StartFailed, reason);
+    } catch (...) {
+        // The log itself may be what could not be opened.
+    }
+    const std::wstring text = L"启动失败：" + platform::Utf8ToWide(reason);
+    // Before the icon: while the box is open the thread answers no tray host.
+    platform::ShowMessageBox(text, TrayTip, platform::MessageBoxButtons::Ok, platform::MessageBoxIcon::Information);
+    platform::TrayIconRecord icon = MainTrayIcon(window);
+    platform::DeleteTrayIcon(icon);
+    icon.tip += L"\n" + text;
+    platform::AddTrayIcon(icon);
+}
 
 LResult MainWndProc(platform::WindowHandle window, platform::Message message, platform::WParam wparam,
                     platform::LParam lparam)

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "archive/archive_error.h"
+#include "archive/prop_variant.h"
 
 namespace archive {
 namespace {
@@ -10,6 +11,36 @@ namespace {
 std::wstring WithErrorNumber(std::wstring_view text, platform::WindowsError error)
 {
     return std::wstring(text) + std::to_wstring(static_cast<std::uint32_t>(error)) + L")";
+}
+
+// The ABI our interface declarations follow was measured on this major
+// version; another one may have moved a slot.
+constexpr std::uint32_t SupportedMajorVersion = 26;
+
+// GetModuleProp's property of the version: major << 16 | minor.
+constexpr PROPID ModuleVersionProperty = 1;
+
+using GetModulePropEntry = HRESULT (*)(PROPID property, PROPVARIANT* value);
+
+std::wstring VersionText(std::uint32_t version)
+{
+    const std::wstring minor = std::to_wstring(version & 0xFFFFu);
+    return std::to_wstring(version >> 16) + L"." + (minor.size() < 2 ? L"0" : L"") + minor;
+}
+
+// Libraries that predate GetModuleProp report no version and are taken as
+// they are.
+void CheckVersion(const platform::LibraryHandle& module)
+{
+    void* entry = nullptr;
+    if (platform::FindExport(module, "GetModuleProp", entry) != platform::WindowsError::kSuccess) return;
+    PropVariant version;
+    const auto get_module_prop = reinterpret_cast<GetModulePropEntry>(entry);
+    if (get_module_prop(ModuleVersionProperty, &version) != hresult::kOk || !version.IsUInt32()) return;
+    if (version.GetUInt32() >> 16 == SupportedMajorVersion) return;
+    throw ArchiveError(L"Unsupported 7-zip library version " + VersionText(version.GetUInt32()) + L" (expected " +
+                           std::to_wstring(SupportedMajorVersion) + L".xx)",
+                       hresult::kNotImplemented);
 }
 
 }  // namespace
@@ -34,6 +65,7 @@ void CodecLibrary::Load(std::span<const std::wstring_view> file_names)
         module_.reset();
         throw ArchiveError(WithErrorNumber(L"Cannot get CreateObject (error ", find_error), find_error);
     }
+    CheckVersion(module_);
     create_object_ = reinterpret_cast<CreateObjectEntry>(entry);
 }
 

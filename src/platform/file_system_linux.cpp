@@ -42,7 +42,10 @@ WindowsError ApplyFileAttributes(std::wstring_view path, std::uint32_t attribute
         mode |= S_IWUSR;
     }
     mode &= S_IRWXU | S_IRWXG | S_IRWXO;
+    // Illustrator must be able to read what we install: a folder keeps owner
+    // rwx, and a file its owner cannot read becomes owner read and write.
     if (S_ISDIR(status.st_mode)) mode |= S_IRWXU;
+    else if (!(mode & S_IRUSR)) mode |= S_IRUSR | S_IWUSR;
     return chmod(name.c_str(), mode) == 0 ? WindowsError::kSuccess : LastSystemError();
 }
 

@@ -103,6 +103,9 @@ HResult CreateShortcut(const std::wstring& path, const ShortcutLink& link)
     std::ostringstream entry;
     entry << "[Desktop Entry]\n"
           << "Type=Application\n"
+          // The entry only gives the notifications their identity; it is no
+          // menu launcher.
+          << "NoDisplay=true\n"
           << "Name=" << EscapeDesktopValue(WideToUtf8(link.name)) << "\n"
           << "Exec=" << EscapeDesktopValue(exec) << "\n"
           << "Path=" << EscapeDesktopValue(WideToUtf8(link.working_directory)) << "\n"

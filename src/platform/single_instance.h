@@ -1,12 +1,13 @@
 #pragma once
-// The machine-wide single-instance guard (the named mutex of Windows).
+// The single-instance guard: one copy per user (the named mutex of Windows,
+// which another user's copy may not open).
 #include <cstdint>
 #include <string_view>
 
 namespace platform {
 
-// Claims a machine-wide name for the life of the object; the system frees it
-// when the process ends, however it ends.
+// Claims the name for the user for the life of the object; the system frees
+// it when the process ends, however it ends.
 class InstanceGuard {
 public:
     explicit InstanceGuard(std::string_view name);

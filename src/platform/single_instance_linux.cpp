@@ -7,13 +7,17 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <string>
 
 namespace platform {
 
 // An abstract Unix socket: no file to clean up, and the kernel releases the
-// name with the last descriptor, even when the process is killed.
-InstanceGuard::InstanceGuard(std::string_view name)
+// name with the last descriptor, even when the process is killed. Abstract
+// names are seen by every user of the machine, so the user's id is part of
+// the name: another user's copy never stops ours.
+InstanceGuard::InstanceGuard(std::string_view base_name)
 {
+    const std::string name = std::string(base_name) + "-" + std::to_string(getuid());
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (name.size() + 1 > sizeof(address.sun_path)) return;

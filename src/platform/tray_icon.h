@@ -28,6 +28,7 @@ struct TrayIconRecord {
     std::uint32_t id = 0;
     Message callback_message = 0;
     std::span<const IconImage> icon;
+    // Lines separated by line feeds; hosts with a title show the first there.
     std::wstring tip;
     std::wstring title;
     std::vector<TrayMenuItem> menu;

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/dbus_menu_linux.h"
@@ -23,6 +24,11 @@ constexpr const char* ItemInterface = "org.kde.StatusNotifierItem";
 constexpr const char* MenuPath = "/MenuBar";
 constexpr const char* WatcherName = "org.kde.StatusNotifierWatcher";
 constexpr const char* WatcherPath = "/StatusNotifierWatcher";
+// The watcher comes and goes with the panel: it may start after us at login,
+// and a restarted panel has forgotten every item.
+constexpr const char* WatcherOwnerChanged =
+    "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
+    "interface='org.freedesktop.DBus',member='NameOwnerChanged',arg0='org.kde.StatusNotifierWatcher'";
 
 struct Pixmap {
     std::int32_t width;
@@ -44,6 +50,18 @@ std::vector<Pixmap> ToPixmaps(std::span<const IconImage> icon)
     return pixmaps;
 }
 
+// The tool tip's title is the tip's first line, its text what follows.
+std::string TipTitle(std::wstring_view tip)
+{
+    return WideToUtf8(tip.substr(0, tip.find(L'\n')));
+}
+
+std::string TipText(std::wstring_view tip)
+{
+    const auto end = tip.find(L'\n');
+    return end == std::wstring_view::npos ? std::string{} : WideToUtf8(tip.substr(end + 1));
+}
+
 class StatusNotifierItem {
 public:
     // Null when the session bus cannot be reached or the item not exported.
@@ -53,6 +71,7 @@ public:
 private:
     explicit StatusNotifierItem(const TrayIconRecord& record);
     bool Export();
+    bool Register();
 
     // org.kde.StatusNotifierItem
     static int GetString(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply,
@@ -71,6 +90,7 @@ private:
     static int OnSecondaryActivate(sd_bus_message* call, void* userdata, sd_bus_error*);
     static int OnContextMenu(sd_bus_message* call, void* userdata, sd_bus_error*);
     static int OnScroll(sd_bus_message* call, void*, sd_bus_error*);
+    static int OnWatcherOwnerChanged(sd_bus_message* signal, void* userdata, sd_bus_error*);
 
     static const sd_bus_vtable item_vtable[];
 
@@ -80,12 +100,14 @@ private:
     std::uint32_t id_;
     Message callback_message_;
     std::string title_;
-    std::string tip_;
+    std::string tip_title_;
+    std::string tip_text_;
     std::vector<Pixmap> pixmaps_;
     DbusMenu menu_;
     std::string bus_name_;
     UniqueBus bus_;
     UniqueSlot item_slot_;
+    UniqueSlot watcher_slot_;
     bool owns_name_ = false;
 };
 
@@ -125,7 +147,8 @@ StatusNotifierItem::StatusNotifierItem(const TrayIconRecord& record)
       id_(record.id),
       callback_message_(record.callback_message),
       title_(WideToUtf8(record.title)),
-      tip_(WideToUtf8(record.tip)),
+      tip_title_(TipTitle(record.tip)),
+      tip_text_(TipText(record.tip)),
       pixmaps_(ToPixmaps(record.icon)),
       menu_(record.window, record.menu),
       bus_name_("org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(record.id))
@@ -154,13 +177,34 @@ bool StatusNotifierItem::Export()
 
     if (sd_bus_request_name(bus, bus_name_.c_str(), 0) < 0) return false;
     owns_name_ = true;
+    // Watched before the first registration, so no new watcher is missed.
+    if (sd_bus_add_match_async(bus, &slot, WatcherOwnerChanged, OnWatcherOwnerChanged, nullptr, this) < 0) {
+        return false;
+    }
+    watcher_slot_.reset(slot);
+    return Register();
+}
+
+bool StatusNotifierItem::Register()
+{
     // The watcher's answer is not awaited: a missing tray host is not an error.
-    return sd_bus_call_method_async(bus, nullptr, WatcherName, WatcherPath, WatcherName,
+    return sd_bus_call_method_async(bus_.get(), nullptr, WatcherName, WatcherPath, WatcherName,
                                     "RegisterStatusNotifierItem", nullptr, nullptr, "s", bus_name_.c_str()) >= 0;
+}
+
+int StatusNotifierItem::OnWatcherOwnerChanged(sd_bus_message* signal, void* userdata, sd_bus_error*)
+{
+    const char* name = nullptr;
+    const char* old_owner = nullptr;
+    const char* new_owner = nullptr;
+    if (sd_bus_message_read(signal, "sss", &name, &old_owner, &new_owner) < 0) return 0;
+    if (*new_owner) static_cast<StatusNotifierItem*>(userdata)->Register();
+    return 0;
 }
 
 StatusNotifierItem::~StatusNotifierItem()
 {
+    watcher_slot_.reset();
     item_slot_.reset();
     menu_.Withdraw();
     // Released at once, so the host drops the item even while we linger.
@@ -205,7 +249,7 @@ int StatusNotifierItem::GetToolTip(sd_bus*, const char*, const char*, const char
     if (r >= 0) r = sd_bus_message_append(reply, "s", "");
     if (r >= 0) r = sd_bus_message_open_container(reply, 'a', "(iiay)");
     if (r >= 0) r = sd_bus_message_close_container(reply);
-    if (r >= 0) r = sd_bus_message_append(reply, "ss", item->tip_.c_str(), "");
+    if (r >= 0) r = sd_bus_message_append(reply, "ss", item->tip_title_.c_str(), item->tip_text_.c_str());
     if (r >= 0) r = sd_bus_message_close_container(reply);
     return r;
 }

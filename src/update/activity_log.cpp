@@ -1,12 +1,13 @@
 #include "update/activity_log.h"
 
 #include <spdlog/pattern_formatter.h>
-#include <spdlog/sinks/basic_file_sink.h>
+#include <spdlog/sinks/rotating_file_sink.h>
 #include <spdlog/spdlog.h>
 
 ActivityLog CreateActivityLog()
 {
-    ActivityLog log = spdlog::basic_logger_mt(ActivityLogName, ActivityLogFile, false);
+    ActivityLog log = spdlog::rotating_logger_mt(ActivityLogName, ActivityLogFile, ActivityLogMaxBytes,
+                                                 ActivityLogOlderFiles);
     // The log keeps the CR LF line end of the Windows build on every platform.
     log->set_formatter(std::make_unique<spdlog::pattern_formatter>(spdlog::pattern_time_type::local, "\r\n"));
     return log;

@@ -2,6 +2,7 @@
 // The activity log "Log/action-log.txt": one logger per unit of work,
 // created at its start and dropped at its end, so the file is closed between
 // units of work.
+#include <cstddef>
 #include <memory>
 #include <string_view>
 
@@ -35,15 +36,20 @@ inline constexpr std::string_view VerifyUrlConfigError = "Verify UrlConfig Error
 inline constexpr std::string_view VerifyUrlConfigFinish = "Verify UrlConfig Finish!";
 inline constexpr std::string_view VerifyZipError = "Verify Zip Error: {}";
 inline constexpr std::string_view VerifyZipFinish = "Verify Zip Finish!";
+inline constexpr std::string_view StartFailed = "Start Failed: {}";
 
 }  // namespace logtext
 
 inline constexpr const char* ActivityLogName = "basic_logger";
 inline constexpr const char* ActivityLogFile = "Log/action-log.txt";
+// A line that would take the file past the limit first moves it to
+// "Log/action-log.1.txt", and the older ones one number up, keeping three.
+inline constexpr std::size_t ActivityLogMaxBytes = 10 * 1024 * 1024;
+inline constexpr std::size_t ActivityLogOlderFiles = 3;
 
-// Creates and registers the logger on the file, appending and creating the
-// "Log" folder when missing. Raises spdlog's error when the file cannot be
-// opened or a logger of that name is registered.
+// Creates and registers the logger on the file, appending, rotating at the
+// limit and creating the "Log" folder when missing. Raises spdlog's error
+// when the file cannot be opened or a logger of that name is registered.
 ActivityLog CreateActivityLog();
 
 // A unit of work's hold on the activity log. Whatever way the unit ends, the

@@ -50,4 +50,16 @@ TEST(CheckIntervalTest, ThirtyTwoBitSignedRangeOnly)
     EXPECT_THROW(CheckIntervalSeconds(" 99999999999999999999s"), std::out_of_range);
 }
 
+TEST(CheckIntervalTest, PeriodUnderOneSecondBecomesTheDefaultTwentySeconds)
+{
+    EXPECT_EQ(CheckPeriodMilliseconds(CheckIntervalSeconds("0")), 20000u);
+    // 4294968 × 1000 wraps to 704 ms in 32 bits.
+    EXPECT_EQ(CheckPeriodMilliseconds(4294968), 20000u);
+    EXPECT_EQ(CheckPeriodMilliseconds(1), 1000u);
+    EXPECT_EQ(CheckPeriodMilliseconds(60), 60000u);
+    // A wrapped product of a second or more stays as it is.
+    EXPECT_EQ(CheckPeriodMilliseconds(4294969), 1704u);
+    EXPECT_EQ(CheckPeriodMilliseconds(-1), 0xFFFFFC18u);
+}
+
 }  // namespace

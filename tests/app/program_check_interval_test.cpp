@@ -26,14 +26,15 @@ protected:
     }
 
     // Start-up goes on after an error in reading the interval: the tray icon
-    // is there, and the error is named on standard error.
+    // is there, telling the error, which is named on standard error too.
     void ExpectTrayWithoutTimer(const std::string& elasp, const std::string& error)
     {
         WriteLocalConfig(elasp);
         program = Start();
         ASSERT_TRUE(WaitForTrayItem(*program));
-        EXPECT_TRUE(Serve([&] { return program->Stderr().find('\n') != std::string::npos; }));
-        EXPECT_EQ(program->Stderr(), "MerroUpdate: start-up stopped: " + error + "\n");
+        EXPECT_TRUE(Serve([&] { return client().ItemToolTip(ItemName(*program)).second == "启动失败：" + error; }));
+        EXPECT_EQ(program->Stderr(),
+                  "MerroUpdate: start-up stopped: " + error + "\nPelvane更新程序: 启动失败：" + error + "\n");
         EXPECT_FALSE(program->Exited());
     }
 

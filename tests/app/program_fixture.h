@@ -19,6 +19,27 @@
 #include "support/temp_folder.h"
 #include "update/loopback_server.h"
 
+// A package made by the zip tool: a manifest in a sub-folder and a page.
+inline std::string MakePackage(const std::filesystem::path& scratch, const std::string& page)
+{
+    const auto source = scratch / "package";
+    std::filesystem::create_directories(source / "CSXS");
+    testing_support::WriteFileBytes(source / "CSXS/manifest.xml", "<ExtensionManifest/>\n");
+    testing_support::WriteFileBytes(source / "index.html", page);
+    const auto archive = scratch / "package.zip";
+    std::filesystem::remove(archive);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, source.c_str());
+    const pid_t child = testing_support::SpawnProgram({"zip", "-qr", archive.string(), "."}, &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = -1;
+    if (child > 0) waitpid(child, &status, 0);
+    EXPECT_EQ(status, 0) << "zip failed";
+    return testing_support::ReadFileBytes(archive);
+}
+
 struct LogLine {
     std::chrono::milliseconds time;  // since the epoch, read as UTC
     std::string level;

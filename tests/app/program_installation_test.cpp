@@ -8,27 +8,6 @@ using namespace std::chrono_literals;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 
-// A package made by the zip tool: a manifest in a sub-folder and a page.
-std::string MakePackage(const std::filesystem::path& scratch, const std::string& page)
-{
-    const auto source = scratch / "package";
-    std::filesystem::create_directories(source / "CSXS");
-    WriteFileBytes(source / "CSXS/manifest.xml", "<ExtensionManifest/>\n");
-    WriteFileBytes(source / "index.html", page);
-    const auto archive = scratch / "package.zip";
-    std::filesystem::remove(archive);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, source.c_str());
-    const pid_t child = testing_support::SpawnProgram({"zip", "-qr", archive.string(), "."}, &actions);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = -1;
-    if (child > 0) waitpid(child, &status, 0);
-    EXPECT_EQ(status, 0) << "zip failed";
-    return ReadFileBytes(archive);
-}
-
 class InstallationTest : public ProgramTest {
 protected:
     InstallationTest() { std::filesystem::create_directories(prefix_adobe()); }
@@ -72,28 +51,6 @@ TEST_F(InstallationTest, StartupInstallsTheDeliveredPackageAndAnnouncesIt)
     EXPECT_EQ(client().notification_summaries().size(), 1u);
 }
 
-TEST_F(InstallationTest, FailedStartupInstallationLeavesNoTrayAndKeepsRunning)
-{
-    // Without the Adobe folder the extension folder cannot be created.
-    std::filesystem::remove_all(prefix_adobe());
-    WriteFileBytes(work() / "com.qv.plug.zip", MakePackage(scratch(), "<p>1</p>\n"));
-    WriteLocalConfig(R"("1")", "no");
-    program = Start();
-
-    ASSERT_TRUE(Serve([&] { return program->Stderr().find('\n') != std::string::npos; }));
-    EXPECT_EQ(program->Stderr().rfind("MerroUpdate: start-up stopped: ", 0), 0u) << program->Stderr();
-    EXPECT_NE(program->Stderr().find("cannot create directory"), std::string::npos) << program->Stderr();
-    // No tray icon and no timer: nothing more happens.
-    EXPECT_FALSE(Serve([&] { return !client().registered_items().empty() || program->Exited(); }, 3s));
-    // The log is closed all the same, its line written.
-    EXPECT_EQ(LogTexts(), std::vector<std::string>{"Start Sucess!"});
-    EXPECT_NE(LocalConfig().find(R"("Setup": "no")"), std::string::npos);
-    EXPECT_TRUE(client().notification_summaries().empty());
-
-    program->Signal(SIGTERM);
-    EXPECT_EQ(WaitForExit(*program), 0);
-}
-
 TEST_F(InstallationTest, UpdateInstallsTheNewVersionRecordsItAndAnnouncesIt)
 {
     std::filesystem::create_directories(extension() / "old");
@@ -111,6 +68,27 @@ TEST_F(InstallationTest, UpdateInstallsTheNewVersionRecordsItAndAnnouncesIt)
     // The next check finds the versions equal.
     EXPECT_TRUE(Serve([&] { return !LogLinesWith("Not Need Download Zip").empty(); }));
     EXPECT_EQ(client().notification_summaries(), std::vector<std::string>{"Pelvane更新成功"});
+}
+
+TEST_F(InstallationTest, SessionLauncherTakesTheWinePrefixFromItsEnvironmentFile)
+{
+    const auto home = work() / "home";
+    const auto folder = home / ".local/share/merroupdate";
+    std::filesystem::create_directories(folder);
+    WriteFileBytes(folder / "com.qv.plug.zip", MakePackage(scratch(), "<p>session</p>\n"));
+    WriteFileBytes(folder / "LocalConfig.json", R"({"Elasp": "60", "Setup": "no", "url": "", "versionNumber": "1"})");
+    const auto adobe = home / "custom prefix/drive_c/Program Files/Common Files/Adobe";
+    std::filesystem::create_directories(adobe);
+    std::filesystem::create_directories(home / ".config/merroupdate");
+    WriteFileBytes(home / ".config/merroupdate/environment", "# Illustrator's prefix\nWINEPREFIX=~/custom prefix\n");
+    const testing_support::ScopedEnv config_home("XDG_CONFIG_HOME", "");
+
+    program = std::make_unique<RunningProgram>(output_folder(), "session",
+                                               std::vector<std::string>{MERRO_BINARY_DIR "/bin/merroupdate-session"});
+    ASSERT_TRUE(WaitForNotification("Pelvane安装成功")) << program->Stderr();
+    EXPECT_EQ(ReadFileBytes(adobe / "CEP/extensions/com.qv.plug/index.html"), "<p>session</p>\n");
+    EXPECT_FALSE(std::filesystem::exists(extension())) << "installed into the inherited prefix";
+    EXPECT_NE(ReadFileBytes(folder / "Log/action-log.txt").find("Setup Complete!"), std::string::npos);
 }
 
 }  // namespace

@@ -106,4 +106,27 @@ TEST_F(TrayTest, SigintAndSighupQuitLikeTheMenu)
     ExpectQuitWithItemRemoved();
 }
 
+// The panel often owns the watcher's name only after the session started us,
+// and a restarted panel has forgotten every item.
+using LateWatcherTest = ProgramTest;
+
+TEST_F(LateWatcherTest, ItemRegistersWithEachWatcherThatAppears)
+{
+    client().WithdrawStatusNotifierWatcher();
+    WriteLocalConfig(R"("60")");
+    const auto program = Start();
+    ASSERT_TRUE(Serve([&] { return client().NameHasOwner(ItemName(*program)); }));
+    EXPECT_TRUE(client().registered_items().empty());
+
+    client().ServeStatusNotifierWatcher();
+    ASSERT_TRUE(WaitForTrayItem(*program));
+
+    client().WithdrawStatusNotifierWatcher();
+    client().ServeStatusNotifierWatcher();
+    ASSERT_TRUE(Serve([&] { return client().registered_items().size() == 2; }));
+    EXPECT_EQ(client().registered_items(), (std::vector<std::string>{ItemName(*program), ItemName(*program)}));
+    EXPECT_EQ(client().ItemToolTipTitle(ItemName(*program)), "Pelvane更新程序");
+    EXPECT_FALSE(program->Exited());
+}
+
 }  // namespace

@@ -15,22 +15,27 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "support/child_process.h"
 #include "support/temp_folder.h"
 
 class RunningProgram {
 public:
-    // Output goes to <name>.out and <name>.err in the output folder.
-    RunningProgram(const std::filesystem::path& output_folder, const std::string& name)
+    // Output goes to <name>.out and <name>.err in the output folder. The
+    // command is the built merroupdate unless another one is given (one
+    // that ends by executing it, so the process stays the same).
+    RunningProgram(const std::filesystem::path& output_folder, const std::string& name,
+                   std::vector<std::string> command = {MERRO_BINARY_DIR "/bin/merroupdate"})
         : stdout_path_(output_folder / (name + ".out")), stderr_path_(output_folder / (name + ".err"))
     {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, stdout_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, stderr_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const std::string program = MERRO_BINARY_DIR "/bin/merroupdate";
-        pid_ = testing_support::SpawnProgram({program}, &actions);
+        const std::string program = command.front();
+        pid_ = testing_support::SpawnProgram(std::move(command), &actions);
         posix_spawn_file_actions_destroy(&actions);
         if (pid_ < 0) throw std::runtime_error("cannot start " + program);
     }

@@ -32,6 +32,12 @@ TEST_F(CodecLibraryTest, LibraryWithoutCreateObjectGivesError127)
                        static_cast<HRESULT>(0x8007007Fu));
 }
 
+TEST_F(CodecLibraryTest, UnknownMajorVersionIsRefused)
+{
+    ExpectArchiveError([] { CodecLibrary library(Wide(MERRO_CODEC_OF_ANOTHER_VERSION)); },
+                       "Unsupported 7-zip library version 27.00 (expected 26.xx)", hresult::kNotImplemented);
+}
+
 TEST_F(CodecLibraryTest, BareNameIsFoundInTheCodecLibraryFolder)
 {
     CodecLibrary library(L"7z.so");

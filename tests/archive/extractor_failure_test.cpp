@@ -1,5 +1,8 @@
 #include <unistd.h>
 
+#include <string>
+#include <vector>
+
 #include "archive/archive_format.h"
 #include "archive/extractor.h"
 #include "archive_test_support.h"
@@ -40,6 +43,33 @@ protected:
         WriteText(Root() / "craft.py", script);
         RunShell("python3 " + Quote((Root() / "craft.py").string()));
         return archive;
+    }
+
+    struct ModeCase {
+        std::string name;  // a folder's ends with "/"
+        unsigned stored;
+        unsigned extracted;
+    };
+
+    // Extracts an archive of Unix entries with the stored modes and checks
+    // the mode each one ends up with.
+    void ExpectModes(const std::vector<ModeCase>& cases)
+    {
+        std::string entries;
+        for (const ModeCase& entry : cases) {
+            const std::string data = entry.name.ends_with('/') ? "" : entry.name;
+            entries += "    add(z, '" + entry.name + "', '" + data + "', " + std::to_string(entry.stored) + ")\n";
+        }
+        const fs::path out = Root() / "out";
+        fs::create_directories(out);
+        Extractor extractor(library_, formats::Zip);
+        extractor.ExtractToFolder(Wide(CraftZip(entries)), Wide(out));
+        for (const ModeCase& entry : cases) {
+            EXPECT_EQ(Mode(out / entry.name), entry.extracted) << entry.name;
+            if (!entry.name.ends_with('/')) {
+                EXPECT_EQ(ReadText(out / entry.name), entry.name);
+            }
+        }
     }
 };
 
@@ -142,19 +172,15 @@ TEST_F(ExtractorFailureTest, SymbolicLinkItemBecomesRegularFileHoldingItsTarget)
 
 TEST_F(ExtractorFailureTest, PermissionBitsNeverIncludeSetIdOrSticky)
 {
-    const fs::path out = Root() / "out";
-    fs::create_directories(out);
-    const fs::path archive = CraftZip("    add(z, 'setuid', 'x', 0o107755)\n"
-                                      "    add(z, 'plain', 'y', 0o640)\n"
-                                      "    add(z, 'shut/', '', 0o40000)\n"
-                                      "    add(z, 'shut/inside.txt', 'z', 0o100444)\n");
-    Extractor extractor(library_, formats::Zip);
-    extractor.ExtractToFolder(Wide(archive), Wide(out));
+    ExpectModes({{"setuid", 0107755, 0755}, {"plain", 0640, 0640}, {"shut/", 040000, 0700},
+                 {"shut/inside.txt", 0100444, 0444}});
+}
 
-    EXPECT_EQ(Mode(out / "setuid"), 0755u);
-    EXPECT_EQ(Mode(out / "plain"), 0640u);
-    EXPECT_EQ(Mode(out / "shut"), 0700u);
-    EXPECT_EQ(Mode(out / "shut" / "inside.txt"), 0444u);
+TEST_F(ExtractorFailureTest, FilesTheOwnerCannotReadGetOwnerReadAndWrite)
+{
+    // A file its owner can read keeps its mode, read-only included.
+    ExpectModes({{"no-bits", 0100000, 0600}, {"write-only", 0200, 0600}, {"group-read", 0100044, 0644},
+                 {"read-only", 0100400, 0400}});
 }
 
 }  // namespace

@@ -59,15 +59,16 @@ TEST_F(ShortcutTest, FolderComesFromXdgDataHomeThenHomeElseNothing)
     EXPECT_EQ(platform::ShortcutFolder(), L"");
 }
 
-TEST_F(ShortcutTest, CreatedShortcutNamesTheProgramItsFolderAndTheIdentifier)
+TEST_F(ShortcutTest, CreatedShortcutIsHiddenFromMenusAndNamesTheProgramItsFolderAndTheIdentifier)
 {
     EXPECT_FALSE(platform::ShortcutExists(Path()));
     const platform::ShortcutLink link{L"Pelvane", L"/opt/更新 程序/merroupdate", L"", L"/opt/更新 程序", L"Pelvane APP'ID"};
     ASSERT_EQ(platform::CreateShortcut(Path(), link), hresult::kOk);
     EXPECT_TRUE(platform::ShortcutExists(Path()));
     EXPECT_EQ(ReadFile(File()),
-              "[Desktop Entry]\nType=Application\nName=Pelvane\nExec=\"/opt/更新 程序/merroupdate\"\n"
+              "[Desktop Entry]\nType=Application\nNoDisplay=true\nName=Pelvane\nExec=\"/opt/更新 程序/merroupdate\"\n"
               "Path=/opt/更新 程序\nX-AppUserModel-ID=Pelvane APP'ID\n");
+    EXPECT_EQ(platform::ReadDesktopEntryKey(ReadFile(File()), "NoDisplay"), "true");
 
     std::optional<std::wstring> id;
     ASSERT_EQ(platform::ReadShortcutId(Path(), id), hresult::kOk);

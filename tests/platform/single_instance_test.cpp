@@ -66,6 +66,36 @@ TEST(InstanceGuardTest, KilledHolderFreesTheName)
     EXPECT_FALSE(InstanceGuard(name).AnotherCopyRuns());
 }
 
+// The exit code of a child that claims the name twice as another user: 0
+// when its first claim succeeds and its second sees the first.
+int ClaimTwiceAsUser(const std::string& name, uid_t user)
+{
+    const pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        if (setgid(user) != 0 || setuid(user) != 0) _exit(3);
+        const InstanceGuard first(name);
+        if (first.AnotherCopyRuns()) _exit(1);
+        const InstanceGuard second(name);
+        _exit(second.AnotherCopyRuns() ? 0 : 2);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+TEST(InstanceGuardTest, OneCopyPerUser)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "running a copy as a second user needs root";
+    const std::string name = TestName();
+    const InstanceGuard ours(name);
+    ASSERT_FALSE(ours.AnotherCopyRuns());
+    // Another user: the kernel needs no account behind the id.
+    const uid_t second_user = 54321;
+    EXPECT_EQ(ClaimTwiceAsUser(name, second_user), 0);
+    EXPECT_TRUE(InstanceGuard(name).AnotherCopyRuns());
+}
+
 TEST(InstanceGuardTest, ProgramsStartedMeanwhileDoNotKeepTheName)
 {
     pid_t child = 0;

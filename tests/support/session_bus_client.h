@@ -13,6 +13,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/sd_bus_handles_linux.h"
@@ -90,16 +91,21 @@ public:
     }
 
     // The title of a tray item's tool tip; "<none>" when it cannot be read.
-    std::string ItemToolTipTitle(const std::string& item)
+    std::string ItemToolTipTitle(const std::string& item) { return ItemToolTip(item).first; }
+
+    // A tray item's tool tip: its title and its text; "<none>" for both when
+    // it cannot be read.
+    std::pair<std::string, std::string> ItemToolTip(const std::string& item)
     {
         const auto tip = GetProperty(item, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "ToolTip");
         const char* title = nullptr;
+        const char* text = nullptr;
         if (!tip || sd_bus_message_enter_container(tip.get(), 'v', "(sa(iiay)ss)") < 0 ||
             sd_bus_message_enter_container(tip.get(), 'r', "sa(iiay)ss") < 0 ||
-            sd_bus_message_skip(tip.get(), "sa(iiay)") < 0 || sd_bus_message_read(tip.get(), "s", &title) < 0) {
-            return "<none>";
+            sd_bus_message_skip(tip.get(), "sa(iiay)") < 0 || sd_bus_message_read(tip.get(), "ss", &title, &text) < 0) {
+            return {"<none>", "<none>"};
         }
-        return title;
+        return {title, text};
     }
 
     struct Pixmap {
@@ -165,6 +171,13 @@ public:
                                            "org.kde.StatusNotifierWatcher", vtable, this),
                   0);
         ASSERT_GE(sd_bus_request_name(bus_, "org.kde.StatusNotifierWatcher", 0), 0);
+    }
+
+    // Gives up the watcher's name, as a panel that quits does.
+    void WithdrawStatusNotifierWatcher()
+    {
+        ASSERT_GE(sd_bus_release_name(bus_, "org.kde.StatusNotifierWatcher"), 0);
+        watcher_slot_ = sd_bus_slot_unref(watcher_slot_);
     }
 
     // The services named in RegisterStatusNotifierItem calls, in order.

@@ -104,4 +104,37 @@ TEST_F(ActivityLogTest, UnwritableFolderFailsToCreateTheLogger)
     EXPECT_EQ(spdlog::get(ActivityLogName), nullptr);
 }
 
+TEST_F(ActivityLogTest, RotatesAtTheLimitKeepingThreeOlderFiles)
+{
+    std::filesystem::create_directory("Log");
+    // Four times a file just under the limit, each filled with its own
+    // letter, gets one more line, which takes it past the limit.
+    for (const char letter : {'a', 'b', 'c', 'd'}) {
+        testing_support::WriteFileBytes(ActivityLogFile, std::string(ActivityLogMaxBytes - 20, letter));
+        ActivityLogSession session;
+        session.log()->info(logtext::DownloadProcessStart);
+        session.log()->info(logtext::NotNeedDownloadZip);
+    }
+    const std::vector<std::string> lines = LogLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("] [basic_logger] [info] Download Process Start!\r"), std::string::npos);
+    EXPECT_NE(lines[1].find("] [basic_logger] [info] Not Need Download Zip\r"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes("Log/action-log.1.txt"), std::string(ActivityLogMaxBytes - 20, 'd'));
+    EXPECT_EQ(ReadFileBytes("Log/action-log.2.txt"), std::string(ActivityLogMaxBytes - 20, 'c'));
+    EXPECT_EQ(ReadFileBytes("Log/action-log.3.txt"), std::string(ActivityLogMaxBytes - 20, 'b'));
+    EXPECT_FALSE(std::filesystem::exists("Log/action-log.4.txt"));
+}
+
+TEST_F(ActivityLogTest, FileUnderTheLimitIsAppendedTo)
+{
+    std::filesystem::create_directory("Log");
+    testing_support::WriteFileBytes(ActivityLogFile, std::string(ActivityLogMaxBytes - 200, 'a'));
+    {
+        ActivityLogSession session;
+        session.log()->info(logtext::StartSuccess);
+    }
+    EXPECT_EQ(ReadFileBytes(ActivityLogFile).rfind(std::string(ActivityLogMaxBytes - 200, 'a'), 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists("Log/action-log.1.txt"));
+}
+
 }  // namespace
