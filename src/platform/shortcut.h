@@ -28,10 +28,12 @@ std::wstring ShortcutFolder();
 
 bool ShortcutExists(const std::wstring& path);
 
-// `id` is empty when the file has no identifier.
+// `id` is empty when the file has no identifier (on Linux also when the
+// entry is still shown in menus, as older versions wrote it).
 HResult ReadShortcutId(const std::wstring& path, std::optional<std::wstring>& id);
 
-// Rewrites only the identifier, keeping the rest of the file.
+// Rewrites only the identifier, keeping the rest of the file (on Linux it
+// also hides the entry from menus).
 HResult WriteShortcutId(const std::wstring& path, const std::wstring& id);
 
 // Writes a new shortcut (creating its folder), replacing an existing file.

@@ -14,6 +14,7 @@ namespace platform {
 namespace {
 
 constexpr char kIdentifierKey[] = "X-AppUserModel-ID";
+constexpr char kNoDisplayKey[] = "NoDisplay";
 
 std::filesystem::path PathOf(const std::wstring& path) { return std::filesystem::path(WideToUtf8(path)); }
 
@@ -78,6 +79,9 @@ HResult ReadShortcutId(const std::wstring& path, std::optional<std::wstring>& id
     std::string content;
     const HResult result = ReadWhole(PathOf(path), content);
     if (Failed(result)) return result;
+    // An entry still shown in menus was written by an older version: it
+    // counts as without identifier, so that it is repaired and hidden.
+    if (ReadDesktopEntryKey(content, kNoDisplayKey) != "true") return hresult::kOk;
     if (auto value = ReadDesktopEntryKey(content, kIdentifierKey)) id = Utf8ToWide(*value);
     return hresult::kOk;
 }
@@ -87,6 +91,7 @@ HResult WriteShortcutId(const std::wstring& path, const std::wstring& id)
     std::string content;
     const HResult result = ReadWhole(PathOf(path), content);
     if (Failed(result)) return result;
+    content = SetDesktopEntryKey(content, kNoDisplayKey, "true");
     return WriteWhole(PathOf(path), SetDesktopEntryKey(content, kIdentifierKey, WideToUtf8(id)));
 }
 
@@ -105,7 +110,7 @@ HResult CreateShortcut(const std::wstring& path, const ShortcutLink& link)
           << "Type=Application\n"
           // The entry only gives the notifications their identity; it is no
           // menu launcher.
-          << "NoDisplay=true\n"
+          << kNoDisplayKey << "=true\n"
           << "Name=" << EscapeDesktopValue(WideToUtf8(link.name)) << "\n"
           << "Exec=" << EscapeDesktopValue(exec) << "\n"
           << "Path=" << EscapeDesktopValue(WideToUtf8(link.working_directory)) << "\n"

@@ -75,12 +75,19 @@ TEST_F(ShortcutTest, CreatedShortcutIsHiddenFromMenusAndNamesTheProgramItsFolder
     EXPECT_EQ(id, L"Pelvane APP'ID");
 }
 
-TEST_F(ShortcutTest, RepairRewritesOnlyTheIdentifier)
+TEST_F(ShortcutTest, RepairRewritesOnlyTheIdentifierAndHidesAnOlderVisibleEntry)
 {
+    // Written by a version that left the entry in menus: the right
+    // identifier still needs a repair.
     WriteFile(File(), "[Desktop Entry]\nType=Application\nName=Pelvane\nX-AppUserModel-ID=old\nIcon=custom\n");
+    std::optional<std::wstring> id;
+    ASSERT_EQ(platform::ReadShortcutId(Path(), id), hresult::kOk);
+    EXPECT_EQ(id, std::nullopt);
     ASSERT_EQ(platform::WriteShortcutId(Path(), L"Pelvane APP'ID"), hresult::kOk);
-    EXPECT_EQ(ReadFile(File()),
-              "[Desktop Entry]\nType=Application\nName=Pelvane\nX-AppUserModel-ID=Pelvane APP'ID\nIcon=custom\n");
+    EXPECT_EQ(ReadFile(File()), "[Desktop Entry]\nType=Application\nName=Pelvane\nX-AppUserModel-ID=Pelvane APP'ID\n"
+                                "Icon=custom\nNoDisplay=true\n");
+    ASSERT_EQ(platform::ReadShortcutId(Path(), id), hresult::kOk);
+    EXPECT_EQ(id, L"Pelvane APP'ID");
     EXPECT_FALSE(std::filesystem::exists(File().string() + ".tmp"));
 }
 
