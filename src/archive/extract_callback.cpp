@@ -20,6 +20,7 @@ HRESULT ExtractCallback::QueryInterface(const IID& iid, void** object)
 HRESULT ExtractCallback::SetTotal(std::uint64_t total)
 {
     return Shielded([&] {
+        if (stop_) return hresult::kOk;
         if (const SizeHook hook = Handler().OnTotalSize()) hook(total);
         return hresult::kOk;
     });
@@ -28,6 +29,7 @@ HRESULT ExtractCallback::SetTotal(std::uint64_t total)
 HRESULT ExtractCallback::SetCompleted(const std::uint64_t* completed)
 {
     return Shielded([&] {
+        if (Stopping()) return hresult::kAbort;
         const SizeHook hook = Handler().OnProgress();
         if (hook && completed) hook(*completed);
         return hresult::kOk;
@@ -43,6 +45,7 @@ HRESULT ExtractCallback::PrepareOperation(std::int32_t ask_extract_mode)
 HRESULT ExtractCallback::SetRatioInfo(const std::uint64_t* in_size, const std::uint64_t* out_size)
 {
     return Shielded([&] {
+        if (Stopping()) return hresult::kAbort;
         const RatioHook hook = Handler().OnRatio();
         if (hook && in_size && out_size) hook(*in_size, *out_size);
         return hresult::kOk;
@@ -64,6 +67,13 @@ void ExtractCallback::NoteOperationResult(std::int32_t result)
     case kOperationCrcError: SetErrorMessage(L"CRC Failed"); break;
     default: SetErrorMessage(L"Unknown Error"); break;
     }
+}
+
+bool ExtractCallback::Stopping()
+{
+    if (!stop_ || !stop_->load(std::memory_order_relaxed)) return false;
+    SetErrorMessage(L"Stopped after another worker failed");
+    return true;
 }
 
 }  // namespace archive

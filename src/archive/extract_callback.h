@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 #include "archive/callback.h"
@@ -22,6 +23,12 @@ public:
     HRESULT SetRatioInfo(const std::uint64_t* in_size, const std::uint64_t* out_size) override;
     HRESULT CryptoGetTextPassword(BSTR* password) override;
 
+    // Makes this callback one of several workers over one archive: it stops
+    // at its next item or progress report once `stop` is set, and leaves the
+    // total size to whoever shared out the items, as each worker is told
+    // only the total of its own list.
+    void JoinWorkers(const std::atomic<bool>& stop) { stop_ = &stop; }
+
 protected:
     ExtractCallback(const ArchiveHandler& handler, const InputArchive& archive);
 
@@ -31,11 +38,14 @@ protected:
     // Counts a failed item and names its failure.
     void NoteOperationResult(std::int32_t result);
     HRESULT ResultSoFar() const { return error_count_ > 0 ? hresult::kFail : hresult::kOk; }
+    // True once another worker has failed; the message then says so.
+    bool Stopping();
 
 private:
     const InputArchive& archive_;
     bool extract_mode_ = true;
     std::uint64_t error_count_ = 0;
+    const std::atomic<bool>* stop_ = nullptr;
 };
 
 }  // namespace archive

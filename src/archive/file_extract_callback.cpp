@@ -47,6 +47,7 @@ HRESULT FileExtractCallback::GetStream(std::uint32_t index, ISequentialOutStream
 HRESULT FileExtractCallback::OpenItem(std::uint32_t index, ISequentialOutStream** stream,
                                       std::int32_t ask_extract_mode)
 {
+    if (Stopping()) return hresult::kAbort;
     if (!ReadItemPath(index)) return hresult::kFail;
     if (ask_extract_mode != kAskExtract) return hresult::kOk;
     if (IsUnsafeItemPath(item_path_)) {

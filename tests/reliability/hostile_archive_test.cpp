@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "reliability/tree_snapshot.h"
@@ -188,6 +189,19 @@ TEST_F(HostileArchiveTest, ChecksumErrorInTheLastItemUndoesTheEarlierOnes)
     ExpectRefused(MakeDamagedPackage());
     EXPECT_THAT(last_error_, testing::HasSubstr("CRC"));
     ExpectRefused(ZipBuilder().File("index.html", "new").File("last.txt", "damaged").DamageLastChecksum().Bytes());
+}
+
+// The installation shares the items out by size: the largest to the first
+// worker, the next largest to the second, which meets the damage.
+TEST_F(HostileArchiveTest, ChecksumErrorInTheSecondWorkersItemRestoresTheOldExtension)
+{
+    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one core extracts with one worker";
+    ZipBuilder package;
+    package.File("first.bin", std::string(4 << 20, 'f'));
+    for (int i = 0; i < 40; ++i) package.File("small/" + std::to_string(i) + ".txt", std::string(64 * 1024, 's'));
+    package.File("damaged.bin", std::string(3 << 20, 'd')).DamageLastChecksum();
+    ExpectRefused(package.Bytes());
+    EXPECT_EQ(last_error_, "CRC Failed");
 }
 
 TEST_F(HostileArchiveTest, ThousandsOfEmptyFilesAreInstalledCompletely)
