@@ -251,8 +251,9 @@ def round_trip(wine, setup, inputs, args, work, startup_link, app_link):
                        [EXTENSION, "/grant:r", f"{USERS}:(OI)(CI)(M)"]], "install")
 
     # --- the program, started as at login. No update checks: they would
-    # ask the real version service.
-    config = dict(first_config, Elasp="off")
+    # ask the real version service, so the first one is weeks away (a value
+    # that is no number would be a failed start-up, with its message box).
+    config = dict(first_config, Elasp="2000000")
     config_file.write_text(json.dumps(config))
     status = wine.start(startup_link)
     check(status == 0, f"start of the Startup shortcut exited with {status}")
