@@ -24,12 +24,14 @@
 
 namespace {
 
-// A download counts only when it reported success and the file is there; a
-// file that cannot be looked at counts as missing.
-bool DownloadTo(const Downloader& download, std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes)
+// What the download answered, except that a success without the file there
+// (or with a file that cannot be looked at) is a failure too.
+int DownloadTo(const Downloader& download, std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes)
 {
+    constexpr int kFileMissing = -1;
+    const int result = download(url, file, max_bytes);
     std::error_code unknown;
-    return download(url, file, max_bytes) == 0 && std::filesystem::exists(platform::NativePath(file), unknown);
+    return result == 0 && !std::filesystem::exists(platform::NativePath(file), unknown) ? kFileMissing : result;
 }
 
 std::string ReadFileText(std::wstring_view file)
@@ -44,35 +46,19 @@ void RemoveIfThere(std::wstring_view file)
     std::filesystem::remove(platform::NativePath(file), ignored);
 }
 
-// The document's check, when it has to be made: the release it verified
-// for a signed one. Raises VerificationError for a refused document.
-struct DocumentCheck {
-    std::optional<SignedRelease> release;
-    PackageCheck package;
-};
-
-DocumentCheck CheckDocument(const VersionDocument& document, std::chrono::system_clock::time_point run_start)
-{
-    const TrustSettings trust = ReadTrustSettings();
-    if (!NeedsSignatureCheck(document, trust)) return {std::nullopt, ReadPackageCheck(document)};
-    SignedRelease release = VerifyVersionDocument(document, trust, run_start);
-    const PackageCheck package = release.package;
-    return {std::move(release), package};
-}
-
 // Downloads the package under its unchecked name, checks it and moves it
 // over the delivered one; false, logged and with nothing moved, otherwise.
 bool DownloadCheckedPackage(const Downloader& download, const VersionDocument& document, const PackageCheck& check,
                             const ActivityLog& log)
 {
     const std::uint64_t limit = check.size ? *check.size : kUnsignedPackageLimit;
-    const int result = download(platform::Utf8ToWide(document.package_url), UncheckedPackageFileName, limit);
-    std::error_code unknown;
+    const int result =
+        DownloadTo(download, platform::Utf8ToWide(document.package_url), UncheckedPackageFileName, limit);
     if (result == platform::kDownloadTooLarge) {
         log->error(logtext::VerifyZipError, "size above " + std::to_string(limit));
         return false;
     }
-    if (result != 0 || !std::filesystem::exists(platform::NativePath(UncheckedPackageFileName), unknown)) {
+    if (result != 0) {
         log->error(logtext::DownloadZipError);
         return false;
     }
@@ -124,7 +110,7 @@ void UpdateFlow(const Downloader& download)
     const std::wstring sources[] = {platform::Utf8ToWide(local_url), std::wstring(VersionServiceUrl)};
     const std::wstring* chosen_source = nullptr;
     for (const std::wstring& source : sources) {
-        if (DownloadTo(download, source, VersionDocFileName, kVersionDocumentLimit)) {
+        if (DownloadTo(download, source, VersionDocFileName, kVersionDocumentLimit) == 0) {
             chosen_source = &source;
             break;
         }
@@ -140,29 +126,31 @@ void UpdateFlow(const Downloader& download)
     RemoveIfThere(VersionDocFileName);
     log->info(logtext::DeleteUrlConfigFinish);
 
-    DocumentCheck check;
+    TrustSettings trust;
+    std::optional<SignedRelease> release;  // when the signature was checked
+    PackageCheck package;
     try {
-        check = CheckDocument(service, run_start);
+        trust = ReadTrustSettings();
+        if (NeedsSignatureCheck(service, trust)) release = VerifyVersionDocument(service, trust, run_start);
+        package = release ? release->package : ReadPackageCheck(service);
     } catch (const VerificationError& refusal) {
         log->error(logtext::VerifyUrlConfigError, refusal.what());
         return;
     }
     std::map<std::string, std::string> record;
-    if (check.release) {
+    if (release) {
         log->info(logtext::VerifyUrlConfigFinish);
-        record["signedSequence"] = std::to_string(check.release->sequence);
+        record["signedSequence"] = std::to_string(release->sequence);
     }
 
     // Byte for byte: any difference, an older service version included, updates.
     if (local_version == service.version) {
         // A newer signed sequence still raises the floor against replays.
-        if (!record.empty() && ReadOptionalLocalConfig("signedSequence") != record["signedSequence"]) {
-            WriteLocalConfig(record);
-        }
+        if (release && release->sequence != trust.sequence_floor) WriteLocalConfig(record);
         log->info(logtext::NotNeedDownloadZip);
         return;
     }
-    if (!DownloadCheckedPackage(download, service, check.package, log)) return;
+    if (!DownloadCheckedPackage(download, service, package, log)) return;
 
     if (!ExtractPackage(log)) {
         log->error(logtext::ExtractZipFileError);
