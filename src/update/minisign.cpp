@@ -96,7 +96,7 @@ void Verify(std::string_view signature_text, std::span<const std::uint8_t> messa
     if (signature.algorithm != kPrehashed) Malformed();
     const auto key =
         std::find_if(keys.begin(), keys.end(), [&](const PublicKey& k) { return k.id == signature.key_id; });
-    if (key == keys.end()) throw VerificationError("unknown signing key " + KeyIdText(signature.key_id));
+    if (key == keys.end()) throw UnknownKeyError("unknown signing key " + KeyIdText(signature.key_id));
 
     const crypto::Blake2b512Digest digest = crypto::Blake2b512(message);
     if (!crypto::VerifyEd25519(signature.signature, digest, key->key)) throw VerificationError("bad signature");

@@ -28,9 +28,9 @@ std::string KeyIdText(const KeyId& id);
 
 // Checks that `signature_text` is a prehashed signature of `message` by one
 // of `keys`, and that its trusted comment is signed by the same key. Raises
-// VerificationError with the reason: "malformed signature", "legacy signature
-// refused", "unknown signing key <id>", "bad signature" or "bad trusted
-// comment".
+// UnknownKeyError ("unknown signing key <id>") or VerificationError with the
+// reason: "malformed signature", "legacy signature refused", "bad signature"
+// or "bad trusted comment".
 void Verify(std::string_view signature_text, std::span<const std::uint8_t> message, std::span<const PublicKey> keys);
 
 }  // namespace minisign

@@ -24,19 +24,19 @@ void VerifySignatures(const std::vector<std::string>& signatures, const std::str
                       const std::vector<minisign::PublicKey>& keys)
 {
     const std::span message(reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size());
-    std::optional<VerificationError> first_error;
-    std::optional<VerificationError> trusted_key_error;
+    std::optional<VerificationError> unknown_key;
+    std::optional<VerificationError> failure;
     for (const std::string& signature : signatures) {
         try {
             minisign::Verify(signature, message, keys);
             return;
+        } catch (const UnknownKeyError& error) {
+            if (!unknown_key) unknown_key = error;
         } catch (const VerificationError& error) {
-            const bool unknown_key = std::string_view(error.what()).starts_with("unknown signing key");
-            if (!unknown_key && !trusted_key_error) trusted_key_error = error;
-            if (!first_error) first_error = error;
+            if (!failure) failure = error;
         }
     }
-    throw trusted_key_error ? *trusted_key_error : *first_error;
+    throw failure ? *failure : *unknown_key;
 }
 
 }  // namespace

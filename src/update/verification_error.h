@@ -7,3 +7,9 @@ class VerificationError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// A signature by a key that is not trusted.
+class UnknownKeyError : public VerificationError {
+public:
+    using VerificationError::VerificationError;
+};
