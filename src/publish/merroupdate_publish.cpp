@@ -1,6 +1,5 @@
 // merroupdate-publish: makes the signed version document of a package with
 // minisign, or checks a document and its package the way the program does.
-#include <charconv>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -111,17 +110,13 @@ int Sign(const Options& options)
     SignedRelease release;
     const PackageDigest digest = ReadPackageDigest(platform::Utf8ToWide(Single(options, "--package")));
     release.package = {digest.sha256, digest.size};
-    const std::string& sequence = Single(options, "--sequence");
-    const auto [end, error] = std::from_chars(sequence.data(), sequence.data() + sequence.size(), release.sequence);
-    if (sequence.empty() || error != std::errc{} || end != sequence.data() + sequence.size()) {
-        throw UsageError("--sequence takes a non-negative whole number");
-    }
+    const std::optional<std::uint64_t> sequence = ParseSequence(Single(options, "--sequence"));
+    if (!sequence) throw UsageError("--sequence takes a non-negative whole number");
+    release.sequence = *sequence;
     release.expires = Single(options, "--expires");
     if (!ParseUtcTime(release.expires)) throw UsageError("--expires takes a UTC time as YYYY-MM-DDTHH:MM:SSZ");
-    for (const std::string* value : {&document.package_url, &document.version}) {
-        if (value->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
-            throw UsageError("--url and --version may not hold CR, LF or NUL");
-        }
+    if (HasLineBreakOrNul(document.package_url) || HasLineBreakOrNul(document.version)) {
+        throw UsageError("--url and --version may not hold CR, LF or NUL");
     }
 
     const ScratchFolder scratch;

@@ -1,5 +1,6 @@
 #include "update/version_document.h"
 
+#include <charconv>
 #include <set>
 #include <sstream>
 
@@ -54,8 +55,6 @@ bool IsLowerHex(std::string_view text)
 {
     return text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
-
-bool HasLineBreakOrNul(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos; }
 
 const json* Member(const VersionDocument& document, const char* name)
 {
@@ -151,6 +150,17 @@ std::string SignedPayload(const VersionDocument& document, const SignedRelease& 
         "expires:{}\n",
         document.version, document.package_url, *release.package.sha256, *release.package.size, release.sequence,
         release.expires);
+}
+
+bool HasLineBreakOrNul(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos; }
+
+std::optional<std::uint64_t> ParseSequence(std::string_view text)
+{
+    std::uint64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc{} || stop != end) return std::nullopt;
+    return value;
 }
 
 std::optional<std::chrono::sys_seconds> ParseUtcTime(std::string_view text)

@@ -53,5 +53,12 @@ SignedRelease ReadSignedRelease(const VersionDocument& document);
 // The text a signature is made over, built from the parsed values.
 std::string SignedPayload(const VersionDocument& document, const SignedRelease& release);
 
+// Whether a value holds what the signed payload's lines cannot carry.
+bool HasLineBreakOrNul(std::string_view text);
+
+// A sequence as text (LocalConfig.json, the publisher's tool): decimal
+// digits only; nullopt otherwise or when it is out of range.
+std::optional<std::uint64_t> ParseSequence(std::string_view text);
+
 // "YYYY-MM-DDTHH:MM:SSZ", a valid UTC time; nullopt otherwise.
 std::optional<std::chrono::sys_seconds> ParseUtcTime(std::string_view text);
