@@ -3,6 +3,7 @@
 // signatures made with it by the same tool.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -28,6 +29,16 @@ public:
         const std::string text = testing_support::ReadFileBytes(public_file());
         const auto start = text.find('\n') + 1;
         return text.substr(start, text.find('\n', start) - start);
+    }
+
+    // The key id in 16 hex digits, from the end of the file's comment line,
+    // where minisign pads it with spaces rather than zeros.
+    std::string id() const
+    {
+        const std::string text = testing_support::ReadFileBytes(public_file());
+        std::string id = text.substr(text.find('\n') - 16, 16);
+        std::replace(id.begin(), id.end(), ' ', '0');
+        return id;
     }
 
     // The whole .minisig text of `message`; `legacy` makes the old
