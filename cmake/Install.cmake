@@ -28,12 +28,14 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Installs and keeps up to date the com.qv.
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-# Shared libraries are found by dpkg-shlibdeps; the codec library is loaded
-# at run time, so it is named here, with the 7-Zip major version whose
-# interface the program was measured against (Debian's p7zip-full carries
-# 7-Zip 26 as 16.02+really26.xx).
+# Shared libraries are found by dpkg-shlibdeps. The codec library and libcurl
+# are loaded at run time, so they are named here: the codec with the 7-Zip
+# major version whose interface the program was measured against (Debian's
+# p7zip-full carries 7-Zip 26 as 16.02+really26.xx), libcurl with the first
+# version that takes protocol lists as text.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "p7zip-full (>= 16.02+really26.02), p7zip-full (<< 16.02+really27~)")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "p7zip-full (>= 16.02+really26.02), p7zip-full (<< 16.02+really27~), libcurl4 (>= 7.85.0)")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "zenity, dbus-user-session")
 # minisign is what merroupdate-publish signs with.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "minisign")

@@ -1,12 +1,15 @@
 #include "platform/download.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <memory>
 #include <random>
 #include <string>
 #include <utility>
@@ -19,31 +22,32 @@ namespace {
 
 constexpr long kMaxRedirects = 10;
 
-// libcurl's process-wide state, set up once before the first transfer and
-// torn down at exit.
-class CurlGlobal {
-public:
-    CurlGlobal() : result_(curl_global_init(CURL_GLOBAL_DEFAULT)) {}
-    ~CurlGlobal()
-    {
-        if (result_ == CURLE_OK) curl_global_cleanup();
-    }
-    CurlGlobal(const CurlGlobal&) = delete;
-    CurlGlobal& operator=(const CurlGlobal&) = delete;
-
-    CURLcode result() const { return result_; }
-
-private:
-    CURLcode result_;
+// The libcurl entry points a transfer uses. libcurl is loaded only in the
+// child process that runs a transfer: its TLS library, once loaded, is never
+// unloaded, and would otherwise stay resident in the program between checks.
+struct Curl {
+    decltype(&curl_global_init) global_init = nullptr;
+    decltype(&curl_easy_init) easy_init = nullptr;
+    decltype(&curl_easy_setopt) easy_setopt = nullptr;
+    decltype(&curl_easy_perform) easy_perform = nullptr;
 };
 
-CURLcode EnsureCurlGlobal()
+template <typename Function>
+bool FindEntry(void* library, const char* name, Function& function)
 {
-    static const CurlGlobal global;
-    return global.result();
+    void* address = dlsym(library, name);
+    function = reinterpret_cast<Function>(address);
+    return address != nullptr;
 }
 
-using CurlHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
+bool LoadCurl(Curl& curl)
+{
+    void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+    return library && FindEntry(library, "curl_global_init", curl.global_init) &&
+           FindEntry(library, "curl_easy_init", curl.easy_init) &&
+           FindEntry(library, "curl_easy_setopt", curl.easy_setopt) &&
+           FindEntry(library, "curl_easy_perform", curl.easy_perform);
+}
 
 // A file beside the target that receives the body; removed unless Commit
 // renames it over the target.
@@ -116,7 +120,7 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user)
 }
 
 // Applies every option; stops at the first one libcurl refuses.
-CURLcode Configure(CURL* curl, const std::string& url, TemporaryTarget& target, const DownloadTimeouts& timeouts)
+CURLcode Configure(const Curl& library, CURL* curl, const std::string& url, TemporaryTarget& target, const DownloadTimeouts& timeouts)
 {
     const std::pair<CURLoption, long> numbers[] = {
         {CURLOPT_NOSIGNAL, 1L},
@@ -130,7 +134,7 @@ CURLcode Configure(CURL* curl, const std::string& url, TemporaryTarget& target, 
         {CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeouts.stall.count())},
     };
     for (const auto& [option, value] : numbers) {
-        if (const CURLcode result = curl_easy_setopt(curl, option, value); result != CURLE_OK) return result;
+        if (const CURLcode result = library.easy_setopt(curl, option, value); result != CURLE_OK) return result;
     }
     const std::pair<CURLoption, const char*> texts[] = {
         {CURLOPT_URL, url.c_str()},
@@ -138,12 +142,46 @@ CURLcode Configure(CURL* curl, const std::string& url, TemporaryTarget& target, 
         {CURLOPT_REDIR_PROTOCOLS_STR, "http,https"},
     };
     for (const auto& [option, value] : texts) {
-        if (const CURLcode result = curl_easy_setopt(curl, option, value); result != CURLE_OK) return result;
+        if (const CURLcode result = library.easy_setopt(curl, option, value); result != CURLE_OK) return result;
     }
-    if (const CURLcode result = curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteBody); result != CURLE_OK) {
+    if (const CURLcode result = library.easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteBody); result != CURLE_OK) {
         return result;
     }
-    return curl_easy_setopt(curl, CURLOPT_WRITEDATA, &target);
+    return library.easy_setopt(curl, CURLOPT_WRITEDATA, &target);
+}
+
+// How the transfer's child reports what is no CURLcode (those are below 100).
+constexpr int kChildTooLarge = 200;
+constexpr int kChildWithoutCurl = 201;
+
+// The child's whole life: the transfer into the inherited temporary file.
+[[noreturn]] void RunTransfer(pid_t parent, const std::string& url, TemporaryTarget& target,
+                              const DownloadTimeouts& timeouts)
+{
+    // A program killed mid-transfer takes its transfer with it.
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(CURLE_FAILED_INIT);
+    Curl library;
+    if (!LoadCurl(library)) _exit(kChildWithoutCurl);
+    if (const CURLcode result = library.global_init(CURL_GLOBAL_DEFAULT); result != CURLE_OK) _exit(result);
+    CURL* curl = library.easy_init();
+    if (!curl) _exit(CURLE_FAILED_INIT);
+    if (const CURLcode result = Configure(library, curl, url, target, timeouts); result != CURLE_OK) _exit(result);
+    const CURLcode result = library.easy_perform(curl);
+    _exit(result != CURLE_OK && target.TooLarge() ? kChildTooLarge : result);
+}
+
+int WaitForTransfer(pid_t child)
+{
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return CURLE_FAILED_INIT;
+    }
+    if (!WIFEXITED(status)) return CURLE_RECV_ERROR;
+    switch (WEXITSTATUS(status)) {
+    case kChildTooLarge: return kDownloadTooLarge;
+    case kChildWithoutCurl: return CURLE_FAILED_INIT;
+    default: return WEXITSTATUS(status);
+    }
 }
 
 }  // namespace
@@ -151,19 +189,15 @@ CURLcode Configure(CURL* curl, const std::string& url, TemporaryTarget& target, 
 int DownloadToFile(std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes,
                    const DownloadTimeouts& timeouts)
 {
-    if (const CURLcode result = EnsureCurlGlobal(); result != CURLE_OK) return result;
-    CurlHandle curl(curl_easy_init(), &curl_easy_cleanup);
-    if (!curl) return CURLE_FAILED_INIT;
-
     TemporaryTarget target(WideToUtf8(file), max_bytes);
     if (!target.IsOpen()) return CURLE_WRITE_ERROR;
 
-    if (const CURLcode result = Configure(curl.get(), WideToUtf8(url), target, timeouts); result != CURLE_OK) {
-        return result;
-    }
-    if (const CURLcode result = curl_easy_perform(curl.get()); result != CURLE_OK) {
-        return target.TooLarge() ? kDownloadTooLarge : result;
-    }
+    const std::string address = WideToUtf8(url);
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child < 0) return CURLE_FAILED_INIT;
+    if (child == 0) RunTransfer(parent, address, target, timeouts);
+    if (const int result = WaitForTransfer(child); result != CURLE_OK) return result;
     return target.Commit() ? CURLE_OK : CURLE_WRITE_ERROR;
 }
 
