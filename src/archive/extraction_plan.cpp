@@ -79,7 +79,7 @@ std::uint64_t UnpackedSize(const InputArchive& archive, std::uint32_t index)
 
 }  // namespace
 
-ExtractionPlan PlanExtraction(const InputArchive& archive, std::size_t workers)
+ExtractionPlan PlanExtraction(const InputArchive& archive, std::size_t workers, std::uint64_t minimum_size)
 {
     ExtractionPlan plan;
     if (workers < 2) return plan;
@@ -93,7 +93,7 @@ ExtractionPlan PlanExtraction(const InputArchive& archive, std::size_t workers)
     }
     if (survey.HasFileInTheWay()) return plan;
     plan.total_size = std::accumulate(sizes.begin(), sizes.end(), std::uint64_t{0});
-    if (plan.total_size < kMinimumSizeForWorkers) return plan;
+    if (plan.total_size < minimum_size) return plan;
     plan.folders = survey.Folders();
     plan.lists = BalanceBySize(sizes, workers);
     return plan;

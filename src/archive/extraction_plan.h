@@ -20,16 +20,18 @@ struct ExtractionPlan {
     std::vector<std::vector<std::uint32_t>> lists;
 };
 
-// Below this much unpacked data a second worker costs more than it saves.
-inline constexpr std::uint64_t kMinimumSizeForWorkers = 4u << 20;
+// Below this much unpacked data a second worker costs more than it saves
+// (bench/worker_cutoff_bench measures where).
+inline constexpr std::uint64_t kMinimumSizeForWorkers = 512u << 10;
 
 // Shares the items out among at most `workers` lists. One worker keeps
-// every item of a small archive, and of one whose result depends on the
-// order of its items: a path that appears twice (also in another case, as
-// the Windows file system compares names), a file where another item needs
-// a folder, an unnamed item or a "." component. Unsafe item paths are left
+// every item of an archive of less than `minimum_size` unpacked, and of one
+// whose result depends on the order of its items: a path that appears twice
+// (also in another case, as the Windows file system compares names), a file
+// where another item needs a folder, an unnamed item or a "." component. Unsafe item paths are left
 // to the worker that meets them.
-ExtractionPlan PlanExtraction(const InputArchive& archive, std::size_t workers);
+ExtractionPlan PlanExtraction(const InputArchive& archive, std::size_t workers,
+                              std::uint64_t minimum_size = kMinimumSizeForWorkers);
 
 // Balances the items by size, largest first, each to the list with the least
 // so far (the first of equals); lists that get nothing are left out.

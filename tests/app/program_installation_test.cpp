@@ -68,6 +68,10 @@ TEST_F(InstallationTest, UpdateInstallsTheNewVersionRecordsItAndAnnouncesIt)
     // The next check finds the versions equal.
     EXPECT_TRUE(Serve([&] { return !LogLinesWith("Not Need Download Zip").empty(); }));
     EXPECT_EQ(client().notification_summaries(), std::vector<std::string>{"Pelvane更新成功"});
+    // Its transfers ran in child processes: the TLS stack never stays in the program.
+    const std::string maps = ReadFileBytes("/proc/" + std::to_string(program->pid()) + "/maps");
+    EXPECT_EQ(maps.find("libcurl"), std::string::npos);
+    EXPECT_EQ(maps.find("libcrypto"), std::string::npos);
 }
 
 TEST_F(InstallationTest, SessionLauncherTakesTheWinePrefixFromItsEnvironmentFile)
