@@ -7,16 +7,6 @@ ExtractCallback::ExtractCallback(const ArchiveHandler& handler, const InputArchi
 {
 }
 
-HRESULT ExtractCallback::QueryInterface(const IID& iid, void** object)
-{
-    if (iid == IID_IUnknown || iid == IArchiveExtractCallback::kIid) {
-        return Hand(static_cast<IArchiveExtractCallback*>(this), object);
-    }
-    if (iid == ICompressProgressInfo::kIid) return Hand(static_cast<ICompressProgressInfo*>(this), object);
-    if (iid == ICryptoGetTextPassword::kIid) return Hand(static_cast<ICryptoGetTextPassword*>(this), object);
-    return NoInterface(object);
-}
-
 HRESULT ExtractCallback::SetTotal(std::uint64_t total)
 {
     return Shielded([&] {

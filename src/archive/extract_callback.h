@@ -16,7 +16,10 @@ class InputArchive;
 class ExtractCallback : public RefCounted<IArchiveExtractCallback, ICompressProgressInfo, ICryptoGetTextPassword>,
                         public Callback {
 public:
-    HRESULT QueryInterface(const IID& iid, void** object) override;
+    HRESULT QueryInterface(const IID& iid, void** object) override
+    {
+        return Answer<IArchiveExtractCallback, ICompressProgressInfo, ICryptoGetTextPassword>(iid, object);
+    }
     HRESULT SetTotal(std::uint64_t total) override;
     HRESULT SetCompleted(const std::uint64_t* completed) override;
     HRESULT PrepareOperation(std::int32_t ask_extract_mode) override;

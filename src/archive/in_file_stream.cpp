@@ -13,15 +13,6 @@ platform::WindowsError InFileStream::Open(std::wstring_view path)
     return closed == platform::WindowsError::kSuccess ? file_.OpenForReading(path) : closed;
 }
 
-HRESULT InFileStream::QueryInterface(const IID& iid, void** object)
-{
-    if (iid == IID_IUnknown || iid == IInStream::kIid) return Hand(static_cast<IInStream*>(this), object);
-    if (iid == IStreamGetSize::kIid) return Hand(static_cast<IStreamGetSize*>(this), object);
-    if (iid == IStreamGetProps::kIid) return Hand(static_cast<IStreamGetProps*>(this), object);
-    if (iid == IStreamGetProps2::kIid) return Hand(static_cast<IStreamGetProps2*>(this), object);
-    return NoInterface(object);
-}
-
 HRESULT InFileStream::Read(void* data, std::uint32_t size, std::uint32_t* processed)
 {
     std::size_t read = 0;

@@ -13,7 +13,10 @@ public:
     // Closes any open file first; fails when that or the opening fails.
     platform::WindowsError Open(std::wstring_view path);
 
-    HRESULT QueryInterface(const IID& iid, void** object) override;
+    HRESULT QueryInterface(const IID& iid, void** object) override
+    {
+        return Answer<IInStream, IStreamGetSize, IStreamGetProps, IStreamGetProps2>(iid, object);
+    }
     HRESULT Read(void* data, std::uint32_t size, std::uint32_t* processed) override;
     HRESULT Seek(std::int64_t offset, std::uint32_t origin, std::uint64_t* position) override;
     HRESULT GetSize(std::uint64_t* size) override;

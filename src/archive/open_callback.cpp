@@ -13,18 +13,6 @@ OpenCallback::OpenCallback(const ArchiveHandler& handler, std::wstring_view arch
 {
 }
 
-HRESULT OpenCallback::QueryInterface(const IID& iid, void** object)
-{
-    if (iid == IID_IUnknown || iid == IArchiveOpenVolumeCallback::kIid) {
-        return Hand(static_cast<IArchiveOpenVolumeCallback*>(this), object);
-    }
-    if (iid == IArchiveOpenSetSubArchiveName::kIid) {
-        return Hand(static_cast<IArchiveOpenSetSubArchiveName*>(this), object);
-    }
-    if (iid == ICryptoGetTextPassword::kIid) return Hand(static_cast<ICryptoGetTextPassword*>(this), object);
-    return NoInterface(object);
-}
-
 HRESULT OpenCallback::SetTotal(const std::uint64_t*, const std::uint64_t*) { return hresult::kOk; }
 
 HRESULT OpenCallback::SetCompleted(const std::uint64_t*, const std::uint64_t*) { return hresult::kOk; }

@@ -20,7 +20,11 @@ public:
     // Throws "Invalid path '" when the archive file cannot be found.
     OpenCallback(const ArchiveHandler& handler, std::wstring_view archive_path);
 
-    HRESULT QueryInterface(const IID& iid, void** object) override;
+    // Not IArchiveOpenCallback itself: the library has that face already.
+    HRESULT QueryInterface(const IID& iid, void** object) override
+    {
+        return Answer<IArchiveOpenVolumeCallback, IArchiveOpenSetSubArchiveName, ICryptoGetTextPassword>(iid, object);
+    }
     HRESULT SetTotal(const std::uint64_t* files, const std::uint64_t* bytes) override;
     HRESULT SetCompleted(const std::uint64_t* files, const std::uint64_t* bytes) override;
     HRESULT GetProperty(PROPID property, PROPVARIANT* value) override;

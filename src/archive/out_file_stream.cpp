@@ -25,12 +25,6 @@ bool OutFileStream::SetModificationTime(FILETIME time)
     return file_.SetWriteTime(TicksFromFileTime(time)) == platform::WindowsError::kSuccess;
 }
 
-HRESULT OutFileStream::QueryInterface(const IID& iid, void** object)
-{
-    if (iid == IID_IUnknown || iid == IOutStream::kIid) return Hand(static_cast<IOutStream*>(this), object);
-    return NoInterface(object);
-}
-
 HRESULT OutFileStream::Write(const void* data, std::uint32_t size, std::uint32_t* processed)
 {
     const auto* bytes = static_cast<const char*>(data);

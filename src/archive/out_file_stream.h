@@ -18,7 +18,7 @@ public:
     bool SetModificationTime(FILETIME time);
     std::uint64_t ProcessedSize() const { return processed_size_; }
 
-    HRESULT QueryInterface(const IID& iid, void** object) override;
+    HRESULT QueryInterface(const IID& iid, void** object) override { return Answer<IOutStream>(iid, object); }
     HRESULT Write(const void* data, std::uint32_t size, std::uint32_t* processed) override;
     HRESULT Seek(std::int64_t offset, std::uint32_t origin, std::uint64_t* position) override;
     HRESULT SetSize(std::uint64_t size) override;

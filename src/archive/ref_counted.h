@@ -27,19 +27,22 @@ public:
 protected:
     RefCounted() = default;
 
-    // Hands out one face of this object with a new reference.
-    template <class Face>
-    HRESULT Hand(Face* face, void** object)
-    {
-        *object = face;
-        ++count_;
-        return hresult::kOk;
-    }
-
-    static HRESULT NoInterface(void** object)
+    // QueryInterface over the faces `Answered`, the first of them also
+    // standing for IUnknown: the face of that id with a new reference, or
+    // E_NOINTERFACE and null for any other id.
+    template <class First, class... Answered>
+    HRESULT Answer(const IID& iid, void** object)
     {
         *object = nullptr;
-        return hresult::kNoInterface;
+        const auto offer = [&](auto* face, const IID& id) {
+            if (!*object && iid == id) *object = face;
+        };
+        offer(static_cast<First*>(this), IID_IUnknown);
+        offer(static_cast<First*>(this), First::kIid);
+        (offer(static_cast<Answered*>(this), Answered::kIid), ...);
+        if (!*object) return hresult::kNoInterface;
+        ++count_;
+        return hresult::kOk;
     }
 
 private:

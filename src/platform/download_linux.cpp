@@ -2,20 +2,18 @@
 
 #include <curl/curl.h>
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <random>
 #include <string>
 #include <utility>
 
+#include "platform/bounded_body.h"
+#include "platform/replacement_file_linux.h"
 #include "platform/text.h"
-#include "platform/unique_fd_linux.h"
 
 namespace platform {
 namespace {
@@ -49,78 +47,22 @@ bool LoadCurl(Curl& curl)
            FindEntry(library, "curl_easy_perform", curl.easy_perform);
 }
 
-// A file beside the target that receives the body; removed unless Commit
-// renames it over the target.
-class TemporaryTarget {
-public:
-    TemporaryTarget(std::string target, std::uint64_t max_bytes) : target_(std::move(target)), max_bytes_(max_bytes)
-    {
-        std::random_device random;
-        for (int attempt = 0; attempt < 100 && fd_.get() < 0; ++attempt) {
-            char suffix[32];
-            std::snprintf(suffix, sizeof suffix, ".download-%08x", random());
-            path_ = target_ + suffix;
-            fd_.reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-            if (fd_.get() < 0 && errno != EEXIST) break;
-        }
-        if (fd_.get() < 0) path_.clear();
-    }
-    ~TemporaryTarget()
-    {
-        if (!path_.empty()) ::unlink(path_.c_str());
-    }
-    TemporaryTarget(const TemporaryTarget&) = delete;
-    TemporaryTarget& operator=(const TemporaryTarget&) = delete;
-
-    bool IsOpen() const { return fd_.get() >= 0; }
-    bool TooLarge() const { return too_large_; }
-
-    bool Write(const char* data, size_t size)
-    {
-        if (size > max_bytes_ - written_) {
-            too_large_ = true;
-            return false;
-        }
-        written_ += size;
-        while (size > 0) {
-            const ssize_t written = ::write(fd_.get(), data, size);
-            if (written < 0) {
-                if (errno == EINTR) continue;
-                return false;
-            }
-            data += written;
-            size -= static_cast<size_t>(written);
-        }
-        return true;
-    }
-
-    // Makes the body durable, then moves it over the target in one step.
-    bool Commit()
-    {
-        if (::fsync(fd_.get()) != 0 || fd_.close() != 0) return false;
-        if (::rename(path_.c_str(), target_.c_str()) != 0) return false;
-        path_.clear();
-        return true;
-    }
-
-private:
-    std::string target_;
-    std::uint64_t max_bytes_;
-    std::uint64_t written_ = 0;
-    bool too_large_ = false;
-    std::string path_;
-    UniqueFd fd_;
+// The body as the child writes it, and how its writing ended.
+struct Body {
+    BoundedBody<ReplacementFile> file;
+    int result = 0;
 };
 
 size_t WriteBody(char* data, size_t size, size_t count, void* user)
 {
-    auto* target = static_cast<TemporaryTarget*>(user);
+    auto* body = static_cast<Body*>(user);
+    body->result = body->file.Write(data, size * count);
     // Anything but the full count makes libcurl stop with CURLE_WRITE_ERROR.
-    return target->Write(data, size * count) ? size * count : 0;
+    return body->result == 0 ? size * count : 0;
 }
 
 // Applies every option; stops at the first one libcurl refuses.
-CURLcode Configure(const Curl& library, CURL* curl, const std::string& url, TemporaryTarget& target, const DownloadTimeouts& timeouts)
+CURLcode Configure(const Curl& library, CURL* curl, const std::string& url, Body& body, const DownloadTimeouts& timeouts)
 {
     const std::pair<CURLoption, long> numbers[] = {
         {CURLOPT_NOSIGNAL, 1L},
@@ -147,7 +89,7 @@ CURLcode Configure(const Curl& library, CURL* curl, const std::string& url, Temp
     if (const CURLcode result = library.easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteBody); result != CURLE_OK) {
         return result;
     }
-    return library.easy_setopt(curl, CURLOPT_WRITEDATA, &target);
+    return library.easy_setopt(curl, CURLOPT_WRITEDATA, &body);
 }
 
 // How the transfer's child reports what is no CURLcode (those are below 100).
@@ -155,7 +97,7 @@ constexpr int kChildTooLarge = 200;
 constexpr int kChildWithoutCurl = 201;
 
 // The child's whole life: the transfer into the inherited temporary file.
-[[noreturn]] void RunTransfer(pid_t parent, const std::string& url, TemporaryTarget& target,
+[[noreturn]] void RunTransfer(pid_t parent, const std::string& url, Body& body,
                               const DownloadTimeouts& timeouts)
 {
     // A program killed mid-transfer takes its transfer with it.
@@ -165,9 +107,9 @@ constexpr int kChildWithoutCurl = 201;
     if (const CURLcode result = library.global_init(CURL_GLOBAL_DEFAULT); result != CURLE_OK) _exit(result);
     CURL* curl = library.easy_init();
     if (!curl) _exit(CURLE_FAILED_INIT);
-    if (const CURLcode result = Configure(library, curl, url, target, timeouts); result != CURLE_OK) _exit(result);
+    if (const CURLcode result = Configure(library, curl, url, body, timeouts); result != CURLE_OK) _exit(result);
     const CURLcode result = library.easy_perform(curl);
-    _exit(result != CURLE_OK && target.TooLarge() ? kChildTooLarge : result);
+    _exit(result != CURLE_OK && body.result == kDownloadTooLarge ? kChildTooLarge : result);
 }
 
 int WaitForTransfer(pid_t child)
@@ -189,16 +131,17 @@ int WaitForTransfer(pid_t child)
 int DownloadToFile(std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes,
                    const DownloadTimeouts& timeouts)
 {
-    TemporaryTarget target(WideToUtf8(file), max_bytes);
-    if (!target.IsOpen()) return CURLE_WRITE_ERROR;
+    ReplacementFile replacement(WideToUtf8(file));
+    if (replacement.error() != 0) return CURLE_WRITE_ERROR;
+    Body body{{replacement, max_bytes}};
 
     const std::string address = WideToUtf8(url);
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) return CURLE_FAILED_INIT;
-    if (child == 0) RunTransfer(parent, address, target, timeouts);
+    if (child == 0) RunTransfer(parent, address, body, timeouts);
     if (const int result = WaitForTransfer(child); result != CURLE_OK) return result;
-    return target.Commit() ? CURLE_OK : CURLE_WRITE_ERROR;
+    return replacement.Commit() == 0 ? CURLE_OK : CURLE_WRITE_ERROR;
 }
 
 }  // namespace platform

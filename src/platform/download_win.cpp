@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/bounded_body.h"
 #include "platform/replacement_file_win.h"
 #include "platform/text.h"
 
@@ -101,24 +102,7 @@ int FileUrlPath(std::wstring_view rest, std::wstring& path)
     return 0;
 }
 
-// The replacement file with the body's size bounded: the count is kept as the
-// bytes are written, since a server need not say the length beforehand.
-class BodyTarget {
-public:
-    BodyTarget(ReplacementFile& file, std::uint64_t max_bytes) : file_(file), max_bytes_(max_bytes) {}
-
-    int Write(const void* data, std::size_t size)
-    {
-        if (size > max_bytes_ - written_) return kDownloadTooLarge;
-        written_ += size;
-        return file_.Write(data, size);
-    }
-
-private:
-    ReplacementFile& file_;
-    std::uint64_t max_bytes_;
-    std::uint64_t written_ = 0;
-};
+using BodyTarget = BoundedBody<ReplacementFile>;
 
 int CopyFileUrl(std::wstring_view rest, BodyTarget& target)
 {

@@ -27,7 +27,8 @@ constexpr std::uint64_t kCallTimeoutUsec = 10'000'000;
 constexpr std::int64_t kFileTimeUnitsPerMs = 10000;
 
 struct BusError {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    // All null, as SD_BUS_ERROR_NULL (a C compound literal) makes it.
+    sd_bus_error error{};
     BusError() = default;
     BusError(const BusError&) = delete;
     BusError& operator=(const BusError&) = delete;

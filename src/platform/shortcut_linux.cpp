@@ -8,6 +8,8 @@
 #include <system_error>
 
 #include "platform/desktop_entry.h"
+#include "platform/native_path.h"
+#include "platform/replacement_file_linux.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -15,8 +17,6 @@ namespace {
 
 constexpr char kIdentifierKey[] = "X-AppUserModel-ID";
 constexpr char kNoDisplayKey[] = "NoDisplay";
-
-std::filesystem::path PathOf(const std::wstring& path) { return std::filesystem::path(WideToUtf8(path)); }
 
 HResult ReadWhole(const std::filesystem::path& path, std::string& content)
 {
@@ -26,30 +26,14 @@ HResult ReadWhole(const std::filesystem::path& path, std::string& content)
     return in.bad() ? hresult::kFail : hresult::kOk;
 }
 
-// Through a temporary file beside the target, so a reader never sees half a file.
+// Through a file beside the target, so a reader never sees half a file.
 HResult WriteWhole(const std::filesystem::path& path, const std::string& content)
 {
     if (path.empty() || !path.has_filename()) return hresult::kInvalidArgument;
-    std::filesystem::path temporary = path;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return hresult::kAccessDenied;
-        out << content;
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return hresult::kFail;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        return hresult::kAccessDenied;
-    }
-    return hresult::kOk;
+    ReplacementFile replacement(path.string());
+    if (replacement.error() != 0) return hresult::kAccessDenied;
+    if (replacement.Write(content.data(), content.size()) != 0) return hresult::kFail;
+    return replacement.Commit() == 0 ? hresult::kOk : hresult::kAccessDenied;
 }
 
 }  // namespace
@@ -70,14 +54,14 @@ std::wstring ShortcutFolder()
 bool ShortcutExists(const std::wstring& path)
 {
     std::error_code error;
-    return !path.empty() && std::filesystem::exists(PathOf(path), error);
+    return !path.empty() && std::filesystem::exists(NativePath(path), error);
 }
 
 HResult ReadShortcutId(const std::wstring& path, std::optional<std::wstring>& id)
 {
     id.reset();
     std::string content;
-    const HResult result = ReadWhole(PathOf(path), content);
+    const HResult result = ReadWhole(NativePath(path), content);
     if (Failed(result)) return result;
     // An entry still shown in menus was written by an older version: it
     // counts as without identifier, so that it is repaired and hidden.
@@ -89,15 +73,15 @@ HResult ReadShortcutId(const std::wstring& path, std::optional<std::wstring>& id
 HResult WriteShortcutId(const std::wstring& path, const std::wstring& id)
 {
     std::string content;
-    const HResult result = ReadWhole(PathOf(path), content);
+    const HResult result = ReadWhole(NativePath(path), content);
     if (Failed(result)) return result;
     content = SetDesktopEntryKey(content, kNoDisplayKey, "true");
-    return WriteWhole(PathOf(path), SetDesktopEntryKey(content, kIdentifierKey, WideToUtf8(id)));
+    return WriteWhole(NativePath(path), SetDesktopEntryKey(content, kIdentifierKey, WideToUtf8(id)));
 }
 
 HResult CreateShortcut(const std::wstring& path, const ShortcutLink& link)
 {
-    const std::filesystem::path file = PathOf(path);
+    const std::filesystem::path file = NativePath(path);
     if (path.empty()) return hresult::kInvalidArgument;
     std::error_code error;
     std::filesystem::create_directories(file.parent_path(), error);

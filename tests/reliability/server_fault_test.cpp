@@ -45,7 +45,7 @@ protected:
         ExpectUnchanged(config);
         EXPECT_EQ(ReadFileBytes("com.qv.plug.zip"), earlier_package_);
         for (const auto& entry : fs::directory_iterator(work_.path())) {
-            EXPECT_EQ(entry.path().filename().string().find(".download-"), std::string::npos) << entry.path();
+            EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
         }
     }
 
