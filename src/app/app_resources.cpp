@@ -2,7 +2,7 @@
 
 #include "app/app_icon.h"
 
-AppInstance AppInstanceHandle = nullptr;
+AppInstance AppInstanceHandle = nullptr;  // NOLINT(readability-identifier-naming)
 
 AppInstance LoadAppResources()
 {

@@ -19,4 +19,4 @@ using AppInstance = const AppResources*;
 AppInstance LoadAppResources();
 
 // The module instance, set by start-up before the main window is created.
-extern AppInstance AppInstanceHandle;
+extern AppInstance AppInstanceHandle;  // NOLINT(readability-identifier-naming): the system's own name

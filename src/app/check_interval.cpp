@@ -10,10 +10,7 @@ constexpr int DefaultCheckIntervalSeconds = 20;
 constexpr std::uint32_t ShortestPeriodMs = 1000;
 
 // The white space of the C locale, which strtol skips.
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 }  // namespace
 

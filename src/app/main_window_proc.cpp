@@ -52,18 +52,13 @@ LResult OnCommand(platform::WindowHandle window, platform::Message message, plat
                   platform::LParam lparam)
 {
     switch (platform::LowWord(wparam)) {
-    case AboutCommand:
-        platform::ShowDialog(AppInstanceHandle->about_dialog, window, AboutDlgProc);
-        return 0;
-    case ExitCommand:
-        platform::DestroyWindow(window);
-        return 0;
+    case AboutCommand: platform::ShowDialog(AppInstanceHandle->about_dialog, window, AboutDlgProc); return 0;
+    case ExitCommand: platform::DestroyWindow(window); return 0;
     case TrayQuitCommand:
         // The tray menu's choice; the window itself stays until the process ends.
         platform::PostToWindow(window, platform::WmDestroy, 0, 0);
         return 0;
-    default:
-        return platform::DefaultWindowProcedure(window, message, wparam, lparam);
+    default: return platform::DefaultWindowProcedure(window, message, wparam, lparam);
     }
 }
 
@@ -90,14 +85,12 @@ LResult MainWndProc(platform::WindowHandle window, platform::Message message, pl
                     platform::LParam lparam)
 {
     switch (message) {
-    case platform::WmCreate:
-        return OnCreate(window);
+    case platform::WmCreate: return OnCreate(window);
     case platform::WmDestroy:
         platform::DeleteTrayIcon(MainTrayIcon(window));
         platform::PostQuitMessage(0);
         return 0;
-    case platform::WmCommand:
-        return OnCommand(window, message, wparam, lparam);
+    case platform::WmCommand: return OnCommand(window, message, wparam, lparam);
     case TrayNotify:
         // The host shows the tray menu itself; its choice arrives as
         // TrayQuitCommand. Clicks on the icon do nothing.
@@ -105,7 +98,6 @@ LResult MainWndProc(platform::WindowHandle window, platform::Message message, pl
     case UpdateNotice:
         ShowUpdateNotification(static_cast<std::int32_t>(wparam) != 0 ? L"Pelvane安装成功" : L"Pelvane更新成功");
         return 0;
-    default:
-        return platform::DefaultWindowProcedure(window, message, wparam, lparam);
+    default: return platform::DefaultWindowProcedure(window, message, wparam, lparam);
     }
 }

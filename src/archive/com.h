@@ -9,6 +9,8 @@
 
 namespace archive {
 
+// NOLINTBEGIN(readability-identifier-naming): the library's own names.
+
 using HRESULT = platform::HResult;
 using ULONG = std::uint32_t;
 using PROPID = std::uint32_t;
@@ -108,5 +110,7 @@ using platform::SysAllocString;
 using platform::SysAllocStringLen;
 using platform::SysFreeString;
 using platform::SysStringLen;
+
+// NOLINTEND(readability-identifier-naming)
 
 }  // namespace archive

@@ -44,8 +44,7 @@ HRESULT FileExtractCallback::GetStream(std::uint32_t index, ISequentialOutStream
     return Shielded([&] { return OpenItem(index, stream, ask_extract_mode); });
 }
 
-HRESULT FileExtractCallback::OpenItem(std::uint32_t index, ISequentialOutStream** stream,
-                                      std::int32_t ask_extract_mode)
+HRESULT FileExtractCallback::OpenItem(std::uint32_t index, ISequentialOutStream** stream, std::int32_t ask_extract_mode)
 {
     if (Stopping()) return hresult::kAbort;
     if (!ReadItemPath(index)) return hresult::kFail;

@@ -62,7 +62,8 @@ bool DeleteFileInTheWay(std::wstring_view path)
     platform::FileInfo info;
     if (FindEntry(path, info) && !(info.attributes & platform::kAttributeDirectory) &&
         (info.attributes & platform::kAttributeReadOnly)) {
-        const std::uint32_t writable = info.attributes & ~(platform::kAttributeReadOnly | platform::kAttributeUnixExtension);
+        const std::uint32_t writable =
+            info.attributes & ~(platform::kAttributeReadOnly | platform::kAttributeUnixExtension);
         if (platform::ApplyFileAttributes(path, writable) != platform::WindowsError::kSuccess) return false;
     }
     return platform::RemoveFile(path) == platform::WindowsError::kSuccess;
@@ -80,7 +81,8 @@ bool IsUnsafeItemPath(std::wstring_view item_path)
     for (std::size_t start = 0;;) {
         const auto end = std::find_if(item_path.begin() + static_cast<std::ptrdiff_t>(start), item_path.end(),
                                       platform::IsPathSeparator);
-        const std::wstring_view component = item_path.substr(start, static_cast<std::size_t>(end - item_path.begin()) - start);
+        const std::wstring_view component =
+            item_path.substr(start, static_cast<std::size_t>(end - item_path.begin()) - start);
         if (platform::IsEscapingComponent(component)) return true;
         if (end == item_path.end()) return false;
         start = static_cast<std::size_t>(end - item_path.begin()) + 1;

@@ -34,8 +34,7 @@ void DecodeNamesAsUtf8(IInArchive& archive)
 
 }  // namespace
 
-InputArchive::InputArchive(const ArchiveHandler& handler, std::wstring_view archive_path)
-    : format_(handler.Format())
+InputArchive::InputArchive(const ArchiveHandler& handler, std::wstring_view archive_path) : format_(handler.Format())
 {
     ComPtr<InFileStream> stream(new InFileStream);
     if (stream->Open(archive_path) != platform::WindowsError::kSuccess) {
@@ -51,7 +50,8 @@ InputArchive::InputArchive(const ArchiveHandler& handler, std::wstring_view arch
     // A damaged archive, a truncated one for instance, still opens with the
     // items the library could find; only these flags tell of the damage.
     PropVariant damage;
-    if (archive->GetArchiveProperty(kpidErrorFlags, &damage) == hresult::kOk && damage.IsUInt32() && damage.GetUInt32() != 0) {
+    if (archive->GetArchiveProperty(kpidErrorFlags, &damage) == hresult::kOk && damage.IsUInt32() &&
+        damage.GetUInt32() != 0) {
         throw ArchiveError(Quoted(L"Archive is damaged '", archive_path), kArchiveNotOpened);
     }
     archive_ = std::move(archive);

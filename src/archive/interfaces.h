@@ -7,6 +7,8 @@
 
 namespace archive {
 
+// NOLINTBEGIN(readability-identifier-naming): the library's own names.
+
 // {23170F69-40C1-278A-0000-00gg00ss0000}: group gg, number ss.
 constexpr IID CodecInterfaceId(std::uint8_t group, std::uint8_t number)
 {
@@ -187,5 +189,7 @@ inline constexpr std::int32_t kOperationDataError = 2;
 inline constexpr std::int32_t kOperationCrcError = 3;
 
 inline constexpr std::int32_t kAskExtract = 0;
+
+// NOLINTEND(readability-identifier-naming)
 
 }  // namespace archive

@@ -56,7 +56,8 @@ void ExtractListOnThisThread(const ArchiveHandler& handler, std::wstring_view ar
 {
     try {
         const InputArchive archive(handler, archive_path);
-        const ComPtr<FileExtractCallback> callback(new FileExtractCallback(handler, archive, archive_path, output_folder));
+        const ComPtr<FileExtractCallback> callback(
+            new FileExtractCallback(handler, archive, archive_path, output_folder));
         ExtractList(archive, *callback, list, failure);
     } catch (...) {
         failure.Record(std::current_exception());

@@ -89,10 +89,7 @@ PropKind PropVariant::Kind() const
     }
 }
 
-bool PropVariant::IsUInt32() const
-{
-    return vt == VT_UI1 || vt == VT_UI2 || vt == VT_UI4 || vt == VT_UINT;
-}
+bool PropVariant::IsUInt32() const { return vt == VT_UI1 || vt == VT_UI2 || vt == VT_UI4 || vt == VT_UINT; }
 
 bool PropVariant::GetBool() const
 {

@@ -75,12 +75,14 @@ private:
     platform::HResult GetNotifier(std::shared_ptr<platform::ToastNotifier>& notifier);
 
     platform::ToastPlatform& platform_;
+    // NOLINTBEGIN(readability-identifier-naming): the system's own names.
     bool ready = false;
     bool ownsCom = false;
     ShortcutMode shortcutMode = ShortcutMode::CreateOrRepair;
     std::wstring applicationName;
     std::wstring applicationModelId;
     std::map<std::int64_t, std::shared_ptr<platform::ToastNotification>> liveNotifications;
+    // NOLINTEND(readability-identifier-naming)
 };
 
 }  // namespace toast

@@ -23,6 +23,7 @@ struct ToastTemplate {
     explicit ToastTemplate(std::int32_t type) : lines(TextLineCount(type)), templateType(type) {}
 
     std::vector<std::wstring> lines;
+    // NOLINTBEGIN(readability-identifier-naming): the system's own names.
     std::vector<std::wstring> actionLabels;
     std::wstring imageFile;
     std::wstring soundFile;
@@ -32,6 +33,7 @@ struct ToastTemplate {
     AudioMode soundMode = AudioMode::Default;
     std::int32_t templateType;
     DisplayDuration displayDuration = DisplayDuration::System;
+    // NOLINTEND(readability-identifier-naming)
 };
 
 }  // namespace toast

@@ -25,7 +25,7 @@ UniqueMessage NewReply(sd_bus_message* call)
 
 }  // namespace
 
-const sd_bus_vtable DbusMenu::menu_vtable[] = {
+const sd_bus_vtable DbusMenu::kMenuVtable[] = {
     SD_BUS_VTABLE_START(0),
     SD_BUS_PROPERTY("Version", "u", GetMenuVersion, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_PROPERTY("TextDirection", "s", GetMenuString, 0, SD_BUS_VTABLE_PROPERTY_CONST),
@@ -44,37 +44,32 @@ const sd_bus_vtable DbusMenu::menu_vtable[] = {
     SD_BUS_VTABLE_END,
 };
 
-DbusMenu::DbusMenu(WindowHandle window, std::vector<TrayMenuItem> items) : window_(window), items_(std::move(items))
-{
-}
+DbusMenu::DbusMenu(WindowHandle window, std::vector<TrayMenuItem> items) : window_(window), items_(std::move(items)) {}
 
 bool DbusMenu::Export(sd_bus* bus, const char* path)
 {
     sd_bus_slot* slot = nullptr;
-    if (sd_bus_add_object_vtable(bus, &slot, path, MenuInterface, menu_vtable, this) < 0) return false;
+    if (sd_bus_add_object_vtable(bus, &slot, path, MenuInterface, kMenuVtable, this) < 0) return false;
     slot_.reset(slot);
     return true;
 }
 
-void DbusMenu::Withdraw()
-{
-    slot_.reset();
-}
+void DbusMenu::Withdraw() { slot_.reset(); }
 
-int DbusMenu::GetMenuString(sd_bus*, const char*, const char*, const char* property,
-                                      sd_bus_message* reply, void*, sd_bus_error*)
+int DbusMenu::GetMenuString(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply, void*,
+                            sd_bus_error*)
 {
     return sd_bus_message_append(reply, "s", std::strcmp(property, "TextDirection") == 0 ? "ltr" : "normal");
 }
 
 int DbusMenu::GetMenuVersion(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
-                                       sd_bus_error*)
+                             sd_bus_error*)
 {
     return sd_bus_message_append(reply, "u", 3u);
 }
 
-int DbusMenu::GetIconThemePath(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply,
-                                         void*, sd_bus_error*)
+int DbusMenu::GetIconThemePath(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
+                               sd_bus_error*)
 {
     return sd_bus_message_append(reply, "as", 0);
 }
@@ -95,8 +90,8 @@ int DbusMenu::AppendNodeProperties(sd_bus_message* reply, std::int32_t id) const
     if (id == MenuRootId) {
         r = sd_bus_message_append(reply, "{sv}", "children-display", "s", "submenu");
     } else if (const TrayMenuItem* item = FindItem(id)) {
-        r = sd_bus_message_append(reply, "{sv}{sv}{sv}", "label", "s", WideToUtf8(item->text).c_str(), "enabled",
-                                  "b", 1, "visible", "b", 1);
+        r = sd_bus_message_append(reply, "{sv}{sv}{sv}", "label", "s", WideToUtf8(item->text).c_str(), "enabled", "b",
+                                  1, "visible", "b", 1);
     }
     if (r < 0) return r;
     return sd_bus_message_close_container(reply);
@@ -171,7 +166,8 @@ int DbusMenu::OnGetProperty(sd_bus_message* call, void* userdata, sd_bus_error* 
     const int r = sd_bus_message_read(call, "is", &id, &name);
     if (r < 0) return r;
     const std::string_view property = name;
-    if (id == MenuRootId && property == "children-display") return sd_bus_reply_method_return(call, "v", "s", "submenu");
+    if (id == MenuRootId && property == "children-display")
+        return sd_bus_reply_method_return(call, "v", "s", "submenu");
     if (const TrayMenuItem* entry = item->FindItem(id)) {
         if (property == "label") return sd_bus_reply_method_return(call, "v", "s", WideToUtf8(entry->text).c_str());
         if (property == "enabled" || property == "visible") return sd_bus_reply_method_return(call, "v", "b", 1);

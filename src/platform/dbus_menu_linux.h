@@ -34,7 +34,7 @@ private:
     static int OnAboutToShow(sd_bus_message* call, void*, sd_bus_error*);
     static int OnAboutToShowGroup(sd_bus_message* call, void*, sd_bus_error*);
 
-    static const sd_bus_vtable menu_vtable[];
+    static const sd_bus_vtable kMenuVtable[];
 
     const TrayMenuItem* FindItem(std::int32_t id) const;
     bool HandleEvent(std::int32_t id, const char* event) const;

@@ -62,7 +62,8 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user)
 }
 
 // Applies every option; stops at the first one libcurl refuses.
-CURLcode Configure(const Curl& library, CURL* curl, const std::string& url, Body& body, const DownloadTimeouts& timeouts)
+CURLcode Configure(const Curl& library, CURL* curl, const std::string& url, Body& body,
+                   const DownloadTimeouts& timeouts)
 {
     const std::pair<CURLoption, long> numbers[] = {
         {CURLOPT_NOSIGNAL, 1L},
@@ -97,8 +98,7 @@ constexpr int kChildTooLarge = 200;
 constexpr int kChildWithoutCurl = 201;
 
 // The child's whole life: the transfer into the inherited temporary file.
-[[noreturn]] void RunTransfer(pid_t parent, const std::string& url, Body& body,
-                              const DownloadTimeouts& timeouts)
+[[noreturn]] void RunTransfer(pid_t parent, const std::string& url, Body& body, const DownloadTimeouts& timeouts)
 {
     // A program killed mid-transfer takes its transfer with it.
     if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(CURLE_FAILED_INIT);

@@ -108,11 +108,11 @@ int CopyFileUrl(std::wstring_view rest, BodyTarget& target)
 {
     std::wstring path;
     if (const int error = FileUrlPath(rest, path)) return error;
-    const Handle source = OwnFile(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const Handle source = OwnFile(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!source) return LastError();
     std::vector<char> buffer(kChunk);
-    for (DWORD read = 0;; ) {
+    for (DWORD read = 0;;) {
         if (!ReadFile(source.get(), buffer.data(), kChunk, &read, nullptr)) return LastError();
         if (read == 0) return 0;
         if (const int error = target.Write(buffer.data(), read)) return error;

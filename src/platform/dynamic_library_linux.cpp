@@ -33,8 +33,8 @@ WindowsError Open(const std::string& path, LibraryHandle& library, WindowsError 
 
 std::span<const std::wstring_view> CodecLibraryFileNames()
 {
-    static constexpr std::wstring_view names[] = {L"7z.so"};
-    return names;
+    static constexpr std::wstring_view kNames[] = {L"7z.so"};
+    return kNames;
 }
 
 void LibraryCloser::operator()(void* module) const { dlclose(module); }

@@ -10,7 +10,13 @@
 
 namespace platform {
 
-enum class CreationDisposition { kCreateNew = 1, kCreateAlways = 2, kOpenExisting = 3, kOpenAlways = 4, kTruncateExisting = 5 };
+enum class CreationDisposition {
+    kCreateNew = 1,
+    kCreateAlways = 2,
+    kOpenExisting = 3,
+    kOpenAlways = 4,
+    kTruncateExisting = 5
+};
 enum class SeekOrigin { kBegin = 0, kCurrent = 1, kEnd = 2 };
 
 class File {

@@ -90,7 +90,8 @@ WindowsError File::Seek(std::int64_t offset, SeekOrigin origin, std::uint64_t& p
 
 WindowsError File::Truncate(std::uint64_t size)
 {
-    return ftruncate(static_cast<int>(handle_), static_cast<off_t>(size)) == 0 ? WindowsError::kSuccess : LastSystemError();
+    return ftruncate(static_cast<int>(handle_), static_cast<off_t>(size)) == 0 ? WindowsError::kSuccess
+                                                                               : LastSystemError();
 }
 
 WindowsError File::Info(FileInfo& info) const

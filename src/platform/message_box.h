@@ -18,8 +18,8 @@ enum class MessageBoxResult { Ok = 1, Cancel = 2 };
 // Shows a modal box and waits until it is closed. With a display and zenity
 // on PATH, zenity shows it; otherwise caption and text go to standard error
 // and the box counts as cancelled at once.
-MessageBoxResult ShowMessageBox(std::wstring_view text, std::wstring_view caption,
-                                MessageBoxButtons buttons, MessageBoxIcon icon);
+MessageBoxResult ShowMessageBox(std::wstring_view text, std::wstring_view caption, MessageBoxButtons buttons,
+                                MessageBoxIcon icon);
 
 // A modal dialog (DialogBoxParamW) of static text lines and one "OK" button.
 struct DialogTemplate {

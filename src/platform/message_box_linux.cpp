@@ -61,8 +61,8 @@ struct Dialog {
     LResult result = 0;
 };
 
-MessageBoxResult ShowMessageBox(std::wstring_view text, std::wstring_view caption,
-                                MessageBoxButtons buttons, MessageBoxIcon icon)
+MessageBoxResult ShowMessageBox(std::wstring_view text, std::wstring_view caption, MessageBoxButtons buttons,
+                                MessageBoxIcon icon)
 {
     std::vector<std::string> arguments;
     if (buttons == MessageBoxButtons::OkCancel) {
@@ -84,9 +84,9 @@ LResult ShowDialog(const DialogTemplate& dialog_template, WindowHandle, DialogPr
         if (!text.empty()) text += L'\n';
         text += line;
     }
-    const int status = ShowBox(text, dialog_template.caption,
-                               {"--info", "--icon-name=dialog-information",
-                                "--ok-label=" + WideToUtf8(dialog_template.button)});
+    const int status =
+        ShowBox(text, dialog_template.caption,
+                {"--info", "--icon-name=dialog-information", "--ok-label=" + WideToUtf8(dialog_template.button)});
     procedure(&dialog, WmCommand, status == 0 ? IdOk : IdCancel, 0);
     return dialog.ended ? dialog.result : 0;
 }

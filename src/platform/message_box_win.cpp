@@ -124,8 +124,7 @@ TemplateWriter BuildTemplate(const DialogTemplate& dialog_template)
 
     for (int index = 0; index < line_count; ++index) {
         writer.Item(SS_LEFT | SS_NOPREFIX, Margin, Margin + index * LineHeight, text_width, LineHeight,
-                    static_cast<WORD>(-1), StaticClass,
-                    dialog_template.lines[static_cast<std::size_t>(index)]);
+                    static_cast<WORD>(-1), StaticClass, dialog_template.lines[static_cast<std::size_t>(index)]);
     }
     writer.Item(BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, (width - ButtonWidth) / 2, button_top, ButtonWidth,
                 ButtonHeight, IdOk, ButtonClass, dialog_template.button);
@@ -169,8 +168,8 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
 
 }  // namespace
 
-MessageBoxResult ShowMessageBox(std::wstring_view text, std::wstring_view caption,
-                                MessageBoxButtons buttons, MessageBoxIcon icon)
+MessageBoxResult ShowMessageBox(std::wstring_view text, std::wstring_view caption, MessageBoxButtons buttons,
+                                MessageBoxIcon icon)
 {
     const std::wstring text_string(text);
     const std::wstring caption_string(caption);

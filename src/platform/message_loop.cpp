@@ -8,10 +8,7 @@ void DestroyWindow(WindowHandle window)
     if (auto* hidden = dynamic_cast<HiddenWindow*>(window)) hidden->Destroy();
 }
 
-LResult DefaultWindowProcedure(WindowHandle, Message, WParam, LParam)
-{
-    return 0;
-}
+LResult DefaultWindowProcedure(WindowHandle, Message, WParam, LParam) { return 0; }
 
 TimerId SetTimer(std::uint32_t period_ms, TimerProcedure procedure)
 {

@@ -9,8 +9,8 @@
 #include <ctime>
 #include <deque>
 #include <memory>
-#include <vector>
 #include <system_error>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -117,10 +117,7 @@ MessageLoop::~MessageLoop()
     if (current_loop == this) current_loop = nullptr;
 }
 
-MessageLoop* MessageLoop::Current()
-{
-    return current_loop;
-}
+MessageLoop* MessageLoop::Current() { return current_loop; }
 
 int MessageLoop::Run()
 {
@@ -203,9 +200,7 @@ void MessageLoop::State::DropMessagesFor(const HiddenWindow& window)
     std::erase_if(queue, [&](const PostedMessage& posted) { return posted.window == &window; });
 }
 
-HiddenWindow::HiddenWindow(MessageLoop& loop, WindowProcedure procedure) : loop_(loop), procedure_(procedure)
-{
-}
+HiddenWindow::HiddenWindow(MessageLoop& loop, WindowProcedure procedure) : loop_(loop), procedure_(procedure) {}
 
 HiddenWindow::~HiddenWindow()
 {

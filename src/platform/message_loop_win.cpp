@@ -52,8 +52,7 @@ BOOL WINAPI OnConsoleControl(DWORD event) noexcept
     if (target == nullptr) return FALSE;
     switch (event) {
     case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-        return ::PostMessageW(target, console_message.load(), 0, 0) ? TRUE : FALSE;
+    case CTRL_BREAK_EVENT: return ::PostMessageW(target, console_message.load(), 0, 0) ? TRUE : FALSE;
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
@@ -63,8 +62,7 @@ BOOL WINAPI OnConsoleControl(DWORD event) noexcept
         // once its time-out passes).
         ::Sleep(INFINITE);
         return TRUE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 
@@ -186,8 +184,7 @@ LRESULT MessageLoop::State::Dispatch(HiddenWindow& window, HWND hwnd, UINT messa
             if (const Termination* termination = TerminationFor(window)) window.Send(termination->message, 0, 0);
         }
         return 0;
-    case WM_COMMAND:
-        return window.procedure_(&window, WmCommand, wparam, lparam);
+    case WM_COMMAND: return window.procedure_(&window, WmCommand, wparam, lparam);
     default:
         if (message >= WM_USER && message < RegisteredMessageBase) {
             return window.procedure_(&window, message, wparam, lparam);
@@ -232,10 +229,7 @@ MessageLoop::~MessageLoop()
     if (current_loop == this) current_loop = nullptr;
 }
 
-MessageLoop* MessageLoop::Current()
-{
-    return current_loop;
-}
+MessageLoop* MessageLoop::Current() { return current_loop; }
 
 int MessageLoop::Run()
 {

@@ -54,7 +54,8 @@ std::optional<NotificationRequest> ReadNotificationRequest(std::string_view xml)
     for (std::size_t i = 1; i < lines.size(); ++i) AppendLine(request.body, lines[i]);
     AppendLine(request.body, attribution);
 
-    if (pugi::xml_node image = toast.select_node("//image").node()) request.image_path = ImageUrl(image.attribute("src").value());
+    if (pugi::xml_node image = toast.select_node("//image").node())
+        request.image_path = ImageUrl(image.attribute("src").value());
     if (pugi::xml_node audio = toast.select_node("//audio").node()) {
         request.sound_file = audio.attribute("src").value();
         request.suppress_sound = std::string_view(audio.attribute("silent").value()) == "true";

@@ -4,8 +4,8 @@
 #include <systemd/sd-event.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <map>
 #include <optional>
@@ -40,8 +40,8 @@ struct BusError {
 int DismissalReasonOf(std::uint32_t closed_reason)
 {
     switch (closed_reason) {
-    case 1: return 2;  // TimedOut
-    case 3: return 1;  // ApplicationHidden
+    case 1: return 2;   // TimedOut
+    case 3: return 1;   // ApplicationHidden
     default: return 0;  // UserCanceled
     }
 }
@@ -103,7 +103,7 @@ private:
     std::int64_t expiry_ = 0;
     std::vector<ActivatedDelegate> activated_;
     std::vector<DismissedDelegate> dismissed_;
-    std::vector<FailedDelegate> failed_;  // a refused Notify call is reported by Show instead
+    std::vector<FailedDelegate> failed_;       // a refused Notify call is reported by Show instead
     std::weak_ptr<BusConnection> connection_;  // set once shown: its events arrive there
     std::uint32_t id_ = 0;
 };
@@ -164,8 +164,8 @@ public:
     HResult Close(std::uint32_t id)
     {
         BusError error;
-        const int result =
-            sd_bus_call_method(bus_.get(), kService, kPath, kInterface, "CloseNotification", &error.error, nullptr, "u", id);
+        const int result = sd_bus_call_method(bus_.get(), kService, kPath, kInterface, "CloseNotification",
+                                              &error.error, nullptr, "u", id);
         return result < 0 ? hresult::kFail : hresult::kOk;
     }
 
@@ -216,7 +216,8 @@ private:
         if (result >= 0 && !request.sound_file.empty()) {
             result = sd_bus_message_append(call, "{sv}", "sound-file", "s", request.sound_file.c_str());
         }
-        if (result >= 0 && request.suppress_sound) result = sd_bus_message_append(call, "{sv}", "suppress-sound", "b", 1);
+        if (result >= 0 && request.suppress_sound)
+            result = sd_bus_message_append(call, "{sv}", "suppress-sound", "b", 1);
         if (result >= 0 && request.urgent) {
             result = sd_bus_message_append(call, "{sv}", "urgency", "y", static_cast<std::uint8_t>(2));
             if (result >= 0) result = sd_bus_message_append(call, "{sv}", "resident", "b", 1);

@@ -1,6 +1,7 @@
 #include "platform/ole_string.h"
 
 #include <windows.h>
+
 #include <oleauto.h>
 
 // The codec DLL allocates and frees its strings with oleaut32, so ours must

@@ -11,8 +11,8 @@ std::uint32_t WindowsMajorVersion()
     using RtlGetVersionEntry = LONG(WINAPI*)(OSVERSIONINFOW*);
     const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
     if (!ntdll) return 0;
-    const auto entry = reinterpret_cast<RtlGetVersionEntry>(
-        reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")));
+    const auto entry =
+        reinterpret_cast<RtlGetVersionEntry>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")));
     if (!entry) return 0;
     OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;

@@ -174,7 +174,8 @@ public:
     {
     }
 
-    HRESULT STDMETHODCALLTYPE Invoke(toast_abi::IToastNotification*, typename Event::Arguments* arguments) noexcept override
+    HRESULT STDMETHODCALLTYPE Invoke(toast_abi::IToastNotification*,
+                                     typename Event::Arguments* arguments) noexcept override
     {
         try {
             channel_->Post([slot = slot_, value = Event::Read(arguments)] {

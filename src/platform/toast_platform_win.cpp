@@ -39,7 +39,8 @@ LRESULT CALLBACK ChannelProcedure(HWND window, UINT message, WPARAM wparam, LPAR
 // removed, and their delegates emptied, when it goes.
 class WindowsToastNotification final : public ToastNotification {
 public:
-    WindowsToastNotification(ComPtr<toast_abi::IToastNotification> notification, std::shared_ptr<UiThreadChannel> channel)
+    WindowsToastNotification(ComPtr<toast_abi::IToastNotification> notification,
+                             std::shared_ptr<UiThreadChannel> channel)
         : notification_(std::move(notification)), channel_(std::move(channel))
     {
     }
@@ -115,7 +116,10 @@ private:
 // WinRT toasts, the Start-menu .lnk shortcut and the process's identifier.
 class WindowsToastPlatform final : public SharedToastPlatform {
 public:
-    bool LoadPlatformFunctions() override { return ::GetModuleHandleW(L"combase.dll") || ::LoadLibraryW(L"combase.dll"); }
+    bool LoadPlatformFunctions() override
+    {
+        return ::GetModuleHandleW(L"combase.dll") || ::LoadLibraryW(L"combase.dll");
+    }
     // The multithreaded model, as the manager expects: the toast events arrive on
     // the system's threads anyway and are posted to the UI thread.
     HResult InitializeCom() override { return ::CoInitializeEx(nullptr, COINIT_MULTITHREADED); }

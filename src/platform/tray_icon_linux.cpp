@@ -51,10 +51,7 @@ std::vector<Pixmap> ToPixmaps(std::span<const IconImage> icon)
 }
 
 // The tool tip's title is the tip's first line, its text what follows.
-std::string TipTitle(std::wstring_view tip)
-{
-    return WideToUtf8(tip.substr(0, tip.find(L'\n')));
-}
+std::string TipTitle(std::wstring_view tip) { return WideToUtf8(tip.substr(0, tip.find(L'\n'))); }
 
 std::string TipText(std::wstring_view tip)
 {
@@ -74,25 +71,23 @@ private:
     bool Register();
 
     // org.kde.StatusNotifierItem
-    static int GetString(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply,
-                         void* userdata, sd_bus_error*);
+    static int GetString(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply, void* userdata,
+                         sd_bus_error*);
     static int GetPixmaps(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply,
                           void* userdata, sd_bus_error*);
     static int GetToolTip(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void* userdata,
                           sd_bus_error*);
-    static int GetWindowId(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
-                           sd_bus_error*);
+    static int GetWindowId(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*);
     static int GetItemIsMenu(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
                              sd_bus_error*);
-    static int GetMenu(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
-                       sd_bus_error*);
+    static int GetMenu(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*);
     static int OnActivate(sd_bus_message* call, void* userdata, sd_bus_error*);
     static int OnSecondaryActivate(sd_bus_message* call, void* userdata, sd_bus_error*);
     static int OnContextMenu(sd_bus_message* call, void* userdata, sd_bus_error*);
     static int OnScroll(sd_bus_message* call, void*, sd_bus_error*);
     static int OnWatcherOwnerChanged(sd_bus_message* signal, void* userdata, sd_bus_error*);
 
-    static const sd_bus_vtable item_vtable[];
+    static const sd_bus_vtable kItemVtable[];
 
     int PostMouse(sd_bus_message* call, Message mouse_message);
 
@@ -111,7 +106,7 @@ private:
     bool owns_name_ = false;
 };
 
-const sd_bus_vtable StatusNotifierItem::item_vtable[] = {
+const sd_bus_vtable StatusNotifierItem::kItemVtable[] = {
     SD_BUS_VTABLE_START(0),
     SD_BUS_PROPERTY("Category", "s", GetString, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_PROPERTY("Id", "s", GetString, 0, SD_BUS_VTABLE_PROPERTY_CONST),
@@ -171,7 +166,7 @@ bool StatusNotifierItem::Export()
     if (sd_bus_attach_event(bus, nullptr, 0) < 0) return false;
 
     sd_bus_slot* slot = nullptr;
-    if (sd_bus_add_object_vtable(bus, &slot, ItemPath, ItemInterface, item_vtable, this) < 0) return false;
+    if (sd_bus_add_object_vtable(bus, &slot, ItemPath, ItemInterface, kItemVtable, this) < 0) return false;
     item_slot_.reset(slot);
     if (!menu_.Export(bus, MenuPath)) return false;
 
@@ -320,9 +315,6 @@ bool AddTrayIcon(const TrayIconRecord& record)
     return true;
 }
 
-bool DeleteTrayIcon(const TrayIconRecord& record)
-{
-    return PublishedItems().erase({record.window, record.id}) > 0;
-}
+bool DeleteTrayIcon(const TrayIconRecord& record) { return PublishedItems().erase({record.window, record.id}) > 0; }
 
 }  // namespace platform

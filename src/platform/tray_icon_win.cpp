@@ -234,8 +234,7 @@ bool OnWindowMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, LRES
         // The shell's old-style notification: the mouse message in lParam.
         switch (LOWORD(lparam)) {
         case WM_LBUTTONUP:
-        case WM_MBUTTONUP:
-            return false;  // for the procedure, as the header says
+        case WM_MBUTTONUP: return false;  // for the procedure, as the header says
         case WM_RBUTTONUP: {
             // The menu runs a message loop of its own, in which the icon may
             // be deleted: it works on a copy.

@@ -22,10 +22,7 @@ constexpr Message WmMButtonUp = 0x0208;
 constexpr Message WmUser = 0x0400;
 
 // LOWORD of a wParam: the command id of WmCommand.
-constexpr std::uint16_t LowWord(WParam value)
-{
-    return static_cast<std::uint16_t>(value & 0xFFFF);
-}
+constexpr std::uint16_t LowWord(WParam value) { return static_cast<std::uint16_t>(value & 0xFFFF); }
 
 class Window {
 public:

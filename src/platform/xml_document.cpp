@@ -9,10 +9,10 @@
 namespace platform {
 namespace {
 
-enum class NodeKind { Null, Node, Attribute };
+enum class NodeKind { kNull, kNode, kAttribute };
 
 struct Entry {
-    NodeKind kind = NodeKind::Null;
+    NodeKind kind = NodeKind::kNull;
     pugi::xml_node node;            // an element or text node, or an attribute's holder
     pugi::xml_attribute attribute;  // valid for attributes
 };
@@ -49,10 +49,7 @@ struct XmlDocument::Impl {
     }
 };
 
-XmlDocument::XmlDocument() : impl_(std::make_unique<Impl>())
-{
-    impl_->limbo = impl_->document.append_child("limbo");
-}
+XmlDocument::XmlDocument() : impl_(std::make_unique<Impl>()) { impl_->limbo = impl_->document.append_child("limbo"); }
 
 XmlDocument::~XmlDocument() = default;
 
@@ -85,7 +82,7 @@ HResult XmlDocument::GetElementsByTagName(std::wstring_view tag, XmlNodeList& el
     if (!impl_->root) return hresult::kOk;
     std::vector<pugi::xml_node> found;
     CollectElements(impl_->root, WideToUtf8(tag), found);
-    for (pugi::xml_node node : found) elements.nodes_.push_back(impl_->Add({NodeKind::Node, node, {}}));
+    for (pugi::xml_node node : found) elements.nodes_.push_back(impl_->Add({NodeKind::kNode, node, {}}));
     return hresult::kOk;
 }
 
@@ -96,7 +93,7 @@ HResult XmlDocument::CreateElement(std::wstring_view name, XmlNode& element)
     if (utf8.empty()) return hresult::kInvalidArgument;
     pugi::xml_node node = impl_->limbo.append_child(utf8.c_str());
     if (!node) return hresult::kFail;
-    element = impl_->Add({NodeKind::Node, node, {}});
+    element = impl_->Add({NodeKind::kNode, node, {}});
     return hresult::kOk;
 }
 
@@ -105,7 +102,7 @@ HResult XmlDocument::CreateTextNode(std::wstring_view value, XmlNode& text)
     text = {};
     pugi::xml_node node = impl_->limbo.append_child(pugi::node_pcdata);
     if (!node || !node.set_value(WideToUtf8(value).c_str())) return hresult::kFail;
-    text = impl_->Add({NodeKind::Node, node, {}});
+    text = impl_->Add({NodeKind::kNode, node, {}});
     return hresult::kOk;
 }
 
@@ -117,7 +114,7 @@ HResult XmlDocument::CreateAttribute(std::wstring_view name, XmlNode& attribute)
     pugi::xml_node holder = impl_->limbo.append_child("attribute");
     pugi::xml_attribute created = holder ? holder.append_attribute(utf8.c_str()) : pugi::xml_attribute{};
     if (!created) return hresult::kFail;
-    attribute = impl_->Add({NodeKind::Attribute, holder, created});
+    attribute = impl_->Add({NodeKind::kAttribute, holder, created});
     return hresult::kOk;
 }
 
@@ -127,9 +124,9 @@ HResult XmlDocument::AppendChild(XmlNode parent, XmlNode child, XmlNode& appende
     if (!Owns(parent) || !Owns(child)) return hresult::kPointer;
     Entry& to = impl_->entries[parent.index_];
     Entry& from = impl_->entries[child.index_];
-    if (from.kind != NodeKind::Node) return hresult::kInvalidArgument;
+    if (from.kind != NodeKind::kNode) return hresult::kInvalidArgument;
 
-    if (to.kind == NodeKind::Attribute) {
+    if (to.kind == NodeKind::kAttribute) {
         // An attribute's children are its text: the text joins its value.
         if (from.node.type() != pugi::node_pcdata) return hresult::kInvalidArgument;
         const std::string value = std::string(to.attribute.value()) + from.node.value();
@@ -139,7 +136,7 @@ HResult XmlDocument::AppendChild(XmlNode parent, XmlNode child, XmlNode& appende
         appended = child;
         return hresult::kOk;
     }
-    if (to.kind != NodeKind::Node || to.node.type() != pugi::node_element) return hresult::kInvalidArgument;
+    if (to.kind != NodeKind::kNode || to.node.type() != pugi::node_element) return hresult::kInvalidArgument;
     pugi::xml_node moved = to.node.append_move(from.node);
     if (!moved) return hresult::kInvalidArgument;
     from.node = moved;
@@ -152,7 +149,7 @@ HResult XmlDocument::GetAttributes(XmlNode node, XmlAttributeMap& attributes) co
     attributes = {};
     if (!Owns(node)) return hresult::kPointer;
     const Entry& entry = impl_->entries[node.index_];
-    if (entry.kind != NodeKind::Node || entry.node.type() != pugi::node_element) return hresult::kNoInterface;
+    if (entry.kind != NodeKind::kNode || entry.node.type() != pugi::node_element) return hresult::kNoInterface;
     attributes.owner_ = node;
     return hresult::kOk;
 }
@@ -164,7 +161,7 @@ HResult XmlDocument::GetNamedItem(const XmlAttributeMap& attributes, std::wstrin
     const Entry& owner = impl_->entries[attributes.owner_.index_];
     pugi::xml_attribute found = owner.node.attribute(WideToUtf8(name).c_str());
     if (!found) return hresult::kFalse;
-    attribute = impl_->Add({NodeKind::Attribute, owner.node, found});
+    attribute = impl_->Add({NodeKind::kAttribute, owner.node, found});
     return hresult::kOk;
 }
 
@@ -173,7 +170,7 @@ HResult XmlDocument::SetNamedItem(const XmlAttributeMap& attributes, XmlNode att
     if (!Owns(attributes.owner_) || !Owns(attribute)) return hresult::kPointer;
     pugi::xml_node owner = impl_->entries[attributes.owner_.index_].node;
     Entry& created = impl_->entries[attribute.index_];
-    if (created.kind != NodeKind::Attribute) return hresult::kInvalidArgument;
+    if (created.kind != NodeKind::kAttribute) return hresult::kInvalidArgument;
     if (created.node == owner) return hresult::kOk;
     if (created.node.parent() != impl_->limbo) return hresult::kInvalidArgument;  // in use elsewhere
 
@@ -181,7 +178,7 @@ HResult XmlDocument::SetNamedItem(const XmlAttributeMap& attributes, XmlNode att
     pugi::xml_attribute placed = owner.append_copy(created.attribute);
     if (!placed) return hresult::kFail;
     impl_->limbo.remove_child(created.node);
-    created = Entry{NodeKind::Attribute, owner, placed};
+    created = Entry{NodeKind::kAttribute, owner, placed};
     return hresult::kOk;
 }
 
@@ -189,7 +186,7 @@ HResult XmlDocument::SetAttribute(XmlNode element, std::wstring_view name, std::
 {
     if (!Owns(element)) return hresult::kPointer;
     Entry& entry = impl_->entries[element.index_];
-    if (entry.kind != NodeKind::Node || entry.node.type() != pugi::node_element) return hresult::kNoInterface;
+    if (entry.kind != NodeKind::kNode || entry.node.type() != pugi::node_element) return hresult::kNoInterface;
     const std::string utf8 = WideToUtf8(name);
     if (utf8.empty()) return hresult::kInvalidArgument;
     pugi::xml_attribute target = entry.node.attribute(utf8.c_str());

@@ -37,7 +37,7 @@ using Options = std::multimap<std::string, std::string>;
 
 Options ParseOptions(int argc, char** argv)
 {
-    static const std::set<std::string> known = {"--package", "--version", "--url", "--sequence",
+    static const std::set<std::string> known = {"--package", "--version", "--url",    "--sequence",
                                                 "--expires", "--key",     "--verify", "--pub"};
     Options options;
     for (int i = 1; i < argc; i += 2) {
@@ -131,9 +131,8 @@ int Sign(const Options& options)
     }
 
     const nlohmann::json plug = {
-        {"urlPath", document.package_url},  {"versionNumber", document.version},
-        {"sha256", *release.package.sha256}, {"size", *release.package.size},
-        {"sequence", release.sequence},     {"expires", release.expires},
+        {"urlPath", document.package_url},  {"versionNumber", document.version}, {"sha256", *release.package.sha256},
+        {"size", *release.package.size},    {"sequence", release.sequence},      {"expires", release.expires},
         {"signature", ReadText(signature)},
     };
     std::cout << nlohmann::json{{"data", {{"plug", plug}}}}.dump(4) << '\n';

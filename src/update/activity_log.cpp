@@ -6,8 +6,8 @@
 
 ActivityLog CreateActivityLog()
 {
-    ActivityLog log = spdlog::rotating_logger_mt(ActivityLogName, ActivityLogFile, ActivityLogMaxBytes,
-                                                 ActivityLogOlderFiles);
+    ActivityLog log =
+        spdlog::rotating_logger_mt(ActivityLogName, ActivityLogFile, ActivityLogMaxBytes, ActivityLogOlderFiles);
     // The log keeps the CR LF line end of the Windows build on every platform.
     log->set_formatter(std::make_unique<spdlog::pattern_formatter>(spdlog::pattern_time_type::local, "\r\n"));
     return log;
@@ -18,7 +18,4 @@ ActivityLogSession::ActivityLogSession(Flush flush) : log_(CreateActivityLog())
     if (flush == Flush::OnError) log_->flush_on(spdlog::level::err);
 }
 
-ActivityLogSession::~ActivityLogSession()
-{
-    spdlog::drop_all();
-}
+ActivityLogSession::~ActivityLogSession() { spdlog::drop_all(); }

@@ -1,3 +1,3 @@
 #include "update/main_window.h"
 
-platform::WindowHandle MainWindowHandle = nullptr;
+platform::WindowHandle MainWindowHandle = nullptr;  // NOLINT(readability-identifier-naming)

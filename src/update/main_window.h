@@ -8,4 +8,4 @@ inline constexpr platform::Message UpdateNotice = platform::WmUser + 0x101;
 
 // The hidden main window, set by its creation handler before the start-up
 // installation runs.
-extern platform::WindowHandle MainWindowHandle;
+extern platform::WindowHandle MainWindowHandle;  // NOLINT(readability-identifier-naming): the system's own name

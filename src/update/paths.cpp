@@ -2,10 +2,7 @@
 
 #include "platform/drive_mapping.h"
 
-std::wstring CepRootDir()
-{
-    return platform::MapDrivePath(L"C:/Program Files/Common Files/Adobe/CEP/");
-}
+std::wstring CepRootDir() { return platform::MapDrivePath(L"C:/Program Files/Common Files/Adobe/CEP/"); }
 
 std::wstring CepExtensionsDir()
 {

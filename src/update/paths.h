@@ -17,6 +17,6 @@ inline constexpr std::wstring_view VersionServiceUrl =
 
 // The extension platform's folders on drive C:, mapped to where that drive
 // lives on this system. Each is stored whole; nothing joins them from pieces.
-std::wstring CepRootDir();        // ends with a slash
+std::wstring CepRootDir();  // ends with a slash
 std::wstring CepExtensionsDir();
 std::wstring ExtensionDir();

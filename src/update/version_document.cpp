@@ -10,11 +10,11 @@
 
 namespace {
 
-using json = nlohmann::json;
+using Json = nlohmann::json;
 
 // Finds a member that appears twice in one object anywhere in the document;
 // the JSON library itself keeps the last one silently.
-class DuplicateFinder : public nlohmann::json_sax<json> {
+class DuplicateFinder : public nlohmann::json_sax<Json> {
 public:
     bool found() const { return found_; }
 
@@ -51,29 +51,26 @@ private:
 
 [[noreturn]] void Refuse(const std::string& reason) { throw VerificationError(reason); }
 
-bool IsLowerHex(std::string_view text)
-{
-    return text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
-}
+bool IsLowerHex(std::string_view text) { return text.find_first_not_of("0123456789abcdef") == std::string_view::npos; }
 
-const json* Member(const VersionDocument& document, const char* name)
+const Json* Member(const VersionDocument& document, const char* name)
 {
     const auto found = document.plug.find(name);
     return found == document.plug.end() ? nullptr : &*found;
 }
 
-std::uint64_t ReadCount(const json& value, const char* name)
+std::uint64_t ReadCount(const Json& value, const char* name)
 {
     if (!value.is_number_unsigned()) Refuse(fmt::format("malformed {}", name));
     return value.get<std::uint64_t>();
 }
 
-std::vector<std::string> ReadSignatures(const json& value)
+std::vector<std::string> ReadSignatures(const Json& value)
 {
     std::vector<std::string> signatures;
     if (value.is_string()) signatures.push_back(value.get<std::string>());
     if (value.is_array()) {
-        for (const json& item : value) {
+        for (const Json& item : value) {
             if (!item.is_string()) Refuse("malformed signature");
             signatures.push_back(item.get<std::string>());
         }
@@ -86,18 +83,18 @@ std::vector<std::string> ReadSignatures(const json& value)
 
 VersionDocument ParseVersionDocument(std::string_view text)
 {
-    json parsed;
+    Json parsed;
     {
         std::istringstream in{std::string(text)};
         in >> parsed;
     }
     VersionDocument document;
-    json& plug = parsed["data"]["plug"];
+    Json& plug = parsed["data"]["plug"];
     document.package_url = plug["urlPath"].get<std::string>();
     document.version = plug["versionNumber"].get<std::string>();
     document.plug = plug;
     DuplicateFinder duplicates;
-    json::sax_parse(text, &duplicates, json::input_format_t::json, false);
+    Json::sax_parse(text, &duplicates, Json::input_format_t::json, false);
     document.has_duplicate_members = duplicates.found();
     return document;
 }
@@ -105,14 +102,14 @@ VersionDocument ParseVersionDocument(std::string_view text)
 PackageCheck ReadPackageCheck(const VersionDocument& document)
 {
     PackageCheck check;
-    if (const json* sha256 = Member(document, "sha256")) {
+    if (const Json* sha256 = Member(document, "sha256")) {
         if (!sha256->is_string() || sha256->get_ref<const std::string&>().size() != 64 ||
             !IsLowerHex(sha256->get_ref<const std::string&>())) {
             Refuse("malformed sha256");
         }
         check.sha256 = sha256->get<std::string>();
     }
-    if (const json* size = Member(document, "size")) check.size = ReadCount(*size, "size");
+    if (const Json* size = Member(document, "size")) check.size = ReadCount(*size, "size");
     return check;
 }
 
@@ -127,7 +124,7 @@ SignedRelease ReadSignedRelease(const VersionDocument& document)
     SignedRelease release;
     release.package = ReadPackageCheck(document);
     release.sequence = ReadCount(*Member(document, "sequence"), "sequence");
-    const json& expires = *Member(document, "expires");
+    const Json& expires = *Member(document, "expires");
     const std::optional<std::chrono::sys_seconds> expiry =
         expires.is_string() ? ParseUtcTime(expires.get_ref<const std::string&>()) : std::nullopt;
     if (!expiry) Refuse("malformed expires");
