@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/bounded_body.h"
+#include "platform/dynamic_library.h"
 #include "platform/replacement_file_linux.h"
 #include "platform/text.h"
 
@@ -24,6 +25,7 @@ constexpr long kMaxRedirects = 10;
 // child process that runs a transfer: its TLS library, once loaded, is never
 // unloaded, and would otherwise stay resident in the program between checks.
 struct Curl {
+    LibraryHandle library;
     decltype(&curl_global_init) global_init = nullptr;
     decltype(&curl_easy_init) easy_init = nullptr;
     decltype(&curl_easy_setopt) easy_setopt = nullptr;
@@ -31,20 +33,23 @@ struct Curl {
 };
 
 template <typename Function>
-bool FindEntry(void* library, const char* name, Function& function)
+bool FindEntry(const LibraryHandle& library, const char* name, Function& function)
 {
-    void* address = dlsym(library, name);
+    void* address = nullptr;
+    if (FindExport(library, name, address) != WindowsError::kSuccess) return false;
     function = reinterpret_cast<Function>(address);
-    return address != nullptr;
+    return true;
 }
 
+// By its soname through the dynamic linker's search alone: never a file
+// beside the program.
 bool LoadCurl(Curl& curl)
 {
-    void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
-    return library && FindEntry(library, "curl_global_init", curl.global_init) &&
-           FindEntry(library, "curl_easy_init", curl.easy_init) &&
-           FindEntry(library, "curl_easy_setopt", curl.easy_setopt) &&
-           FindEntry(library, "curl_easy_perform", curl.easy_perform);
+    curl.library.reset(dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL));
+    return curl.library && FindEntry(curl.library, "curl_global_init", curl.global_init) &&
+           FindEntry(curl.library, "curl_easy_init", curl.easy_init) &&
+           FindEntry(curl.library, "curl_easy_setopt", curl.easy_setopt) &&
+           FindEntry(curl.library, "curl_easy_perform", curl.easy_perform);
 }
 
 // The body as the child writes it, and how its writing ended.
