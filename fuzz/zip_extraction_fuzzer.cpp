@@ -13,6 +13,7 @@
 #include "archive/codec_library.h"
 #include "archive/extractor.h"
 #include "fuzz_support.h"
+#include "support/temp_folder.h"
 #include "platform/text.h"
 
 namespace {
@@ -25,7 +26,7 @@ namespace fs = std::filesystem;
 // climbs out by up to four levels still lands inside root where it is seen.
 class ExtractionFolders {
 public:
-    ExtractionFolders() : scratch_("merro-zip-fuzz"), root_(scratch_.Path())
+    ExtractionFolders() : root_(scratch_.path())
     {
         const fs::path nest = root_ / "a" / "b" / "c";
         fs::create_directories(nest);
@@ -61,7 +62,7 @@ private:
         return path.string().compare(0, prefix.size(), prefix) == 0;
     }
 
-    fuzz_support::ScratchFolder scratch_;
+    testing_support::TempFolder scratch_;
     fs::path root_;
     fs::path archive_;
     fs::path output_;

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "reliability/tree_snapshot.h"
-#include "reliability/zip_builder.h"
+#include "support/tree_snapshot.h"
+#include "support/zip_builder.h"
 #include "support/temp_folder.h"
 #include "update/extension_replacement.h"
 #include "update/installation_fixture.h"

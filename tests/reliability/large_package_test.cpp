@@ -12,7 +12,7 @@
 #include <string>
 
 #include "reliability/update_run_fixture.h"
-#include "reliability/zip_builder.h"
+#include "support/zip_builder.h"
 #include "support/temp_folder.h"
 
 namespace {

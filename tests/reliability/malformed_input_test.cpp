@@ -120,19 +120,7 @@ std::vector<Malformed> MalformedVersionDocuments()
     return corpus;
 }
 
-// The JSON library's error number of what `run` raised; 0 when it raised
-// nothing, -1 for any other error.
-int JsonErrorOf(const std::function<void()>& run)
-{
-    try {
-        run();
-    } catch (const nlohmann::json::exception& error) {
-        return error.id;
-    } catch (...) {
-        return -1;
-    }
-    return 0;
-}
+using testing_support::JsonErrorOf;
 
 class MalformedInputTest : public UpdateRunTest {
 protected:

@@ -15,7 +15,7 @@
 #include "support/temp_folder.h"
 #include "update/installation_fixture.h"
 #include "update/local_config.h"
-#include "update/loopback_server.h"
+#include "support/loopback_server.h"
 #include "update/update_flow.h"
 
 class UpdateRunTest : public InstallationTest {
@@ -35,8 +35,7 @@ protected:
 
     std::string Document(const std::string& version, const std::string& package_path = "/package.zip") const
     {
-        return R"({"data": {"plug": {"urlPath": ")" + http_.Url(package_path) + R"(", "versionNumber": ")" +
-               version + R"("}}})";
+        return testing_support::VersionDocument(version, http_.Url(package_path));
     }
 
     // The service at /version offering `version` as the NewPackage at
@@ -50,7 +49,7 @@ protected:
     // Version 1.0.0 installed, its source `url`; returns the file's text.
     static std::string WriteConfig(const std::string& url)
     {
-        const std::string text = ConfigText("yes", "1.0.0", url);
+        const std::string text = LocalConfigText("yes", "1.0.0", url);
         testing_support::WriteFileBytes("LocalConfig.json", text);
         return text;
     }
@@ -100,7 +99,7 @@ protected:
         return requests_;
     }
 
-    LoopbackServer http_;
+    testing_support::LoopbackServer http_;
     std::string builtin_url_ = http_.Url("/version");
 
 private:

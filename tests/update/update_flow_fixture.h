@@ -9,7 +9,7 @@
 #include <spdlog/spdlog.h>
 
 #include "installation_fixture.h"
-#include "loopback_server.h"
+#include "support/loopback_server.h"
 #include "platform/download.h"
 #include "platform/text.h"
 #include "support/wine.h"
@@ -58,8 +58,10 @@ protected:
 
     static std::string VersionDocument(const std::string& version, const std::string& package_url)
     {
-        return R"({"code": 200, "data": {"plug": {"id": 7, "urlPath": ")" + package_url +
-               R"(", "versionNumber": ")" + version + R"("}, "other": {}}, "msg": "ok"})";
+        // With the other fields the real service sends.
+        return testing_support::VersionDocument(
+            version, package_url,
+            {{"code", 200}, {"data", {{"plug", {{"id", 7}}}, {"other", nlohmann::json::object()}}}, {"msg", "ok"}});
     }
 
     // The version service at `document_path` offering the new package at
@@ -74,7 +76,7 @@ protected:
     // Returns what was written, to compare with afterwards.
     static std::string WriteLocalConfigFile(const std::string& version, const std::string& url)
     {
-        const std::string text = ConfigText("yes", version, url);
+        const std::string text = LocalConfigText("yes", version, url);
         testing_support::WriteFileBytes("LocalConfig.json", text);
         return text;
     }
@@ -121,7 +123,7 @@ protected:
         EXPECT_TRUE(LoggerDropped());
     }
 
-    LoopbackServer http_;
+    testing_support::LoopbackServer http_;
 
 private:
     std::mutex mutex_;
