@@ -25,6 +25,7 @@
 
 using testing_support::ChildProcess;
 using testing_support::LogLine;
+using testing_support::SessionBusClient;
 
 // A package made by the zip tool: a manifest in a sub-folder and a page.
 inline std::string MakePackage(const std::filesystem::path& scratch, const std::string& page)
@@ -142,7 +143,7 @@ protected:
 
     const std::filesystem::path& work() const { return work_.path(); }
     std::filesystem::path output_folder() const { return work_.path() / "output"; }
-    testing_support::SessionBusClient& client() { return client_; }
+    SessionBusClient& client() { return client_; }
     std::vector<std::string> NotificationSummaries() const { return notifications_->Summaries(); }
 
 private:

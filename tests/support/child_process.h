@@ -17,16 +17,16 @@ class ChildProcess {
 public:
     struct Options {
         // Empty: the test's current directory.
-        std::filesystem::path working_directory;
+        std::filesystem::path working_directory{};
         // Standard output into a pipe that ReadLine reads.
         bool capture_output = false;
         // Standard output and error into <output_files>.out and .err, read
         // by Stdout() and Stderr().
-        std::filesystem::path output_files;
+        std::filesystem::path output_files{};
         bool discard_errors = false;
         // Run instead of looking the first argument up on PATH, which then
         // only names the process.
-        std::filesystem::path executable;
+        std::filesystem::path executable{};
     };
 
     // The first argument is the program, looked up on PATH; null when it
