@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -22,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     static const testing_support::WorkFolder folder;
     const std::string original(reinterpret_cast<const char*>(data), size);
-    std::ofstream("LocalConfig.json", std::ios::binary | std::ios::trunc) << original;
+    testing_support::WriteFileBytes("LocalConfig.json", original);
 
     try {
         (void)ReadLocalConfig("Setup");

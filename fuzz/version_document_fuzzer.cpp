@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -53,12 +52,7 @@ const std::set<std::vector<nlohmann::json>> kSignedReleases = {
 constexpr char kExtensionFile[] = "index.html";
 constexpr char kExtensionContent[] = "<html>installed</html>";
 
-void Write(const fs::path& path, const std::string& content)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-    Require(out.good());
-}
+void Write(const fs::path& path, const std::string& content) { Require(testing_support::WriteFileBytes(path, content)); }
 
 // A working folder with the local configuration, and a Wine prefix with an
 // installed extension, both inside one scratch folder.

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
@@ -82,11 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const archive::CodecLibrary library(L"7z.so");
     static const archive::Extractor extractor(library, archive::formats::Zip);
 
-    {
-        std::ofstream archive(scratch.Archive(), std::ios::binary | std::ios::trunc);
-        archive.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-        Require(archive.good());
-    }
+    Require(testing_support::WriteFileBytes(scratch.Archive(), std::string(reinterpret_cast<const char*>(data), size)));
     fs::create_directory(scratch.Output());
     const std::size_t descriptors = OpenDescriptorCount();
 

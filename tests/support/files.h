@@ -14,11 +14,12 @@ inline std::string ReadFileBytes(const std::filesystem::path& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Replaces the file, making the folders above it first.
-inline void WriteFileBytes(const std::filesystem::path& path, const std::string& content)
+// Replaces the file, making the folders above it first; whether all of it
+// was written.
+inline bool WriteFileBytes(const std::filesystem::path& path, const std::string& content)
 {
     if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+    return static_cast<bool>(std::ofstream(path, std::ios::binary | std::ios::trunc) << content);
 }
 
 }  // namespace testing_support

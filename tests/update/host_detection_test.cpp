@@ -8,11 +8,12 @@
 #include <thread>
 #include <vector>
 
-#include "named_child.h"
+#include "support/named_child.h"
 #include "platform/child_process_linux.h"
 
 namespace {
 
+using testing_support::NamedChild;
 TEST(HostDetectionTest, FindsIllustratorByItsExecutableName)
 {
     NamedChild illustrator("Illustrator.exe");

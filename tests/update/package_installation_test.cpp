@@ -17,13 +17,14 @@
 #include <vector>
 
 #include "installation_fixture.h"
-#include "named_child.h"
+#include "support/named_child.h"
 #include "support/temp_folder.h"
 #include "update/extension_replacement.h"
 #include "update/local_config.h"
 
 namespace {
 
+using testing_support::NamedChild;
 namespace fs = std::filesystem;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "update_flow_fixture.h"
-#include "named_child.h"
+#include "support/named_child.h"
 #include "platform/download.h"
 #include "platform/text.h"
 #include "support/temp_folder.h"
@@ -20,6 +20,7 @@
 
 namespace {
 
+using testing_support::NamedChild;
 namespace fs = std::filesystem;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;

@@ -16,7 +16,15 @@
 
 #include "platform/process_list.h"
 #include "platform/text.h"
+#else
+#include <memory>
 
+#include "support/child_process.h"
+#endif
+
+namespace testing_support {
+
+#if defined(_WIN32)
 class NamedChild {
 public:
     explicit NamedChild(const std::string& shown_name)
@@ -57,19 +65,15 @@ private:
         }
     }
 
-    testing_support::TempFolder folder_;
+    TempFolder folder_;
     PROCESS_INFORMATION process_{};
 };
 
 #else
-#include <memory>
-
-#include "support/child_process.h"
-
 class NamedChild {
 public:
     explicit NamedChild(const std::string& shown_name)
-        : process_(testing_support::ChildProcess::Start({shown_name, "30"}, {.executable = "/bin/sleep"}))
+        : process_(ChildProcess::Start({shown_name, "30"}, {.executable = "/bin/sleep"}))
     {
         WaitUntilShownAs(shown_name);
     }
@@ -84,13 +88,15 @@ private:
         if (!process_) return;
         const std::string cmdline = "/proc/" + std::to_string(process_->pid()) + "/cmdline";
         for (int attempt = 0; attempt < 500; ++attempt) {
-            const std::string seen = testing_support::ReadFileBytes(cmdline);
+            const std::string seen = ReadFileBytes(cmdline);
             if (seen.substr(0, seen.find('\0')) == shown_name) return;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
 
-    std::unique_ptr<testing_support::ChildProcess> process_;
+    std::unique_ptr<ChildProcess> process_;
 };
 
 #endif
+
+}  // namespace testing_support
