@@ -8,10 +8,12 @@
 
 #include <spdlog/spdlog.h>
 
+// First: httplib's winsock2.h goes before windows.h.
+#include "version_service_fixture.h"
+
 #include "platform/download.h"
 #include "platform/text.h"
 #include "support/wine.h"
-#include "version_service_fixture.h"
 
 // Routes that fail in each way a download can fail. Wine's WinHTTP takes a
 // chunked body cut short ("/dropped") for a complete one.
