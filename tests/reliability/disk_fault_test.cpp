@@ -18,10 +18,10 @@
 
 namespace {
 
+using namespace testing_support;
+
 namespace fs = std::filesystem;
 using testing::HasSubstr;
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
 
 class DiskFaultTest : public UpdateRunTest {
 protected:

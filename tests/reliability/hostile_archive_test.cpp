@@ -14,15 +14,14 @@
 #include "support/zip_builder.h"
 #include "support/temp_folder.h"
 #include "update/extension_replacement.h"
-#include "update/installation_fixture.h"
+#include "support/installation_fixture.h"
 #include "update/package_installation.h"
 
 namespace {
 
+using namespace testing_support;
+
 namespace fs = std::filesystem;
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
-using testing_support::ZipBuilder;
 using Host = ZipBuilder::Host;
 
 class HostileArchiveTest : public InstallationTest {

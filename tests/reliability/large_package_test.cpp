@@ -17,9 +17,9 @@
 
 namespace {
 
+using namespace testing_support;
+
 namespace fs = std::filesystem;
-using testing_support::ReadFileBytes;
-using testing_support::ZipBuilder;
 
 constexpr int kItems = 1024;
 constexpr std::size_t kItemSize = 1 << 20;

@@ -15,9 +15,9 @@
 
 namespace {
 
+using namespace testing_support;
+
 namespace fs = std::filesystem;
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
 
 // The JSON library's error numbers.
 constexpr int kParseError = 101;
@@ -120,7 +120,6 @@ std::vector<Malformed> MalformedVersionDocuments()
     return corpus;
 }
 
-using testing_support::JsonErrorOf;
 
 class MalformedInputTest : public UpdateRunTest {
 protected:

@@ -17,10 +17,9 @@
 
 namespace {
 
+using namespace testing_support;
+
 namespace fs = std::filesystem;
-using testing_support::ReadFileBytes;
-using testing_support::ScriptedServer;
-using testing_support::WriteFileBytes;
 
 class ServerFaultTest : public UpdateRunTest {
 protected:

@@ -9,9 +9,9 @@
 
 #include "platform/download.h"
 #include "platform/text.h"
-#include "update/version_service_fixture.h"
+#include "support/version_service_fixture.h"
 
-class UpdateRunTest : public VersionServiceTest {
+class UpdateRunTest : public testing_support::VersionServiceTest {
 protected:
     static constexpr platform::DownloadTimeouts kShortTimeouts{std::chrono::seconds(2), std::chrono::seconds(2)};
 
@@ -25,7 +25,7 @@ protected:
     void OfferUpdate(const std::string& version)
     {
         Serve("/version", Document(version));
-        Serve("/package.zip", MakePackage(NewPackage));
+        Serve("/package.zip", MakePackage(testing_support::NewPackage));
     }
 
     // One update run whose built-in service address is `builtin_url_`.

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "installation_fixture.h"
+#include "support/installation_fixture.h"
 #include "support/named_child.h"
 #include "support/temp_folder.h"
 #include "update/extension_replacement.h"
@@ -24,10 +24,8 @@
 
 namespace {
 
-using testing_support::NamedChild;
+using namespace testing_support;
 namespace fs = std::filesystem;
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
 
 class PackageInstallationTest : public InstallationTest {
 protected:

@@ -19,9 +19,9 @@
 
 namespace {
 
+using namespace testing_support;
+
 namespace fs = std::filesystem;
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
 
 struct Release {
     std::string version = "2.0.0";

@@ -9,7 +9,7 @@
 #include <spdlog/spdlog.h>
 
 // First: httplib's winsock2.h goes before windows.h.
-#include "version_service_fixture.h"
+#include "support/version_service_fixture.h"
 
 #include "platform/download.h"
 #include "platform/text.h"
@@ -23,7 +23,7 @@ inline std::vector<const char*> BrokenRoutes()
     return {"/missing", "/error", "/dropped", "/truncated"};
 }
 
-class UpdateFlowTest : public VersionServiceTest {
+class UpdateFlowTest : public testing_support::VersionServiceTest {
 protected:
     UpdateFlowTest()
     {
@@ -60,7 +60,7 @@ protected:
                      const std::string& package_path = "/package.zip")
     {
         Serve(document_path, VersionDocument(version, http_.Url(package_path)));
-        Serve(package_path, MakePackage(NewPackage));
+        Serve(package_path, MakePackage(testing_support::NewPackage));
     }
 
     // Downloads as in production, except that the built-in service address

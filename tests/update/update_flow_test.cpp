@@ -20,10 +20,8 @@
 
 namespace {
 
-using testing_support::NamedChild;
+using namespace testing_support;
 namespace fs = std::filesystem;
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
 using Lines = std::vector<std::string>;
 
 TEST_F(UpdateFlowTest, RunningIllustratorStopsTheRunAfterTwoLines)

@@ -30,7 +30,7 @@
 #include "support/child_process.h"
 #endif
 
-using testing_support::LocalConfigText;
+namespace testing_support {
 
 // The JSON library's error for a value that is missing where a string is read.
 inline auto ThrowsMissingStringError()
@@ -117,7 +117,7 @@ protected:
                 std::filesystem::create_directories(path);
             } else {
                 std::filesystem::create_directories(path.parent_path());
-                testing_support::WriteFileBytes(path, content);
+                WriteFileBytes(path, content);
             }
         }
     }
@@ -127,7 +127,7 @@ protected:
         FolderTree tree;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
             const std::string name = platform::GenericUtf8Path(std::filesystem::relative(entry.path(), folder));
-            tree[name] = entry.is_directory() ? "<folder>" : testing_support::ReadFileBytes(entry.path());
+            tree[name] = entry.is_directory() ? "<folder>" : ReadFileBytes(entry.path());
         }
         return tree;
     }
@@ -137,7 +137,7 @@ protected:
     std::string MakePackage(const FolderTree& tree)
     {
 #if defined(_WIN32)
-        testing_support::ZipBuilder zip;
+        ZipBuilder zip;
         for (const auto& [name, content] : tree) {
             if (content == "<folder>") zip.Folder(name);
             else zip.File(name, content);
@@ -147,9 +147,9 @@ protected:
         const auto source = work_.path() / ("package-source-" + std::to_string(++packages_made_));
         WriteTree(source, tree);
         const auto zip = work_.path() / ("package-" + std::to_string(packages_made_) + ".zip");
-        EXPECT_EQ(testing_support::ZipFolder(source, zip, {"-0", "-r"}), 0);
+        EXPECT_EQ(ZipFolder(source, zip, {"-0", "-r"}), 0);
         std::filesystem::remove_all(source);
-        std::string bytes = testing_support::ReadFileBytes(zip);
+        std::string bytes = ReadFileBytes(zip);
         std::filesystem::remove(zip);
         return bytes;
 #endif
@@ -173,7 +173,7 @@ protected:
     static std::vector<std::string> LogLines()
     {
         std::vector<std::string> lines;
-        for (const auto& line : testing_support::ReadActivityLog("Log/action-log.txt")) {
+        for (const auto& line : ReadActivityLog("Log/action-log.txt")) {
             lines.push_back("[" + line.level + "] " + line.text);
         }
         return lines;
@@ -185,9 +185,11 @@ protected:
         return !std::filesystem::exists(SetAsideFolder()) && !std::filesystem::exists(DiscardFolder());
     }
 
-    testing_support::WorkFolder work_;
+    WorkFolder work_;
     RecordingWindow window_;
 
 private:
     int packages_made_ = 0;
 };
+
+}  // namespace testing_support

@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "support/loopback_server.h"
-#include "update/installation_fixture.h"
+#include "support/installation_fixture.h"
 #include "update/local_config.h"
 #include "update/update_flow.h"
+
+namespace testing_support {
 
 class VersionServiceTest : public InstallationTest {
 protected:
@@ -28,13 +30,13 @@ protected:
     static std::string WriteConfig(const std::string& url, const std::string& version = "1.0.0")
     {
         const std::string text = LocalConfigText("yes", version, url);
-        testing_support::WriteFileBytes("LocalConfig.json", text);
+        WriteFileBytes("LocalConfig.json", text);
         return text;
     }
 
     void ExpectUnchanged(const std::string& config)
     {
-        EXPECT_EQ(testing_support::ReadFileBytes("LocalConfig.json"), config);
+        EXPECT_EQ(ReadFileBytes("LocalConfig.json"), config);
         EXPECT_EQ(ReadTree(Extension()), OldExtension);
         EXPECT_TRUE(window_.posted.empty());
     }
@@ -58,9 +60,11 @@ protected:
         return requests_;
     }
 
-    testing_support::LoopbackServer http_;
+    LoopbackServer http_;
 
 private:
     std::mutex mutex_;
     int requests_ = 0;
 };
+
+}  // namespace testing_support
