@@ -34,6 +34,9 @@
 #include "archive/codec_library.h"
 #include "archive/extractor.h"
 #include "platform/text.h"
+#include "support/child_process.h"
+#include "support/documents.h"
+#include "support/files.h"
 
 extern char** environ;
 
@@ -178,7 +181,7 @@ Measurement InstallOnce(const fs::path& site)
     fs::remove_all(site / "prefix");
     fs::remove_all(site / "Log");
     fs::create_directories(site / "prefix/drive_c/Program Files/Common Files/Adobe");
-    std::ofstream(site / "LocalConfig.json") << R"({"Elasp": "", "Setup": "no", "url": "", "versionNumber": "1"})";
+    testing_support::WriteFileBytes(site / "LocalConfig.json", testing_support::LocalConfigText("no", "1", "", ""));
     sync();
     const pid_t program = StartChild({kProgram}, site);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
@@ -239,8 +242,7 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         fs::remove_all(work);
         GeneratePackage(work / "source");
-        const std::string command = "cd '" + (work / "source").string() + "' && zip -q -r '" + archive.string() + "' .";
-        if (std::system(command.c_str()) != 0) return 1;
+        if (testing_support::ZipFolder(work / "source", archive) != 0) return 1;
         fs::remove_all(work / "source");
     }
     std::printf("archive: %.1f MB, %d files\n", static_cast<double>(fs::file_size(archive)) / 1e6, kFileCount);

@@ -8,23 +8,20 @@
 //   the wake-ups per check and the resident memory.
 //
 //   program_idle_bench [window seconds, default 60] [starts, default 5]
-#include <signal.h>
-#include <sys/wait.h>
-
-#include <httplib.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/documents.h"
+#include "support/fake_notification_server.h"
+#include "support/loopback_server.h"
 #include "support/private_session_bus.h"
 #include "support/session_bus_client.h"
 #include "support/temp_folder.h"
@@ -58,12 +55,6 @@ long ContextSwitches(pid_t pid)
     return total;
 }
 
-void Stop(pid_t pid)
-{
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -72,40 +63,37 @@ int main(int argc, char** argv)
     const int starts = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
 
     testing_support::WorkFolder work;
-    const testing_support::ScopedEnv home("HOME", (work.path() / "home").string());
-    const testing_support::ScopedEnv no_display("DISPLAY", "");
+    const testing_support::ScopedEnvironment home("HOME", (work.path() / "home").string());
+    const testing_support::ScopedEnvironment no_display("DISPLAY", "");
     fs::create_directories(work.path() / "home");
-    PrivateSessionBus bus;
-    SessionBusClient client;
+    const testing_support::PrivateSessionBus bus;
+    testing_support::SessionBusClient client;
     client.ServeStatusNotifierWatcher();
-    client.ServeNotifications();
+    const auto notifications = testing_support::FakeNotificationServer::Start(bus.address());
 
-    httplib::Server server;
-    const int port = server.bind_to_any_port("127.0.0.1");
-    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/version";
-    server.Get("/version", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content(R"({"data": {"plug": {"urlPath": "http://127.0.0.1:9/p.zip", "versionNumber": "1"}}})",
-                        "application/json");
+    testing_support::LoopbackServer server;
+    const std::string document = testing_support::VersionDocument("1", "http://127.0.0.1:9/p.zip");
+    server.server().Get("/version", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(document, "application/json");
     });
-    std::thread serving([&] { server.listen_after_bind(); });
-    std::ofstream("LocalConfig.json") << R"({"Elasp": ")" << kIntervalSeconds << R"(", "Setup": "yes", "url": ")"
-                                      << url << R"(", "versionNumber": "1"})";
+    testing_support::WriteFileBytes(
+        "LocalConfig.json", testing_support::LocalConfigText("yes", "1", server.Url("/version"),
+                                                             std::to_string(kIntervalSeconds)));
 
-    const std::string program = MERRO_BINARY_DIR "/bin/merroupdate";
     std::vector<double> startup_ms;
-    pid_t idle = -1;
+    std::unique_ptr<testing_support::ChildProcess> program;
     for (int i = 0; i < starts; ++i) {
+        program.reset();  // one copy at a time: the single-instance guard
         const std::size_t registered = client.registered_items().size();
         const auto start = std::chrono::steady_clock::now();
-        const pid_t pid = testing_support::SpawnProgram({program});
-        if (pid < 0 || !client.RunUntil([&] { return client.registered_items().size() > registered; }, 15s)) {
+        program = testing_support::ChildProcess::Start({MERRO_BINARY_DIR "/bin/merroupdate"});
+        if (!program || !client.RunUntil([&] { return client.registered_items().size() > registered; }, 15s)) {
             std::fprintf(stderr, "the program did not register its tray item\n");
             return 1;
         }
         startup_ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-        if (i + 1 < starts) Stop(pid);
-        else idle = pid;
     }
+    const pid_t idle = program->pid();
     std::sort(startup_ms.begin(), startup_ms.end());
     std::printf("start-up to tray item registered: median %.1f ms over %d starts (min %.1f, max %.1f)\n",
                 startup_ms[startup_ms.size() / 2], starts, startup_ms.front(), startup_ms.back());
@@ -123,9 +111,7 @@ int main(int argc, char** argv)
     const long wake_ups = ContextSwitches(idle) - switches_before;
     const long resident = StatusValue(status, "VmRSS");
     const long peak = StatusValue(status, "VmHWM");
-    Stop(idle);
-    server.stop();
-    serving.join();
+    program.reset();
 
     std::printf("between ticks: %ld wake-ups in the %lld s before the first check\n", between_ticks,
                 static_cast<long long>(quiet.count()));

@@ -29,6 +29,9 @@
 #include <thread>
 #include <vector>
 
+#include "support/documents.h"
+#include "support/loopback_server.h"
+#include "support/temp_folder.h"
 #include "update/update_flow.h"
 
 extern char** environ;
@@ -112,24 +115,14 @@ int main(int argc, char** argv)
 {
     const int checks = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
 
-    std::string work = (fs::temp_directory_path() / "merro-update-check-bench-XXXXXX").string();
-    if (!mkdtemp(work.data())) return 1;
-    fs::current_path(work);
-    setenv("WINEPREFIX", (fs::path(work) / "prefix").c_str(), 1);
-
-    httplib::Server server;
-    const int port = server.bind_to_any_port("127.0.0.1");
-    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/version";
-    const std::string document =
-        R"({"data": {"plug": {"urlPath": "http://127.0.0.1:9/com.qv.plug.zip", "versionNumber": "1.0.0"}}})";
-    server.Get("/version", [&](const httplib::Request&, httplib::Response& res) {
+    const testing_support::WorkFolder work;
+    testing_support::LoopbackServer server;
+    const std::string url = server.Url("/version");
+    const std::string document = testing_support::VersionDocument("1.0.0", "http://127.0.0.1:9/com.qv.plug.zip");
+    server.server().Get("/version", [&](const httplib::Request&, httplib::Response& res) {
         res.set_content(document, "application/json");
     });
-    std::thread serving([&] { server.listen_after_bind(); });
-    while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-
-    std::ofstream("LocalConfig.json") << R"({"Elasp": "20", "Setup": "yes", "url": ")" << url
-                                      << R"(", "versionNumber": "1.0.0"})";
+    testing_support::WriteFileBytes("LocalConfig.json", testing_support::LocalConfigText("yes", "1.0.0", url));
     std::vector<Check> ours, curl;
     // One untimed round first, so that both start warm.
     for (int round = 0; round <= checks; ++round) {
@@ -139,15 +132,10 @@ int main(int argc, char** argv)
         ours.push_back(our);
         curl.push_back(theirs);
     }
-    server.stop();
-    serving.join();
 
-    const std::string log = (fs::path(work) / "Log/action-log.txt").string();
-    std::ifstream in(log);
+    std::ifstream in(work.path() / "Log/action-log.txt");
     std::string last, line;
     while (std::getline(in, line)) last = line;
-    fs::current_path(fs::temp_directory_path());
-    fs::remove_all(work);
     if (last.find("Not Need Download Zip") == std::string::npos) {
         std::fprintf(stderr, "the check did not end with equal versions: %s\n", last.c_str());
         return 1;

@@ -19,6 +19,7 @@
 #include "archive/extractor.h"
 #include "archive/input_archive.h"
 #include "archive/parallel_extraction.h"
+#include "support/child_process.h"
 
 namespace {
 
@@ -45,8 +46,7 @@ fs::path Package(std::int64_t kib)
         std::ofstream(source / std::to_string(i % 8) / ("f" + std::to_string(i)), std::ios::binary) << data;
         total += data.size();
     }
-    const std::string command = "cd '" + source.string() + "' && zip -q -r '" + archive.string() + "' .";
-    if (std::system(command.c_str()) != 0) std::abort();
+    if (testing_support::ZipFolder(source, archive) != 0) std::abort();
     fs::remove_all(source);
     return archive;
 }

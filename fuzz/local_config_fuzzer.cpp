@@ -3,27 +3,25 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
 #include "fuzz_support.h"
+#include "support/temp_folder.h"
 #include "update/local_config.h"
 
 namespace {
 
-std::string Read() { return fuzz_support::ReadFile("LocalConfig.json"); }
+std::string Read() { return testing_support::ReadFileBytes("LocalConfig.json"); }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const fuzz_support::ScratchFolder folder("merro-fuzz");
-    static const bool entered = (folder.Enter(), true);
-    (void)entered;
+    static const testing_support::WorkFolder folder;
     const std::string original(reinterpret_cast<const char*>(data), size);
-    std::ofstream("LocalConfig.json", std::ios::binary | std::ios::trunc) << original;
+    testing_support::WriteFileBytes("LocalConfig.json", original);
 
     try {
         (void)ReadLocalConfig("Setup");

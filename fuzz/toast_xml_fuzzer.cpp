@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_toast_platform.h"
+#include "support/fake_toast_platform.h"
 #include "fuzz_support.h"
 #include "notify/toast_manager.h"
 #include "platform/text.h"
@@ -170,11 +170,11 @@ std::int64_t ExpectedExpiry(std::int64_t now, std::int64_t after_ms)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     FuzzedDataProvider input(data, size);
-    notify_test::FakeToastPlatform platform;
+    testing_support::FakeToastPlatform platform;
     platform.major_version = input.ConsumeIntegralInRange<std::uint32_t>(5, 11);
     const bool modern = platform.major_version > 6;
     const ToastTemplate content = ConsumeTemplate(input);
-    auto log = std::make_shared<notify_test::RecordingHandler::Log>();
+    auto log = std::make_shared<testing_support::RecordingHandler::Log>();
     {
         toast::ToastManager manager(platform);
         manager.SetApplicationName(L"Pelvane");
@@ -183,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(manager.Init());
 
         toast::ToastError error = toast::ToastError::Ok;
-        const std::int64_t id = manager.Show(content, new notify_test::RecordingHandler(log), &error);
+        const std::int64_t id = manager.Show(content, new testing_support::RecordingHandler(log), &error);
         if (!CanBeShown(content)) {
             Require(id == -1 && platform.notifications.empty() && log->deleted == 1);
             return 0;

@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -19,6 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include "fuzz_support.h"
+#include "support/temp_folder.h"
 #include "platform/text.h"
 #include "platform/native_path.h"
 #include "update/paths.h"
@@ -26,7 +26,7 @@
 
 namespace {
 
-using fuzz_support::ReadFile;
+using testing_support::ReadFileBytes;
 using fuzz_support::Require;
 
 namespace fs = std::filesystem;
@@ -52,36 +52,29 @@ const std::set<std::vector<nlohmann::json>> kSignedReleases = {
 constexpr char kExtensionFile[] = "index.html";
 constexpr char kExtensionContent[] = "<html>installed</html>";
 
-void Write(const fs::path& path, const std::string& content)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-    Require(out.good());
-}
+void Write(const fs::path& path, const std::string& content) { Require(testing_support::WriteFileBytes(path, content)); }
 
 // A working folder with the local configuration, and a Wine prefix with an
 // installed extension, both inside one scratch folder.
 class WorkingFolder {
 public:
-    WorkingFolder() : scratch_("merro-version-fuzz")
+    WorkingFolder()
     {
-        Require(setenv("WINEPREFIX", (scratch_.Path() / "prefix").c_str(), 1) == 0);
-        scratch_.Enter();
         Write(platform::NativePath(LocalConfigFileName), kLocalConfig);
         fs::create_directories(platform::NativePath(ExtensionDir()));
         Write(platform::NativePath(ExtensionDir()) / kExtensionFile, kExtensionContent);
     }
     static void CheckUnchanged()
     {
-        Require(ReadFile(platform::NativePath(LocalConfigFileName)) == kLocalConfig);
+        Require(ReadFileBytes(platform::NativePath(LocalConfigFileName)) == kLocalConfig);
         const fs::path extension = platform::NativePath(ExtensionDir());
         Require(std::distance(fs::directory_iterator(extension), fs::directory_iterator{}) == 1);
-        Require(ReadFile(extension / kExtensionFile) == kExtensionContent);
+        Require(ReadFileBytes(extension / kExtensionFile) == kExtensionContent);
         Require(!fs::exists(platform::NativePath(PackageFileName)));
     }
 
 private:
-    fuzz_support::ScratchFolder scratch_;
+    testing_support::WorkFolder work_;
 };
 
 // What the run should find in the document, read the way the JSON library

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
@@ -13,6 +12,7 @@
 #include "archive/codec_library.h"
 #include "archive/extractor.h"
 #include "fuzz_support.h"
+#include "support/temp_folder.h"
 #include "platform/text.h"
 
 namespace {
@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 // climbs out by up to four levels still lands inside root where it is seen.
 class ExtractionFolders {
 public:
-    ExtractionFolders() : scratch_("merro-zip-fuzz"), root_(scratch_.Path())
+    ExtractionFolders() : root_(scratch_.path())
     {
         const fs::path nest = root_ / "a" / "b" / "c";
         fs::create_directories(nest);
@@ -61,7 +61,7 @@ private:
         return path.string().compare(0, prefix.size(), prefix) == 0;
     }
 
-    fuzz_support::ScratchFolder scratch_;
+    testing_support::TempFolder scratch_;
     fs::path root_;
     fs::path archive_;
     fs::path output_;
@@ -81,11 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const archive::CodecLibrary library(L"7z.so");
     static const archive::Extractor extractor(library, archive::formats::Zip);
 
-    {
-        std::ofstream archive(scratch.Archive(), std::ios::binary | std::ios::trunc);
-        archive.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-        Require(archive.good());
-    }
+    Require(testing_support::WriteFileBytes(scratch.Archive(), std::string(reinterpret_cast<const char*>(data), size)));
     fs::create_directory(scratch.Output());
     const std::size_t descriptors = OpenDescriptorCount();
 

@@ -38,8 +38,8 @@ TEST_F(MainWindowCommandTest, ExitCommandDestroysTheWindow)
 
 TEST_F(MainWindowCommandTest, AboutBoxWithoutDisplayClosesAtOnce)
 {
-    const testing_support::ScopedEnv no_x11("DISPLAY", "");
-    const testing_support::ScopedEnv no_wayland("WAYLAND_DISPLAY", "");
+    const testing_support::ScopedEnvironment no_x11("DISPLAY", "");
+    const testing_support::ScopedEnvironment no_wayland("WAYLAND_DISPLAY", "");
     testing::internal::CaptureStderr();
     EXPECT_EQ(window.Send(WmCommand, AboutCommand, 0), 0);
     const std::string shown = testing::internal::GetCapturedStderr();
@@ -62,8 +62,8 @@ TEST(AboutDlgProcTest, OkAndCancelEndTheDialogWithTheirId)
     EXPECT_FALSE(AboutDlgProc(nullptr, WmCommand, 3, 0));
     EXPECT_FALSE(AboutDlgProc(nullptr, platform::WmUser, 0, 0));
 
-    const testing_support::ScopedEnv no_x11("DISPLAY", "");
-    const testing_support::ScopedEnv no_wayland("WAYLAND_DISPLAY", "");
+    const testing_support::ScopedEnvironment no_x11("DISPLAY", "");
+    const testing_support::ScopedEnvironment no_wayland("WAYLAND_DISPLAY", "");
     testing::internal::CaptureStderr();
     // Closed without a box to show: the close box's IDCANCEL.
     EXPECT_EQ(platform::ShowDialog(LoadAppResources()->about_dialog, nullptr, AboutDlgProc), platform::IdCancel);

@@ -38,7 +38,7 @@ protected:
         EXPECT_FALSE(program->Exited());
     }
 
-    std::unique_ptr<RunningProgram> program;
+    std::unique_ptr<ChildProcess> program;
 };
 
 TEST_F(CheckIntervalTest, OneSecondChecksEverySecondFromOneSecondAfterStart)

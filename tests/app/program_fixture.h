@@ -5,46 +5,39 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "running_program.h"
+#include "support/activity_log.h"
+#include "support/child_process.h"
+#include "support/documents.h"
+#include "support/fake_notification_server.h"
+#include "support/loopback_server.h"
 #include "support/private_session_bus.h"
 #include "support/session_bus_client.h"
 #include "support/temp_folder.h"
-#include "update/loopback_server.h"
+
+using testing_support::ChildProcess;
+using testing_support::LogLine;
+using testing_support::SessionBusClient;
 
 // A package made by the zip tool: a manifest in a sub-folder and a page.
 inline std::string MakePackage(const std::filesystem::path& scratch, const std::string& page)
 {
     const auto source = scratch / "package";
-    std::filesystem::create_directories(source / "CSXS");
     testing_support::WriteFileBytes(source / "CSXS/manifest.xml", "<ExtensionManifest/>\n");
     testing_support::WriteFileBytes(source / "index.html", page);
     const auto archive = scratch / "package.zip";
     std::filesystem::remove(archive);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, source.c_str());
-    const pid_t child = testing_support::SpawnProgram({"zip", "-qr", archive.string(), "."}, &actions);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = -1;
-    if (child > 0) waitpid(child, &status, 0);
-    EXPECT_EQ(status, 0) << "zip failed";
+    EXPECT_EQ(testing_support::ZipFolder(source, archive), 0) << "zip failed";
     return testing_support::ReadFileBytes(archive);
 }
-
-struct LogLine {
-    std::chrono::milliseconds time;  // since the epoch, read as UTC
-    std::string level;
-    std::string text;
-};
 
 class ProgramTest : public ::testing::Test {
 protected:
@@ -57,7 +50,7 @@ protected:
         std::filesystem::create_directories(work_.path() / "home");
         std::filesystem::create_directories(output_folder());
         client_.ServeStatusNotifierWatcher();
-        client_.ServeNotifications();
+        if (!notifications_) throw std::runtime_error("the notification server could not join the bus");
         server_.server().Get("/version", [this](const httplib::Request&, httplib::Response& response) {
             const std::lock_guard lock(served_mutex_);
             response.set_content(version_document_, "application/json");
@@ -73,9 +66,8 @@ protected:
     void WriteLocalConfig(const std::string& elasp, const std::string& setup = "yes", const std::string& version = "1")
     {
         testing_support::WriteFileBytes(work_.path() / "LocalConfig.json",
-                                        "{\n    \"Elasp\": " + elasp + ",\n    \"Setup\": \"" + setup +
-                                            "\",\n    \"url\": \"" + VersionUrl() + "\",\n    \"versionNumber\": \"" +
-                                            version + "\"\n}");
+                                        testing_support::LocalConfigText(setup, version, VersionUrl(),
+                                                                         nlohmann::json::parse(elasp)));
     }
 
     std::string VersionUrl() const { return server_.Url("/version"); }
@@ -85,14 +77,19 @@ protected:
     void ServeVersion(const std::string& version, const std::string& package)
     {
         const std::lock_guard lock(served_mutex_);
-        version_document_ = R"({"data": {"plug": {"urlPath": ")" + PackageUrl() + R"(", "versionNumber": ")" +
-                            version + R"("}}})";
+        version_document_ = testing_support::VersionDocument(version, PackageUrl());
         package_ = package;
     }
 
-    std::unique_ptr<RunningProgram> Start(const std::string& name = "merroupdate")
+    // Standard output and error go to <name>.out and <name>.err in the
+    // output folder. The command is the built merroupdate unless another one
+    // is given (one that ends by executing it, so the process stays the same).
+    std::unique_ptr<ChildProcess> Start(const std::string& name = "merroupdate",
+                                        const std::vector<std::string>& command = {MERRO_BINARY_DIR "/bin/merroupdate"})
     {
-        return std::make_unique<RunningProgram>(output_folder(), name);
+        auto program = ChildProcess::Start(command, {.output_files = output_folder() / name});
+        if (!program) throw std::runtime_error("cannot start " + command.front());
+        return program;
     }
 
     // Serves the bus until the condition holds; false after the time-out.
@@ -102,17 +99,20 @@ protected:
         return client_.RunUntil(condition, timeout);
     }
 
-    std::optional<int> WaitForExit(RunningProgram& program)
+    // The exit code once the program has ended by itself, serving the bus
+    // meanwhile.
+    std::optional<int> WaitForExit(ChildProcess& program)
     {
-        return program.WaitForExit([this](const std::function<bool()>& exited) { return Serve(exited); });
+        Serve([&] { return program.Exited(); });
+        return program.Wait(std::chrono::milliseconds(0));
     }
 
-    static std::string ItemName(const RunningProgram& program)
+    static std::string ItemName(const ChildProcess& program)
     {
         return "org.kde.StatusNotifierItem-" + std::to_string(program.pid()) + "-128";
     }
 
-    bool WaitForTrayItem(const RunningProgram& program)
+    bool WaitForTrayItem(const ChildProcess& program)
     {
         const std::string name = ItemName(program);
         return Serve([&] {
@@ -123,19 +123,7 @@ protected:
         });
     }
 
-    std::vector<LogLine> ReadLog() const
-    {
-        std::vector<LogLine> lines;
-        const std::string text = testing_support::ReadFileBytes(work_.path() / "Log/action-log.txt");
-        std::size_t start = 0;
-        while (start < text.size()) {
-            const std::size_t end = text.find("\r\n", start);
-            if (end == std::string::npos) break;
-            lines.push_back(ParseLogLine(text.substr(start, end - start)));
-            start = end + 2;
-        }
-        return lines;
-    }
+    std::vector<LogLine> ReadLog() const { return testing_support::ReadActivityLog(work_.path() / "Log/action-log.txt"); }
 
     std::vector<LogLine> LogLinesWith(std::string_view text) const
     {
@@ -156,33 +144,19 @@ protected:
     const std::filesystem::path& work() const { return work_.path(); }
     std::filesystem::path output_folder() const { return work_.path() / "output"; }
     SessionBusClient& client() { return client_; }
+    std::vector<std::string> NotificationSummaries() const { return notifications_->Summaries(); }
 
 private:
-    static LogLine ParseLogLine(const std::string& line)
-    {
-        int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0, consumed = 0;
-        char level[16] = {};
-        if (std::sscanf(line.c_str(), "[%d-%d-%d %d:%d:%d.%d] [basic_logger] [%15[a-z]] %n", &year, &month, &day,
-                        &hour, &minute, &second, &millisecond, level, &consumed) != 8) {
-            ADD_FAILURE() << "not a log line: " << line;
-            return {};
-        }
-        using namespace std::chrono;
-        const sys_days date = year_month_day{std::chrono::year(year), std::chrono::month(static_cast<unsigned>(month)),
-                                             std::chrono::day(static_cast<unsigned>(day))};
-        const auto time = date.time_since_epoch() + hours(hour) + minutes(minute) + seconds(second) +
-                          milliseconds(millisecond);
-        return {duration_cast<milliseconds>(time), level, line.substr(static_cast<std::size_t>(consumed))};
-    }
-
     testing_support::WorkFolder work_;
-    testing_support::ScopedEnv home_;
-    testing_support::ScopedEnv data_home_;
-    testing_support::ScopedEnv no_x11_;
-    testing_support::ScopedEnv no_wayland_;
-    PrivateSessionBus session_bus_;
-    SessionBusClient client_;
-    LoopbackServer server_;
+    testing_support::ScopedEnvironment home_;
+    testing_support::ScopedEnvironment data_home_;
+    testing_support::ScopedEnvironment no_x11_;
+    testing_support::ScopedEnvironment no_wayland_;
+    testing_support::PrivateSessionBus session_bus_;
+    testing_support::SessionBusClient client_;
+    std::unique_ptr<testing_support::FakeNotificationServer> notifications_ =
+        testing_support::FakeNotificationServer::Start(session_bus_.address());
+    testing_support::LoopbackServer server_;
     std::mutex served_mutex_;
     std::string version_document_;
     std::string package_;

@@ -22,7 +22,7 @@ protected:
     bool WaitForNotification(const std::string& summary)
     {
         return Serve([&] {
-            for (const auto& shown : client().notification_summaries()) {
+            for (const auto& shown : NotificationSummaries()) {
                 if (shown == summary) return true;
             }
             return false;
@@ -31,7 +31,7 @@ protected:
 
     std::string LocalConfig() const { return ReadFileBytes(work() / "LocalConfig.json"); }
 
-    std::unique_ptr<RunningProgram> program;
+    std::unique_ptr<ChildProcess> program;
 };
 
 TEST_F(InstallationTest, StartupInstallsTheDeliveredPackageAndAnnouncesIt)
@@ -48,7 +48,7 @@ TEST_F(InstallationTest, StartupInstallsTheDeliveredPackageAndAnnouncesIt)
     EXPECT_EQ(LogTexts(),
               (std::vector<std::string>{"Start Sucess!", "Create directory!", "Unzip Files Finish!", "Setup Complete!"}));
     EXPECT_TRUE(WaitForTrayItem(*program));
-    EXPECT_EQ(client().notification_summaries().size(), 1u);
+    EXPECT_EQ(NotificationSummaries().size(), 1u);
 }
 
 TEST_F(InstallationTest, UpdateInstallsTheNewVersionRecordsItAndAnnouncesIt)
@@ -67,7 +67,7 @@ TEST_F(InstallationTest, UpdateInstallsTheNewVersionRecordsItAndAnnouncesIt)
 
     // The next check finds the versions equal.
     EXPECT_TRUE(Serve([&] { return !LogLinesWith("Not Need Download Zip").empty(); }));
-    EXPECT_EQ(client().notification_summaries(), std::vector<std::string>{"Pelvane更新成功"});
+    EXPECT_EQ(NotificationSummaries(), std::vector<std::string>{"Pelvane更新成功"});
     // Its transfers ran in child processes: the TLS stack never stays in the program.
     const std::string maps = ReadFileBytes("/proc/" + std::to_string(program->pid()) + "/maps");
     EXPECT_EQ(maps.find("libcurl"), std::string::npos);
@@ -85,10 +85,9 @@ TEST_F(InstallationTest, SessionLauncherTakesTheWinePrefixFromItsEnvironmentFile
     std::filesystem::create_directories(adobe);
     std::filesystem::create_directories(home / ".config/merroupdate");
     WriteFileBytes(home / ".config/merroupdate/environment", "# Illustrator's prefix\nWINEPREFIX=~/custom prefix\n");
-    const testing_support::ScopedEnv config_home("XDG_CONFIG_HOME", "");
+    const testing_support::ScopedEnvironment config_home("XDG_CONFIG_HOME", "");
 
-    program = std::make_unique<RunningProgram>(output_folder(), "session",
-                                               std::vector<std::string>{MERRO_BINARY_DIR "/bin/merroupdate-session"});
+    program = Start("session", {MERRO_BINARY_DIR "/bin/merroupdate-session"});
     ASSERT_TRUE(WaitForNotification("Pelvane安装成功")) << program->Stderr();
     EXPECT_EQ(ReadFileBytes(adobe / "CEP/extensions/com.qv.plug/index.html"), "<p>session</p>\n");
     EXPECT_FALSE(std::filesystem::exists(extension())) << "installed into the inherited prefix";

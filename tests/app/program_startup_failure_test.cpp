@@ -1,6 +1,7 @@
 #include <csignal>
 #include <cstring>
 
+#include "platform/child_process_linux.h"
 #include "program_fixture.h"
 
 namespace {
@@ -27,18 +28,16 @@ protected:
     // The program started with a private mount namespace in which the shell
     // commands ran first, from its working folder as mounted then; null when
     // this machine gives no such namespace.
-    std::unique_ptr<RunningProgram> StartWithMounts(const std::string& mounts)
+    std::unique_ptr<ChildProcess> StartWithMounts(const std::string& mounts)
     {
-        if (system("unshare --mount true 2>/dev/null") != 0) return nullptr;
-        return std::make_unique<RunningProgram>(
-            output_folder(), "merroupdate",
-            std::vector<std::string>{"unshare", "--mount", "sh", "-c", mounts + " && cd \"$PWD\" && exec \"$0\"",
+        if (platform::RunProgram({"unshare", "--mount", "true"}) != 0) return nullptr;
+        return Start("merroupdate", {"unshare", "--mount", "sh", "-c", mounts + " && cd \"$PWD\" && exec \"$0\"",
                                      MERRO_BINARY_DIR "/bin/merroupdate"});
     }
 
     // Checks what the user sees, ends the program with SIGTERM and returns
     // the reason shown.
-    std::string ExpectReported(RunningProgram& program, const std::string& reason_part)
+    std::string ExpectReported(ChildProcess& program, const std::string& reason_part)
     {
         EXPECT_TRUE(WaitForTrayItem(program)) << program.Stderr();
         const auto [title, text] = client().ItemToolTip(ItemName(program));
@@ -50,7 +49,7 @@ protected:
                                         FailurePrefix + reason + "\n");
         // No timer: the one-second interval of the tests never checks.
         EXPECT_FALSE(Serve([&] { return !LogLinesWith("Download Process Start!").empty() || program.Exited(); }, 2s));
-        EXPECT_TRUE(client().notification_summaries().empty());
+        EXPECT_TRUE(NotificationSummaries().empty());
 
         program.Signal(SIGTERM);
         EXPECT_EQ(WaitForExit(program), 0);
@@ -83,11 +82,11 @@ TEST_F(StartupFailureTest, WrongOrUnsetWinePrefix)
     std::filesystem::create_directories(DefaultAdobe());
     WriteLocalConfig(R"("1")", "no");
     {
-        const testing_support::ScopedEnv wrong("WINEPREFIX", (work() / "no such prefix").string());
+        const testing_support::ScopedEnvironment wrong("WINEPREFIX", (work() / "no such prefix").string());
         const auto program = Start("wrong-prefix");
         ExpectReported(*program, (work() / "no such prefix").string());
     }
-    const testing_support::ScopedEnv unset("WINEPREFIX", "");
+    const testing_support::ScopedEnvironment unset("WINEPREFIX", "");
     const auto program = Start("unset-prefix");
     ExpectReported(*program, (work() / "home/.wine/drive_c").string());
 }

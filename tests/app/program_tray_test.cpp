@@ -13,16 +13,9 @@ constexpr const char* ItemInterface = "org.kde.StatusNotifierItem";
 int RunBusctl(std::vector<std::string> arguments, const std::function<bool(const std::function<bool()>&)>& serve)
 {
     arguments.insert(arguments.begin(), {"busctl", "--user"});
-    const pid_t child = testing_support::SpawnProgram(std::move(arguments));
-    if (child < 0) return -1;
-    int status = -1;
-    const bool ended = serve([&] { return waitpid(child, &status, WNOHANG) == child; });
-    if (!ended) {
-        kill(child, SIGKILL);
-        waitpid(child, &status, 0);
-        return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const auto child = ChildProcess::Start(arguments);
+    if (!child || !serve([&] { return child->Exited(); })) return -1;
+    return child->Wait(std::chrono::milliseconds(0)).value_or(-1);
 }
 
 class TrayTest : public ProgramTest {
@@ -42,7 +35,7 @@ protected:
         EXPECT_EQ(program->Stderr(), "");
     }
 
-    std::unique_ptr<RunningProgram> program;
+    std::unique_ptr<ChildProcess> program;
 };
 
 TEST_F(TrayTest, ItemCarriesTheProgramsNameTipIconAndMenu)

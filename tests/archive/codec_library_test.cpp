@@ -21,7 +21,7 @@ TEST_F(CodecLibraryTest, MissingLibraryGivesError126)
 
 TEST_F(CodecLibraryTest, FileThatIsNoLibraryGivesError193)
 {
-    WriteText(Root() / "fake.so", "not a shared library");
+    WriteFileBytes(Root() / "fake.so", "not a shared library");
     ExpectArchiveError([&] { CodecLibrary library(Wide(Root() / "fake.so")); },
                        "Cannot load 7-zip library (error 193)", static_cast<HRESULT>(0x800700C1u));
 }

@@ -1,16 +1,22 @@
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
+
 #include <string>
 #include <vector>
 
 #include "archive/archive_format.h"
 #include "archive/extractor.h"
 #include "archive_test_support.h"
+#include "platform/child_process_linux.h"
 
 namespace archive {
 namespace {
 
 using namespace archive::testing;
+
+// A Python string literal holding the text.
+std::string PythonText(const std::string& text) { return nlohmann::json(text).dump(); }
 
 // Each failure leaves no descriptor open behind it.
 class ExtractorFailureTest : public ArchiveTest {
@@ -23,9 +29,10 @@ protected:
         EXPECT_EQ(OpenDescriptorCount(), descriptors);
     }
 
-    fs::path ZipOneFile(const std::string& name, const std::string& content, const std::string& options = "-r")
+    fs::path ZipOneFile(const std::string& name, const std::string& content,
+                        const std::vector<std::string>& options = {"-r"})
     {
-        WriteText(Root() / "source" / name, content);
+        WriteFileBytes(Root() / "source" / name, content);
         return Zip("source", "package.zip", options);
     }
 
@@ -34,14 +41,14 @@ protected:
     fs::path CraftZip(const std::string& entries)
     {
         const fs::path archive = Root() / "crafted.zip";
-        const std::string script = "import zipfile\n"
+        const std::string script = "import sys, zipfile\n"
                                    "def add(z, name, data, mode=None):\n"
                                    "    i = zipfile.ZipInfo(name)\n"
                                    "    if mode is not None: i.external_attr, i.create_system = mode << 16, 3\n"
                                    "    z.writestr(i, data)\n"
-                                   "with zipfile.ZipFile(" + Quote(archive.string()) + ", 'w') as z:\n" + entries;
-        WriteText(Root() / "craft.py", script);
-        RunShell("python3 " + Quote((Root() / "craft.py").string()));
+                                   "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n" + entries;
+        WriteFileBytes(Root() / "craft.py", script);
+        EXPECT_EQ(platform::RunProgram({"python3", (Root() / "craft.py").string(), archive.string()}), 0);
         return archive;
     }
 
@@ -67,7 +74,7 @@ protected:
         for (const ModeCase& entry : cases) {
             EXPECT_EQ(Mode(out / entry.name), entry.extracted) << entry.name;
             if (!entry.name.ends_with('/')) {
-                EXPECT_EQ(ReadText(out / entry.name), entry.name);
+                EXPECT_EQ(ReadFileBytes(out / entry.name), entry.name);
             }
         }
     }
@@ -76,12 +83,12 @@ protected:
 TEST_F(ExtractorFailureTest, CorruptedDataFailsWithCrcError)
 {
     const std::string content = "stored content that will be damaged";
-    const fs::path archive = ZipOneFile("file.txt", content, "-r -0");
-    std::string bytes = ReadText(archive);
+    const fs::path archive = ZipOneFile("file.txt", content, {"-r", "-0"});
+    std::string bytes = ReadFileBytes(archive);
     const auto at = bytes.find(content);
     ASSERT_NE(at, std::string::npos);
     bytes[at] = 'X';
-    WriteText(archive, bytes);
+    WriteFileBytes(archive, bytes);
     fs::create_directories(Root() / "out");
 
     ExpectFailure(archive, Root() / "out", "CRC Failed", hresult::kFail);
@@ -97,7 +104,7 @@ TEST_F(ExtractorFailureTest, FolderInTheWayOfFileCannotBeDeleted)
 TEST_F(ExtractorFailureTest, FileInTheWayOfFolderFailsTheFileBelowIt)
 {
     const fs::path archive = ZipOneFile("dir/file.txt", "data");
-    WriteText(Root() / "out" / "dir", "a file where the folder goes");
+    WriteFileBytes(Root() / "out" / "dir", "a file where the folder goes");
     ExpectFailure(archive, Root() / "out", "Cannot open output file " + (Root() / "out" / "dir" / "file.txt").string(),
                   hresult::kAbort);
 }
@@ -122,11 +129,11 @@ TEST_F(ExtractorFailureTest, MissingOrInvalidArchiveIsNotOpened)
     ExpectFailure(missing, Root(), "Cannot open archive file '" + missing.string() + "'", 110);
 
     const fs::path text = Root() / "text.zip";
-    WriteText(text, "this is not a zip archive");
+    WriteFileBytes(text, "this is not a zip archive");
     ExpectFailure(text, Root(), "Cannot open archive '" + text.string() + "'", 110);
 
     const fs::path empty = Root() / "empty.zip";
-    WriteText(empty, "");
+    WriteFileBytes(empty, "");
     ExpectFailure(empty, Root(), "Cannot open archive '" + empty.string() + "'", 110);
 
     ExpectFailure(Root(), Root(), "Cannot open archive file '" + Root().string() + "'", 110);
@@ -141,13 +148,13 @@ TEST_P(UnsafeArchiveTest, ItemLeavingOutputFolderIsRefused)
     fs::create_directories(out);
     std::string name = GetParam();
     if (name.front() == '/') name = (Root() / "absolute-target").string();
-    const fs::path archive = CraftZip("    add(z, 'first.txt', 'fine')\n    add(z, " + Quote(name) + ", 'escaped')\n");
+    const fs::path archive = CraftZip("    add(z, 'first.txt', 'fine')\n    add(z, " + PythonText(name) + ", 'escaped')\n");
 
     ExpectFailure(archive, out, "Unsafe item path " + name, hresult::kAbort);
-    EXPECT_EQ(ReadText(out / "first.txt"), "fine");
+    EXPECT_EQ(ReadFileBytes(out / "first.txt"), "fine");
     std::size_t written = 0;
     for (const auto& entry : fs::recursive_directory_iterator(Root())) {
-        if (entry.is_regular_file() && ReadText(entry.path()) == "escaped") ++written;
+        if (entry.is_regular_file() && ReadFileBytes(entry.path()) == "escaped") ++written;
     }
     EXPECT_EQ(written, 0u);
 }
@@ -160,12 +167,12 @@ TEST_F(ExtractorFailureTest, SymbolicLinkItemBecomesRegularFileHoldingItsTarget)
     fs::create_directories(out);
     const fs::path outside = Root() / "outside";
     fs::create_directories(outside);
-    const fs::path archive = CraftZip("    add(z, 'link', " + Quote(outside.string()) + ", 0o120777)\n"
+    const fs::path archive = CraftZip("    add(z, 'link', " + PythonText(outside.string()) + ", 0o120777)\n"
                                       "    add(z, 'link/escaped.txt', 'escaped')\n");
 
     ExpectFailure(archive, out, "Cannot open output file " + (out / "link" / "escaped.txt").string(), hresult::kAbort);
     EXPECT_FALSE(fs::is_symlink(out / "link"));
-    EXPECT_EQ(ReadText(out / "link"), outside.string());
+    EXPECT_EQ(ReadFileBytes(out / "link"), outside.string());
     EXPECT_EQ(Mode(out / "link") & 0111, 0u);
     EXPECT_TRUE(fs::is_empty(outside));
 }

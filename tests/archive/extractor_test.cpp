@@ -4,6 +4,7 @@
 
 #include "archive/archive_format.h"
 #include "archive_test_support.h"
+#include "platform/child_process_linux.h"
 
 namespace archive {
 namespace {
@@ -25,28 +26,28 @@ protected:
 TEST_F(ExtractorTest, ExtractsNestedFoldersEmptyFolderChineseNamesModesAndTimes)
 {
     const fs::path source = Root() / "source";
-    WriteText(source / "top.txt", "top");
-    WriteText(source / "a" / "b" / "deep.txt", "deep");
-    WriteText(source / "中文目录" / "文件.txt", "中文内容");
-    WriteText(source / "readonly.txt", "locked");
+    WriteFileBytes(source / "top.txt", "top");
+    WriteFileBytes(source / "a" / "b" / "deep.txt", "deep");
+    WriteFileBytes(source / "中文目录" / "文件.txt", "中文内容");
+    WriteFileBytes(source / "readonly.txt", "locked");
     fs::permissions(source / "readonly.txt", fs::perms::owner_read | fs::perms::group_read);
-    WriteText(source / "script.sh", "#!/bin/sh\n");
+    WriteFileBytes(source / "script.sh", "#!/bin/sh\n");
     fs::permissions(source / "script.sh", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
     fs::create_directories(source / "empty");
-    RunShell("touch -d '2001-02-03 04:05:06 UTC' " + Quote((source / "a" / "b" / "deep.txt").string()));
+    ASSERT_EQ(platform::RunProgram({"touch", "-d", "2001-02-03 04:05:06 UTC", (source / "a" / "b" / "deep.txt").string()}), 0);
     // -D stores no folder entries: "a" and "a/b" exist only in the file's path.
     const fs::path with_folders = Zip("source", "folders.zip");
-    const fs::path without_folders = Zip("source", "no-folders.zip", "-r -D");
+    const fs::path without_folders = Zip("source", "no-folders.zip", {"-r", "-D"});
 
     const std::size_t descriptors = OpenDescriptorCount();
     for (const fs::path& archive : {with_folders, without_folders}) {
         const fs::path out = Root() / ("out-" + archive.stem().string());
         Extract(archive, out);
         EXPECT_EQ(OpenDescriptorCount(), descriptors);
-        EXPECT_EQ(ReadText(out / "top.txt"), "top");
-        EXPECT_EQ(ReadText(out / "a" / "b" / "deep.txt"), "deep");
-        EXPECT_EQ(ReadText(out / "中文目录" / "文件.txt"), "中文内容");
-        EXPECT_EQ(ReadText(out / "readonly.txt"), "locked");
+        EXPECT_EQ(ReadFileBytes(out / "top.txt"), "top");
+        EXPECT_EQ(ReadFileBytes(out / "a" / "b" / "deep.txt"), "deep");
+        EXPECT_EQ(ReadFileBytes(out / "中文目录" / "文件.txt"), "中文内容");
+        EXPECT_EQ(ReadFileBytes(out / "readonly.txt"), "locked");
         EXPECT_EQ(Mode(out / "readonly.txt"), 0440u);
         EXPECT_EQ(Mode(out / "script.sh"), 0750u);
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
@@ -61,38 +62,38 @@ TEST_F(ExtractorTest, ExtractsNestedFoldersEmptyFolderChineseNamesModesAndTimes)
 
 TEST_F(ExtractorTest, ReplacesExistingFilesReadOnlyOnesIncluded)
 {
-    WriteText(Root() / "source" / "file.txt", "new");
+    WriteFileBytes(Root() / "source" / "file.txt", "new");
     const fs::path archive = Zip("source", "package.zip");
     const fs::path out = Root() / "out";
-    WriteText(out / "file.txt", "old content that is longer");
+    WriteFileBytes(out / "file.txt", "old content that is longer");
     fs::permissions(out / "file.txt", fs::perms::owner_read);
 
     Extract(archive, out);
-    EXPECT_EQ(ReadText(out / "file.txt"), "new");
+    EXPECT_EQ(ReadFileBytes(out / "file.txt"), "new");
 }
 
 TEST_F(ExtractorTest, OutputFolderWithoutSeparatorGetsOne)
 {
-    WriteText(Root() / "source" / "file.txt", "x");
+    WriteFileBytes(Root() / "source" / "file.txt", "x");
     const fs::path archive = Zip("source", "package.zip");
     Extract(archive, Root() / "out");
-    EXPECT_EQ(ReadText(Root() / "out" / "file.txt"), "x");
+    EXPECT_EQ(ReadFileBytes(Root() / "out" / "file.txt"), "x");
     EXPECT_FALSE(fs::exists(Root() / "outfile.txt"));
 }
 
 TEST_F(ExtractorTest, ArchiveMadeBy7zExtractsToo)
 {
-    WriteText(Root() / "source" / "sub" / "file.txt", "from 7z");
+    WriteFileBytes(Root() / "source" / "sub" / "file.txt", "from 7z");
     const fs::path archive = Root() / "seven.zip";
-    RunShell("cd " + Quote((Root() / "source").string()) + " && 7z a -tzip " + Quote(archive.string()) + " .");
+    ASSERT_EQ(testing_support::RunInFolder(Root() / "source", {"7z", "a", "-bso0", "-bsp0", "-tzip", archive.string(), "."}), 0);
     Extract(archive, Root() / "out");
-    EXPECT_EQ(ReadText(Root() / "out" / "sub" / "file.txt"), "from 7z");
+    EXPECT_EQ(ReadFileBytes(Root() / "out" / "sub" / "file.txt"), "from 7z");
 }
 
 TEST_F(ExtractorTest, HooksSeeTotalSizeProgressAndFileNames)
 {
-    WriteText(Root() / "source" / "one.txt", std::string(1000, 'a'));
-    WriteText(Root() / "source" / "dir" / "two.txt", std::string(500, 'b'));
+    WriteFileBytes(Root() / "source" / "one.txt", std::string(1000, 'a'));
+    WriteFileBytes(Root() / "source" / "dir" / "two.txt", std::string(500, 'b'));
     const fs::path archive = Zip("source", "package.zip");
 
     Extractor extractor(library_, formats::Zip);
@@ -113,7 +114,7 @@ TEST_F(ExtractorTest, HooksSeeTotalSizeProgressAndFileNames)
 
 TEST_F(ExtractorTest, ThrowingHookStopsExtractionWithItsMessage)
 {
-    WriteText(Root() / "source" / "big.txt", std::string(100000, 'a'));
+    WriteFileBytes(Root() / "source" / "big.txt", std::string(100000, 'a'));
     const fs::path archive = Zip("source", "package.zip");
     Extractor extractor(library_, formats::Zip);
     extractor.SetTotalSizeHook([](std::uint64_t) { throw std::runtime_error("Package too large"); });
@@ -126,8 +127,8 @@ TEST_F(ExtractorTest, ThrowingHookStopsExtractionWithItsMessage)
 
 TEST_F(ExtractorTest, PasswordProtectedArchiveNeedsPassword)
 {
-    WriteText(Root() / "source" / "secret.txt", "hidden");
-    const fs::path archive = Zip("source", "locked.zip", "-r -P letmein");
+    WriteFileBytes(Root() / "source" / "secret.txt", "hidden");
+    const fs::path archive = Zip("source", "locked.zip", {"-r", "-P", "letmein"});
 
     ExpectArchiveError([&] { Extract(archive, Root() / "out"); }, "Password is not defined", hresult::kFail);
 
@@ -135,13 +136,13 @@ TEST_F(ExtractorTest, PasswordProtectedArchiveNeedsPassword)
     extractor.SetPassword(L"letmein");
     fs::create_directories(Root() / "with-password");
     extractor.ExtractToFolder(Wide(archive), Wide(Root() / "with-password"));
-    EXPECT_EQ(ReadText(Root() / "with-password" / "secret.txt"), "hidden");
+    EXPECT_EQ(ReadFileBytes(Root() / "with-password" / "secret.txt"), "hidden");
 
     Extractor asking(library_, formats::Zip);
     asking.SetPasswordHook([] { return std::wstring(L"letmein"); });
     fs::create_directories(Root() / "from-hook");
     asking.ExtractToFolder(Wide(archive), Wide(Root() / "from-hook"));
-    EXPECT_EQ(ReadText(Root() / "from-hook" / "secret.txt"), "hidden");
+    EXPECT_EQ(ReadFileBytes(Root() / "from-hook" / "secret.txt"), "hidden");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "archive/extractor.h"
 #include "archive/input_archive.h"
 #include "archive_test_support.h"
+#include "platform/child_process_linux.h"
 
 namespace archive {
 namespace {
@@ -15,11 +16,10 @@ class FileExtractCallbackTest : public ArchiveTest {
 protected:
     FileExtractCallbackTest()
     {
-        WriteText(Root() / "source" / "a.txt", "a");
-        WriteText(Root() / "source" / "b.txt", "b");
+        WriteFileBytes(Root() / "source" / "a.txt", "a");
+        WriteFileBytes(Root() / "source" / "b.txt", "b");
         archive_path_ = Root() / "package.zip";
-        RunShell("cd " + Quote((Root() / "source").string()) + " && zip -q " + Quote(archive_path_.string()) +
-                 " a.txt b.txt");
+        EXPECT_EQ(testing_support::RunInFolder(Root() / "source", {"zip", "-q", archive_path_.string(), "a.txt", "b.txt"}), 0);
         fs::create_directories(Root() / "out");
     }
 
@@ -53,11 +53,11 @@ TEST_F(FileExtractCallbackTest, ErrorCountNeverResets)
     WriteItem(*callback, 0, "first");
     EXPECT_EQ(callback->SetOperationResult(kOperationCrcError), hresult::kFail);
     EXPECT_EQ(callback->ErrorMessage(), L"CRC Failed");
-    EXPECT_EQ(ReadText(Root() / "out" / "a.txt"), "first");
+    EXPECT_EQ(ReadFileBytes(Root() / "out" / "a.txt"), "first");
 
     WriteItem(*callback, 1, "second");
     EXPECT_EQ(callback->SetOperationResult(kOperationOk), hresult::kFail);
-    EXPECT_EQ(ReadText(Root() / "out" / "b.txt"), "second");
+    EXPECT_EQ(ReadFileBytes(Root() / "out" / "b.txt"), "second");
     EXPECT_EQ(callback->ErrorMessage(), L"CRC Failed");
 
     EXPECT_EQ(callback->SetOperationResult(kOperationUnsupportedMethod), hresult::kFail);
@@ -80,7 +80,7 @@ TEST_F(FileExtractCallbackTest, NextGetStreamDropsAnUnfinishedStream)
     EXPECT_EQ(OpenDescriptorCount(), descriptors + 1);
     EXPECT_EQ(callback->SetOperationResult(kOperationOk), hresult::kOk);
     EXPECT_EQ(OpenDescriptorCount(), descriptors);
-    EXPECT_EQ(ReadText(Root() / "out" / "a.txt"), "left open");
+    EXPECT_EQ(ReadFileBytes(Root() / "out" / "a.txt"), "left open");
 }
 
 TEST_F(FileExtractCallbackTest, ItemNotToBeExtractedGetsNoStream)
@@ -126,12 +126,12 @@ TEST_F(FileExtractCallbackTest, AnswersOnlyItsOwnInterfaces)
 
 TEST_F(FileExtractCallbackTest, ItemWithoutPathIsNamedAfterTheArchive)
 {
-    WriteText(Root() / "plain.txt", "gzip content");
+    WriteFileBytes(Root() / "data.txt", "gzip content");
     const fs::path gz = Root() / "data.txt.gz";
-    RunShell("gzip -n -c " + Quote((Root() / "plain.txt").string()) + " > " + Quote(gz.string()));
+    ASSERT_EQ(platform::RunProgram({"gzip", "-n", (Root() / "data.txt").string()}), 0);
     Extractor extractor(library_, formats::GZip);
     extractor.ExtractToFolder(Wide(gz), Wide(Root() / "out"));
-    EXPECT_EQ(ReadText(Root() / "out" / "data.txt"), "gzip content");
+    EXPECT_EQ(ReadFileBytes(Root() / "out" / "data.txt"), "gzip content");
 }
 
 }  // namespace

@@ -21,14 +21,14 @@ TEST_F(FileOperationsTest, CreatesEveryMissingLevel)
 
 TEST_F(FileOperationsTest, FileInTheWayStopsFolderCreation)
 {
-    WriteText(Root() / "file", "x");
+    WriteFileBytes(Root() / "file", "x");
     EXPECT_FALSE(CreateFolderPath(Wide(Root() / "file")));
     EXPECT_FALSE(CreateFolderPath(Wide(Root() / "file" / "below")));
 }
 
 TEST_F(FileOperationsTest, DeletesReadOnlyFilesButNotFolders)
 {
-    WriteText(Root() / "locked", "x");
+    WriteFileBytes(Root() / "locked", "x");
     fs::permissions(Root() / "locked", fs::perms::owner_read);
     EXPECT_TRUE(DeleteFileInTheWay(Wide(Root() / "locked")));
     EXPECT_FALSE(fs::exists(Root() / "locked"));

@@ -13,7 +13,7 @@ using FileStreamTest = ArchiveTest;
 
 TEST_F(FileStreamTest, InFileStreamReadsSeeksAndDescribesTheFile)
 {
-    WriteText(Root() / "data.bin", "0123456789");
+    WriteFileBytes(Root() / "data.bin", "0123456789");
     ComPtr<InFileStream> stream(new InFileStream);
     ASSERT_EQ(stream->Open(Wide(Root() / "data.bin")), platform::WindowsError::kSuccess);
 
@@ -84,7 +84,7 @@ TEST_F(FileStreamTest, OutFileStreamWritesResizesAndCloses)
     EXPECT_TRUE(stream->SetModificationTime(FILETIME{0x256D4000u, 0x01BF53EBu}));
     EXPECT_EQ(stream->Close(), hresult::kOk);
     EXPECT_EQ(stream->Close(), hresult::kOk);
-    EXPECT_EQ(ReadText(path), "abc");
+    EXPECT_EQ(ReadFileBytes(path), "abc");
     // 0x01BF53EB256D4000 ticks is 2000-01-01 00:00:00 UTC.
     EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(
                   std::chrono::file_clock::to_sys(fs::last_write_time(path)).time_since_epoch()),

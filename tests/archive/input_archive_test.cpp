@@ -14,7 +14,7 @@ class InputArchiveTest : public ArchiveTest {
 protected:
     InputArchiveTest()
     {
-        WriteText(Root() / "source" / "dir" / "file.txt", "content");
+        WriteFileBytes(Root() / "source" / "dir" / "file.txt", "content");
         archive_path_ = Zip("source", "package.zip");
     }
 

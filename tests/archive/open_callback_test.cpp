@@ -12,7 +12,7 @@ using namespace archive::testing;
 
 class OpenCallbackTest : public ArchiveTest {
 protected:
-    OpenCallbackTest() { WriteText(Root() / "volume.001", "first volume"); }
+    OpenCallbackTest() { WriteFileBytes(Root() / "volume.001", "first volume"); }
 
     ComPtr<OpenCallback> MakeCallback(const fs::path& path)
     {
@@ -44,7 +44,7 @@ TEST_F(OpenCallbackTest, DescribesTheArchiveFile)
 
 TEST_F(OpenCallbackTest, OpensVolumesBesideTheArchive)
 {
-    WriteText(Root() / "volume.002", "second");
+    WriteFileBytes(Root() / "volume.002", "second");
     auto callback = MakeCallback(Root() / "volume.001");
     IInStream* stream = nullptr;
     ASSERT_EQ(callback->GetStream(L"volume.002", &stream), hresult::kOk);

@@ -10,7 +10,8 @@
 #include "archive/extractor.h"
 #include "archive/input_archive.h"
 #include "archive_test_support.h"
-#include "reliability/zip_builder.h"
+#include "platform/child_process_linux.h"
+#include "support/zip_builder.h"
 
 namespace archive {
 namespace {
@@ -37,7 +38,7 @@ protected:
 
     fs::path Write(const ZipBuilder& zip, const std::string& name)
     {
-        WriteText(Root() / name, zip.Bytes());
+        WriteFileBytes(Root() / name, zip.Bytes());
         return Root() / name;
     }
 
@@ -51,7 +52,7 @@ protected:
                 description += " folder";
             } else {
                 description += " " + std::to_string(entry.last_write_time().time_since_epoch().count()) + " " +
-                               ReadText(entry.path());
+                               ReadFileBytes(entry.path());
             }
             entries[fs::relative(entry.path(), folder).string()] = description;
         }
@@ -90,20 +91,20 @@ TEST_F(ParallelExtractionTest, TwoWorkersWriteWhatOneWorkerWritesOnAMixedArchive
     for (int i = 0; i < 60; ++i) {
         std::string data(1000 + random() % 200000, ' ');
         for (char& c : data) c = i % 3 ? static_cast<char>('a' + random() % 4) : static_cast<char>(random());
-        WriteText(source / ("dir" + std::to_string(i % 4)) / ("sub" + std::to_string(i % 3)) /
+        WriteFileBytes(source / ("dir" + std::to_string(i % 4)) / ("sub" + std::to_string(i % 3)) /
                       ("file" + std::to_string(i) + (i % 3 ? ".txt" : ".raw")),
                   data);
     }
-    WriteText(source / "中文目录" / "文件.txt", "中文内容");
-    WriteText(source / "empty.txt", "");
+    WriteFileBytes(source / "中文目录" / "文件.txt", "中文内容");
+    WriteFileBytes(source / "empty.txt", "");
     fs::create_directories(source / "empty-folder");
-    WriteText(source / "readonly.txt", "locked");
+    WriteFileBytes(source / "readonly.txt", "locked");
     fs::permissions(source / "readonly.txt", fs::perms::owner_read | fs::perms::group_read);
-    WriteText(source / "script.sh", "#!/bin/sh\n");
+    WriteFileBytes(source / "script.sh", "#!/bin/sh\n");
     fs::permissions(source / "script.sh", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
-    RunShell("touch -d '2001-02-03 04:05:06 UTC' " + Quote((source / "dir1" / "sub1" / "file1.txt").string()));
+    ASSERT_EQ(platform::RunProgram({"touch", "-d", "2001-02-03 04:05:06 UTC", (source / "dir1" / "sub1" / "file1.txt").string()}), 0);
     // Random data stored, the rest deflated.
-    const fs::path archive = Zip("source", "mixed.zip", "-r -n .raw");
+    const fs::path archive = Zip("source", "mixed.zip", {"-r", "-n", ".raw"});
     ASSERT_EQ(Plan(archive, 2).lists.size(), 2u);
 
     const std::size_t descriptors = OpenDescriptorCount();

@@ -5,22 +5,26 @@
 #include "counting_handler.h"
 #include "notify/toast_manager.h"
 #include "platform/text.h"
-#include "session_bus.h"
+#include "support/fake_notification_server.h"
+#include "support/private_session_bus.h"
+#include "support/session_bus_client.h"
 
 namespace notify_test {
 namespace {
+
+using namespace testing_support;
 
 class DunstTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        environment_.Set("HOME", home_.Path().string());
-        environment_.Set("XDG_DATA_HOME", (home_.Path() / "data").string());
-        environment_.Set("XDG_CONFIG_HOME", (home_.Path() / "config").string());
-        bus_ = PrivateSessionBus::Start();
-        ASSERT_TRUE(bus_) << "dbus-daemon did not start";
+        environment_.Set("HOME", home_.path().string());
+        environment_.Set("XDG_DATA_HOME", (home_.path() / "data").string());
+        environment_.Set("XDG_CONFIG_HOME", (home_.path() / "config").string());
+        bus_ = std::make_unique<PrivateSessionBus>();
 
-        display_server_ = ChildProcess::Start({"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"}, true);
+        display_server_ = ChildProcess::Start({"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"},
+                                              {.capture_output = true});
         const auto display = display_server_ ? display_server_->ReadLine(std::chrono::seconds(10)) : std::nullopt;
         if (!display || display->empty()) GTEST_SKIP() << "Xvfb could not start, so dunst has no display";
         environment_.Set("DISPLAY", ":" + *display);
@@ -31,7 +35,7 @@ protected:
         }
     }
 
-    TemporaryFolder home_;
+    TempFolder home_;
     ScopedEnvironment environment_;
     std::unique_ptr<PrivateSessionBus> bus_;
     std::unique_ptr<ChildProcess> display_server_;

@@ -5,10 +5,14 @@
 #include "counting_handler.h"
 #include "notify/toast_manager.h"
 #include "platform/app_identity.h"
-#include "session_bus.h"
+#include "support/fake_notification_server.h"
+#include "support/private_session_bus.h"
+#include "support/session_bus_client.h"
 
 namespace notify_test {
 namespace {
+
+using namespace testing_support;
 
 using toast::ToastError;
 using toast::ToastTemplate;
@@ -19,10 +23,9 @@ class NotificationServiceTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        environment_.Set("HOME", home_.Path().string());
-        environment_.Set("XDG_DATA_HOME", (home_.Path() / "data").string());
-        bus_ = PrivateSessionBus::Start();
-        ASSERT_TRUE(bus_) << "dbus-daemon did not start";
+        environment_.Set("HOME", home_.path().string());
+        environment_.Set("XDG_DATA_HOME", (home_.path() / "data").string());
+        bus_ = std::make_unique<PrivateSessionBus>();
         manager_ = std::make_unique<toast::ToastManager>(platform::SystemToastPlatform());
         manager_->SetApplicationName(L"Pelvane");
         manager_->SetApplicationModelId(L"Pelvane APP'ID");
@@ -30,7 +33,7 @@ protected:
 
     void StartServer()
     {
-        server_ = FakeNotificationServer::Start(bus_->Address());
+        server_ = FakeNotificationServer::Start(bus_->address());
         ASSERT_TRUE(server_) << "the notification server could not join the bus";
     }
 
@@ -48,7 +51,7 @@ protected:
         return PumpEventsUntil([&] { return *events_ >= count; }, std::chrono::seconds(5));
     }
 
-    TemporaryFolder home_;
+    TempFolder home_;
     ScopedEnvironment environment_;
     std::unique_ptr<PrivateSessionBus> bus_;
     std::unique_ptr<FakeNotificationServer> server_;
@@ -61,7 +64,7 @@ TEST_F(NotificationServiceTest, ProgramNotificationBecomesThisNotifyCall)
     StartServer();
     ASSERT_TRUE(manager_->Init());
     EXPECT_EQ(platform::CurrentProcessExplicitAppUserModelID(), L"Pelvane APP'ID");
-    EXPECT_NE(ReadFile(home_.Path() / "data/applications/Pelvane.desktop").find("\nX-AppUserModel-ID=Pelvane APP'ID\n"),
+    EXPECT_NE(ReadFileBytes(home_.path() / "data/applications/Pelvane.desktop").find("\nX-AppUserModel-ID=Pelvane APP'ID\n"),
               std::string::npos);
 
     ToastTemplate content(1);
@@ -162,10 +165,10 @@ TEST_F(NotificationServiceTest, WithoutAServerTheNotifierRefusesToShow)
 
 TEST(NotificationPlatformTest, UnreachableSessionBusMeansThePlatformIsMissing)
 {
-    TemporaryFolder runtime;
+    TempFolder runtime;
     ScopedEnvironment environment;
-    environment.Set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (runtime.Path() / "no-bus").string());
-    environment.Set("XDG_RUNTIME_DIR", runtime.Path().string());
+    environment.Set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (runtime.path() / "no-bus").string());
+    environment.Set("XDG_RUNTIME_DIR", runtime.path().string());
     toast::ToastManager manager(platform::SystemToastPlatform());
     manager.SetApplicationName(L"Pelvane");
     manager.SetApplicationModelId(L"Pelvane APP'ID");

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/desktop_entry.h"
-#include "test_environment.h"
+#include "support/temp_folder.h"
 
 namespace notify_test {
 namespace {
+
+using namespace testing_support;
 
 namespace hresult = platform::hresult;
 
@@ -39,18 +41,18 @@ TEST(DesktopEntryTest, ExecArgumentsAreQuotedAndValuesEscaped)
 
 class ShortcutTest : public testing::Test {
 protected:
-    ShortcutTest() { environment_.Set("XDG_DATA_HOME", (home_.Path() / "data").string()); }
+    ShortcutTest() { environment_.Set("XDG_DATA_HOME", (home_.path() / "data").string()); }
 
     std::wstring Path() const { return platform::ShortcutFolder() + L"Pelvane" + platform::ShortcutExtension(); }
-    std::filesystem::path File() const { return home_.Path() / "data/applications/Pelvane.desktop"; }
+    std::filesystem::path File() const { return home_.path() / "data/applications/Pelvane.desktop"; }
 
-    TemporaryFolder home_;
+    TempFolder home_;
     ScopedEnvironment environment_;
 };
 
 TEST_F(ShortcutTest, FolderComesFromXdgDataHomeThenHomeElseNothing)
 {
-    const std::string data = (home_.Path() / "data").string();
+    const std::string data = (home_.path() / "data").string();
     EXPECT_EQ(platform::ShortcutFolder(), std::wstring(data.begin(), data.end()) + L"/applications/");
     environment_.Unset("XDG_DATA_HOME");
     environment_.Set("HOME", "/home/someone");
@@ -65,10 +67,10 @@ TEST_F(ShortcutTest, CreatedShortcutIsHiddenFromMenusAndNamesTheProgramItsFolder
     const platform::ShortcutLink link{L"Pelvane", L"/opt/更新 程序/merroupdate", L"", L"/opt/更新 程序", L"Pelvane APP'ID"};
     ASSERT_EQ(platform::CreateShortcut(Path(), link), hresult::kOk);
     EXPECT_TRUE(platform::ShortcutExists(Path()));
-    EXPECT_EQ(ReadFile(File()),
+    EXPECT_EQ(ReadFileBytes(File()),
               "[Desktop Entry]\nType=Application\nNoDisplay=true\nName=Pelvane\nExec=\"/opt/更新 程序/merroupdate\"\n"
               "Path=/opt/更新 程序\nX-AppUserModel-ID=Pelvane APP'ID\n");
-    EXPECT_EQ(platform::ReadDesktopEntryKey(ReadFile(File()), "NoDisplay"), "true");
+    EXPECT_EQ(platform::ReadDesktopEntryKey(ReadFileBytes(File()), "NoDisplay"), "true");
 
     std::optional<std::wstring> id;
     ASSERT_EQ(platform::ReadShortcutId(Path(), id), hresult::kOk);
@@ -79,12 +81,12 @@ TEST_F(ShortcutTest, RepairRewritesOnlyTheIdentifierAndHidesAnOlderVisibleEntry)
 {
     // Written by a version that left the entry in menus: the right
     // identifier still needs a repair.
-    WriteFile(File(), "[Desktop Entry]\nType=Application\nName=Pelvane\nX-AppUserModel-ID=old\nIcon=custom\n");
+    WriteFileBytes(File(), "[Desktop Entry]\nType=Application\nName=Pelvane\nX-AppUserModel-ID=old\nIcon=custom\n");
     std::optional<std::wstring> id;
     ASSERT_EQ(platform::ReadShortcutId(Path(), id), hresult::kOk);
     EXPECT_EQ(id, std::nullopt);
     ASSERT_EQ(platform::WriteShortcutId(Path(), L"Pelvane APP'ID"), hresult::kOk);
-    EXPECT_EQ(ReadFile(File()), "[Desktop Entry]\nType=Application\nName=Pelvane\nX-AppUserModel-ID=Pelvane APP'ID\n"
+    EXPECT_EQ(ReadFileBytes(File()), "[Desktop Entry]\nType=Application\nName=Pelvane\nX-AppUserModel-ID=Pelvane APP'ID\n"
                                 "Icon=custom\nNoDisplay=true\n");
     ASSERT_EQ(platform::ReadShortcutId(Path(), id), hresult::kOk);
     EXPECT_EQ(id, L"Pelvane APP'ID");
@@ -100,7 +102,7 @@ TEST_F(ShortcutTest, MissingFileOrIdentifier)
     EXPECT_TRUE(platform::Failed(platform::WriteShortcutId(Path(), L"x")));
     EXPECT_TRUE(platform::Failed(platform::CreateShortcut(L"", {})));
 
-    WriteFile(File(), "[Desktop Entry]\nName=Pelvane\n");
+    WriteFileBytes(File(), "[Desktop Entry]\nName=Pelvane\n");
     ASSERT_EQ(platform::ReadShortcutId(Path(), id), hresult::kOk);
     EXPECT_EQ(id, std::nullopt);
 }

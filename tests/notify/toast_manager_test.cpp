@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_toast_platform.h"
+#include "support/fake_toast_platform.h"
 
 namespace notify_test {
 namespace {
+
+using namespace testing_support;
 
 using toast::ShortcutMode;
 using toast::ShortcutOutcome;

@@ -6,10 +6,14 @@
 #include "notify/update_toast_handler.h"
 #include "platform/executable_path.h"
 #include "platform/text.h"
-#include "session_bus.h"
+#include "support/fake_notification_server.h"
+#include "support/private_session_bus.h"
+#include "support/session_bus_client.h"
 
 namespace notify_test {
 namespace {
+
+using namespace testing_support;
 
 TEST(LogoImageFileTest, IsBesideTheExecutableOrAfterAPathWithoutSeparator)
 {
@@ -19,7 +23,7 @@ TEST(LogoImageFileTest, IsBesideTheExecutableOrAfterAPathWithoutSeparator)
 
 TEST(LogoImageFileTest, BuildPlacesARealPngBesideTheExecutable)
 {
-    const std::string logo = ReadFile(std::filesystem::path(MERRO_BINARY_DIR) / "bin/QVLogo.png");
+    const std::string logo = ReadFileBytes(std::filesystem::path(MERRO_BINARY_DIR) / "bin/QVLogo.png");
     ASSERT_GT(logo.size(), 100u);
     EXPECT_EQ(logo.substr(0, 8), "\x89PNG\r\n\x1a\n");
     EXPECT_EQ(logo.substr(12, 4), "IHDR");
@@ -48,8 +52,8 @@ class ShowUpdateNotificationTest : public testing::Test {
 protected:
     ShowUpdateNotificationTest()
     {
-        environment_.Set("HOME", home_.Path().string());
-        environment_.Set("XDG_DATA_HOME", (home_.Path() / "data").string());
+        environment_.Set("HOME", home_.path().string());
+        environment_.Set("XDG_DATA_HOME", (home_.path() / "data").string());
     }
     ~ShowUpdateNotificationTest() override { toast::ToastManager::SharedInstance().HideAll(); }
 
@@ -61,15 +65,14 @@ protected:
         return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     }
 
-    TemporaryFolder home_;
+    TempFolder home_;
     ScopedEnvironment environment_;
 };
 
 TEST_F(ShowUpdateNotificationTest, ShowsTheTextWithTheLogoUnderTheProgramsNameThenHolds)
 {
-    auto bus = PrivateSessionBus::Start();
-    ASSERT_TRUE(bus) << "dbus-daemon did not start";
-    auto server = FakeNotificationServer::Start(bus->Address());
+    const PrivateSessionBus bus;
+    auto server = FakeNotificationServer::Start(bus.address());
     ASSERT_TRUE(server);
 
     EXPECT_GE(TimedShow(L"Pelvane更新成功"), std::chrono::milliseconds(5000));
@@ -81,13 +84,13 @@ TEST_F(ShowUpdateNotificationTest, ShowsTheTextWithTheLogoUnderTheProgramsNameTh
     EXPECT_EQ(calls[0].hints.at("image-path"),
               "s:file://" + platform::WideToUtf8(LogoImageFile(platform::ExecutablePath())));
     EXPECT_EQ(calls[0].expire_timeout, -1);
-    EXPECT_NE(ReadFile(home_.Path() / "data/applications/Pelvane.desktop").find("X-AppUserModel-ID=Pelvane APP'ID"),
+    EXPECT_NE(ReadFileBytes(home_.path() / "data/applications/Pelvane.desktop").find("X-AppUserModel-ID=Pelvane APP'ID"),
               std::string::npos);
 }
 
 TEST_F(ShowUpdateNotificationTest, WithoutASessionBusNothingIsShownAndItStillHolds)
 {
-    environment_.Set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (home_.Path() / "no-bus").string());
+    environment_.Set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (home_.path() / "no-bus").string());
     EXPECT_GE(TimedShow(L"Pelvane安装成功"), std::chrono::milliseconds(5000));
     EXPECT_FALSE(toast::ToastManager::SharedInstance().IsReady());
 }

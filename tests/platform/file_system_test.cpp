@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "platform/text.h"
+#include "support/temp_folder.h"
 
 namespace platform {
 namespace {
@@ -18,9 +19,6 @@ namespace fs = std::filesystem;
 
 class FileSystemTest : public ::testing::Test {
 protected:
-    FileSystemTest() : root_(fs::temp_directory_path() / ("merro-fs-" + std::to_string(getpid()))) { fs::create_directories(root_); }
-    ~FileSystemTest() override { fs::remove_all(root_); }
-
     std::wstring Wide(const fs::path& path) const { return Utf8ToWide(path.string()); }
     static unsigned Mode(const fs::path& path)
     {
@@ -29,7 +27,8 @@ protected:
         return status.st_mode & 07777;
     }
 
-    fs::path root_;
+    testing_support::TempFolder folder_;
+    const fs::path root_ = folder_.path();
 };
 
 TEST_F(FileSystemTest, ReadOnlyBitTogglesWriteWithoutUnixMode)

@@ -98,14 +98,13 @@ TEST(InstanceGuardTest, OneCopyPerUser)
 
 TEST(InstanceGuardTest, ProgramsStartedMeanwhileDoNotKeepTheName)
 {
-    pid_t child = 0;
+    std::unique_ptr<testing_support::ChildProcess> child;
     {
         const InstanceGuard held(TestName());
-        child = testing_support::SpawnProgram({"sleep", "30"});
-        ASSERT_GT(child, 0);
+        child = testing_support::ChildProcess::Start({"sleep", "30"});
+        ASSERT_TRUE(child);
     }
     EXPECT_FALSE(InstanceGuard(TestName()).AnotherCopyRuns());
-    Reap(child);
 }
 
 }  // namespace

@@ -14,6 +14,10 @@
 namespace platform {
 namespace {
 
+using testing_support::BusMessagePtr;
+using testing_support::PrivateSessionBus;
+using testing_support::SessionBusClient;
+
 constexpr Message CallbackMessage = WmUser + 0x100;
 constexpr std::uint16_t QuitCommand = 4001;
 
@@ -223,8 +227,7 @@ TEST_F(TrayIconTest, DeleteReleasesTheName)
 
 TEST(TrayIconWithoutBusTest, AddFailsWithoutASessionBus)
 {
-    const PrivateSessionBus restores_the_address;
-    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
+    const testing_support::ScopedEnvironment no_bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
     MessageLoop loop;
     HiddenWindow window(loop, RecordAndQuit);
     TrayIconRecord record;

@@ -10,17 +10,18 @@
 #include <string>
 
 #include "archive/archive_error.h"
-#include "reliability/small_tmpfs.h"
+#include "support/child_process.h"
+#include "support/small_tmpfs.h"
 #include "reliability/update_run_fixture.h"
-#include "reliability/zip_builder.h"
+#include "support/zip_builder.h"
 #include "support/temp_folder.h"
 
 namespace {
 
+using namespace testing_support;
+
 namespace fs = std::filesystem;
 using testing::HasSubstr;
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
 
 class DiskFaultTest : public UpdateRunTest {
 protected:
@@ -52,8 +53,7 @@ protected:
         fs::create_directories(source);
         WriteFileBytes(source / "zeros.bin", "");
         fs::resize_file(source / "zeros.bin", static_cast<std::uintmax_t>(megabytes) << 20);
-        const std::string command = "cd '" + source.string() + "' && zip -q -9 ../zeros.zip zeros.bin";
-        EXPECT_EQ(std::system(command.c_str()), 0);
+        EXPECT_EQ(testing_support::RunInFolder(source, {"zip", "-q", "-9", "../zeros.zip", "zeros.bin"}), 0);
         fs::remove_all(source);
         std::string bytes = ReadFileBytes(work_.path() / "zeros.zip");
         fs::remove(work_.path() / "zeros.zip");

@@ -10,19 +10,18 @@
 #include <thread>
 #include <vector>
 
-#include "reliability/tree_snapshot.h"
-#include "reliability/zip_builder.h"
+#include "support/tree_snapshot.h"
+#include "support/zip_builder.h"
 #include "support/temp_folder.h"
 #include "update/extension_replacement.h"
-#include "update/installation_fixture.h"
+#include "support/installation_fixture.h"
 #include "update/package_installation.h"
 
 namespace {
 
+using namespace testing_support;
+
 namespace fs = std::filesystem;
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
-using testing_support::ZipBuilder;
 using Host = ZipBuilder::Host;
 
 class HostileArchiveTest : public InstallationTest {

@@ -12,14 +12,14 @@
 #include <string>
 
 #include "reliability/update_run_fixture.h"
-#include "reliability/zip_builder.h"
+#include "support/zip_builder.h"
 #include "support/temp_folder.h"
 
 namespace {
 
+using namespace testing_support;
+
 namespace fs = std::filesystem;
-using testing_support::ReadFileBytes;
-using testing_support::ZipBuilder;
 
 constexpr int kItems = 1024;
 constexpr std::size_t kItemSize = 1 << 20;

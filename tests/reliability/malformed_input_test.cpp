@@ -15,9 +15,9 @@
 
 namespace {
 
+using namespace testing_support;
+
 namespace fs = std::filesystem;
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
 
 // The JSON library's error numbers.
 constexpr int kParseError = 101;
@@ -120,19 +120,6 @@ std::vector<Malformed> MalformedVersionDocuments()
     return corpus;
 }
 
-// The JSON library's error number of what `run` raised; 0 when it raised
-// nothing, -1 for any other error.
-int JsonErrorOf(const std::function<void()>& run)
-{
-    try {
-        run();
-    } catch (const nlohmann::json::exception& error) {
-        return error.id;
-    } catch (...) {
-        return -1;
-    }
-    return 0;
-}
 
 class MalformedInputTest : public UpdateRunTest {
 protected:

@@ -24,8 +24,8 @@
 
 #include "app/program_fixture.h"
 #include "platform/unique_fd_linux.h"
-#include "reliability/scripted_server.h"
-#include "reliability/tree_snapshot.h"
+#include "support/scripted_server.h"
+#include "support/tree_snapshot.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -64,7 +64,7 @@ protected:
         std::size_t byte = std::string::npos;
     };
 
-    std::unique_ptr<RunningProgram> StartCounted(const std::string& name)
+    std::unique_ptr<ChildProcess> StartCounted(const std::string& name)
     {
         ++starts_;
         return Start(name);
@@ -74,8 +74,7 @@ protected:
     void InstallOldVersion()
     {
         hold_version_document_ = false;
-        WriteFileBytes(work() / "LocalConfig.json", "{\"Elasp\": \"1\", \"Setup\": \"yes\", \"url\": \"" +
-                                                       service_.Url("/version") + "\", \"versionNumber\": \"1\"}");
+        WriteFileBytes(work() / "LocalConfig.json", testing_support::LocalConfigText("yes", "1", service_.Url("/version"), "1"));
         fs::remove_all(Adobe() / "CEP");
         fs::create_directories(Extension().parent_path());
         fs::copy(OldTree(), Extension(), fs::copy_options::recursive);
@@ -102,7 +101,7 @@ protected:
             }
         }
         program->Signal(SIGKILL);
-        program->WaitForExit(5s);
+        program->Wait(5s);
         return hit;
     }
 
@@ -194,13 +193,10 @@ private:
             block[static_cast<std::size_t>(i)] = 'x';
             WriteFileBytes(NewTree() / "bulk" / (std::to_string(i) + ".bin"), block);
         }
-        const std::string command =
-            "cd '" + NewTree().string() + "' && zip -q -0 -r '" + (work() / "new.zip").string() + "' .";
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        ASSERT_EQ(testing_support::ZipFolder(NewTree(), work() / "new.zip", {"-0", "-r"}), 0);
         package_ = ReadFileBytes(work() / "new.zip");
         fs::remove(work() / "new.zip");
-        document_ = R"({"data": {"plug": {"urlPath": ")" + service_.Url("/package.zip") +
-                    R"(", "versionNumber": "2"}}})";
+        document_ = testing_support::VersionDocument("2", service_.Url("/package.zip"));
     }
 
     void Answer(int& socket, const std::string& path)

@@ -15,7 +15,7 @@ using SingleInstanceRaceTest = ProgramTest;
 TEST_F(SingleInstanceRaceTest, TenCopiesStartedAtOnceLeaveExactlyOneRunning)
 {
     WriteLocalConfig(R"("60")");
-    std::vector<std::unique_ptr<RunningProgram>> copies;
+    std::vector<std::unique_ptr<ChildProcess>> copies;
     for (int i = 0; i < 10; ++i) copies.push_back(Start("copy" + std::to_string(i)));
 
     const auto exited = [&] {
@@ -32,7 +32,7 @@ TEST_F(SingleInstanceRaceTest, TenCopiesStartedAtOnceLeaveExactlyOneRunning)
             EXPECT_EQ(client().registered_items().front(), ItemName(*copy));
             continue;
         }
-        EXPECT_EQ(copy->WaitForExit(std::chrono::milliseconds(0)), 0);
+        EXPECT_EQ(copy->Wait(std::chrono::milliseconds(0)), 0);
         EXPECT_EQ(copy->Stderr(), "");
     }
     EXPECT_EQ(client().registered_items().size(), 1u);

@@ -11,16 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "reliability/scripted_server.h"
+#include "support/scripted_server.h"
 #include "reliability/update_run_fixture.h"
 #include "support/temp_folder.h"
 
 namespace {
 
+using namespace testing_support;
+
 namespace fs = std::filesystem;
-using testing_support::ReadFileBytes;
-using testing_support::ScriptedServer;
-using testing_support::WriteFileBytes;
 
 class ServerFaultTest : public UpdateRunTest {
 protected:
@@ -73,7 +72,7 @@ TEST_F(ServerFaultTest, RefusedConnectionsEndTheRunAndTheNextRunRetries)
     window_.posted.clear();
     const std::string refused_package = WriteConfig(http_.Url("/refused-package"));
     http_.server().Get("/refused-package", [this](const httplib::Request&, httplib::Response& res) {
-        res.set_content(R"({"data": {"plug": {"urlPath": ")" + RefusingUrl() + R"(", "versionNumber": "2.0.0"}}})",
+        res.set_content(testing_support::VersionDocument("2.0.0", RefusingUrl()),
                         "application/json");
     });
     ExpectFailedRun(refused_package, "[error] Download Zip Error");
@@ -144,7 +143,7 @@ TEST_F(ServerFaultTest, BodiesCutShortOrResetFailTheDownloadAndKeepTheOldPackage
         SCOPED_TRACE(path);
         const std::string document_path = std::string("/offering") + path;
         http_.server().Get(document_path, [&host, path](const httplib::Request&, httplib::Response& res) {
-            res.set_content(R"({"data": {"plug": {"urlPath": ")" + host.Url(path) + R"(", "versionNumber": "2.0.0"}}})",
+            res.set_content(testing_support::VersionDocument("2.0.0", host.Url(path)),
                             "application/json");
         });
         const std::string config = WriteConfig(http_.Url(document_path));
@@ -165,7 +164,7 @@ TEST_F(ServerFaultTest, LengthShorterThanTheBodyGivesADamagedPackageThatIsRefuse
         ScriptedServer::Send(socket, ScriptedServer::Head(package.size() - 100) + package);
     });
     http_.server().Get("/version", [&host](const httplib::Request&, httplib::Response& res) {
-        res.set_content(R"({"data": {"plug": {"urlPath": ")" + host.Url("/short") + R"(", "versionNumber": "2.0.0"}}})",
+        res.set_content(testing_support::VersionDocument("2.0.0", host.Url("/short")),
                         "application/json");
     });
     const std::string config = WriteConfig(http_.Url("/version"));
@@ -179,8 +178,7 @@ TEST_F(ServerFaultTest, StalledServerEndsTheRunWithinTheTimeoutsAndTheNextRunRet
     std::atomic<bool> stalling{true};
     const std::string package = new_package_;
     ScriptedServer host([&](int& socket, const std::string& path) {
-        const std::string document = R"({"data": {"plug": {"urlPath": ")" + http_.Url("/package.zip") +
-                                     R"(", "versionNumber": "2.0.0"}}})";
+        const std::string document = testing_support::VersionDocument("2.0.0", http_.Url("/package.zip"));
         const std::string body = path == "/package.zip" ? package : document;
         if (!stalling) return ScriptedServer::Send(socket, ScriptedServer::Head(body.size()) + body);
         // Part of the body, or none of it, then nothing more.

@@ -1,8 +1,7 @@
 #pragma once
 // A connection of the test to the session bus, served by the thread's default
-// sd-event loop, that can act as the StatusNotifierWatcher and as the
-// notification server. Calls wait by running that loop, so a tray icon of
-// this same thread answers them too.
+// sd-event loop, that can act as the StatusNotifierWatcher. Calls wait by
+// running that loop, so a tray icon of this same thread answers them too.
 #include <gtest/gtest.h>
 #include <systemd/sd-bus.h>
 #include <systemd/sd-event.h>
@@ -18,7 +17,21 @@
 
 #include "platform/sd_bus_handles_linux.h"
 
+namespace testing_support {
+
 using BusMessagePtr = platform::UniqueMessage;
+
+// Runs the calling thread's default event loop until `done` holds or the
+// limit passes; the final value of `done`.
+inline bool PumpEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
+{
+    sd_event* loop = nullptr;
+    if (sd_event_default(&loop) < 0) return done();
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done() && std::chrono::steady_clock::now() < deadline) sd_event_run(loop, 20'000);
+    sd_event_unref(loop);
+    return done();
+}
 
 class SessionBusClient {
 public:
@@ -31,7 +44,6 @@ public:
     ~SessionBusClient()
     {
         sd_bus_slot_unref(watcher_slot_);
-        sd_bus_slot_unref(notifications_slot_);
         sd_bus_flush_close_unref(bus_);
         sd_event_unref(event_);
     }
@@ -41,12 +53,7 @@ public:
     // Runs the event loop until the condition holds; false after the time-out.
     bool RunUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10))
     {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() >= deadline) return false;
-            if (sd_event_run(event_, 50000) < 0) return false;
-        }
-        return true;
+        return PumpEventsUntil(condition, timeout);
     }
 
     // A method call; null when no answer came. Errors come back as replies.
@@ -183,28 +190,6 @@ public:
     // The services named in RegisterStatusNotifierItem calls, in order.
     const std::vector<std::string>& registered_items() const { return registered_items_; }
 
-    // Owns org.freedesktop.Notifications and records each notification.
-    void ServeNotifications()
-    {
-        static const sd_bus_vtable vtable[] = {
-            SD_BUS_VTABLE_START(0),
-            SD_BUS_METHOD("Notify", "susssasa{sv}i", "u", OnNotify, SD_BUS_VTABLE_UNPRIVILEGED),
-            SD_BUS_METHOD("CloseNotification", "u", "", OnCloseNotification, SD_BUS_VTABLE_UNPRIVILEGED),
-            SD_BUS_METHOD("GetCapabilities", "", "as", OnGetCapabilities, SD_BUS_VTABLE_UNPRIVILEGED),
-            SD_BUS_METHOD("GetServerInformation", "", "ssss", OnGetServerInformation, SD_BUS_VTABLE_UNPRIVILEGED),
-            SD_BUS_SIGNAL("NotificationClosed", "uu", 0),
-            SD_BUS_SIGNAL("ActionInvoked", "us", 0),
-            SD_BUS_VTABLE_END,
-        };
-        ASSERT_GE(sd_bus_add_object_vtable(bus_, &notifications_slot_, "/org/freedesktop/Notifications",
-                                           "org.freedesktop.Notifications", vtable, this),
-                  0);
-        ASSERT_GE(sd_bus_request_name(bus_, "org.freedesktop.Notifications", 0), 0);
-    }
-
-    // The summaries of the notifications shown, in order.
-    const std::vector<std::string>& notification_summaries() const { return notification_summaries_; }
-
 private:
     static int StoreReply(sd_bus_message* reply, void* userdata, sd_bus_error*)
     {
@@ -219,36 +204,11 @@ private:
         static_cast<SessionBusClient*>(userdata)->registered_items_.emplace_back(service);
         return sd_bus_reply_method_return(call, "");
     }
-    static int OnNotify(sd_bus_message* call, void* userdata, sd_bus_error*)
-    {
-        const char* application = nullptr;
-        std::uint32_t replaces = 0;
-        const char* icon = nullptr;
-        const char* summary = nullptr;
-        const int r = sd_bus_message_read(call, "suss", &application, &replaces, &icon, &summary);
-        if (r < 0) return r;
-        auto* client = static_cast<SessionBusClient*>(userdata);
-        client->notification_summaries_.emplace_back(summary);
-        // Ids of a real server do not start at 1 for every client.
-        return sd_bus_reply_method_return(call, "u", 1000u + static_cast<std::uint32_t>(client->notification_summaries_.size()));
-    }
-    static int OnCloseNotification(sd_bus_message* call, void*, sd_bus_error*)
-    {
-        return sd_bus_reply_method_return(call, "");
-    }
-    static int OnGetCapabilities(sd_bus_message* call, void*, sd_bus_error*)
-    {
-        return sd_bus_reply_method_return(call, "as", 3, "actions", "body", "body-images");
-    }
-    static int OnGetServerInformation(sd_bus_message* call, void*, sd_bus_error*)
-    {
-        return sd_bus_reply_method_return(call, "ssss", "test-server", "MerroUpdate tests", "1.0", "1.2");
-    }
 
     sd_event* event_ = nullptr;
     sd_bus* bus_ = nullptr;
     sd_bus_slot* watcher_slot_ = nullptr;
-    sd_bus_slot* notifications_slot_ = nullptr;
     std::vector<std::string> registered_items_;
-    std::vector<std::string> notification_summaries_;
 };
+
+}  // namespace testing_support

@@ -1,14 +1,13 @@
 #pragma once
 // Test fixtures' temporary folders and working directories, on Linux and,
 // for the Windows build's tests, on Windows.
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
+
+#include "support/files.h"
+#include "support/scoped_environment.h"
 
 namespace testing_support {
 
@@ -49,37 +48,6 @@ private:
     std::filesystem::path path_;
 };
 
-// Sets an environment variable for the scope and restores the old value.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name)
-    {
-        if (const char* old = std::getenv(name)) old_ = old;
-        Set(name, value.c_str());
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-    ~ScopedEnv()
-    {
-        Set(name_.c_str(), old_ ? old_->c_str() : nullptr);
-    }
-
-private:
-    // Null unsets the variable.
-    static void Set(const char* name, const char* value)
-    {
-#if defined(_WIN32)
-        _putenv_s(name, value ? value : "");
-#else
-        if (value) setenv(name, value, 1);
-        else unsetenv(name);
-#endif
-    }
-
-    std::string name_;
-    std::optional<std::string> old_;
-};
-
 // A temporary folder that is the current directory for the scope, with a
 // Wine prefix of its own inside it.
 class WorkFolder {
@@ -100,19 +68,7 @@ public:
 private:
     TempFolder folder_;
     std::filesystem::path old_;
-    ScopedEnv prefix_;
+    ScopedEnvironment prefix_;
 };
-
-inline std::string ReadFileBytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteFileBytes(const std::filesystem::path& path, const std::string& content)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-}
 
 }  // namespace testing_support

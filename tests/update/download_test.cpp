@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "loopback_server.h"
+#include "support/loopback_server.h"
 #include "platform/text.h"
 #include "support/temp_folder.h"
 #include "support/wine.h"
@@ -55,7 +55,7 @@ protected:
     }
 
     testing_support::WorkFolder work_;
-    LoopbackServer http_;
+    testing_support::LoopbackServer http_;
 };
 
 TEST_F(DownloadTest, StoresTheWholeBodyOverAnExistingFile)
@@ -212,7 +212,7 @@ TEST_F(DownloadTest, RefusesOtherSchemesAndUnreachableServers)
     // A port nobody listens on any more.
     std::string closed_url;
     {
-        LoopbackServer closed;
+        testing_support::LoopbackServer closed;
         closed_url = closed.Url("/x");
     }
     EXPECT_NE(Download(closed_url), 0);
@@ -223,7 +223,7 @@ TEST_F(DownloadTest, RefusesOtherSchemesAndUnreachableServers)
 TEST_F(DownloadTest, RefusesAServerWhoseCertificateIsNotTrusted)
 {
     const SelfSignedCertificate credentials;
-    LoopbackServer https(std::make_unique<httplib::SSLServer>(credentials.certificate.get(), credentials.key.get()),
+    testing_support::LoopbackServer https(std::make_unique<httplib::SSLServer>(credentials.certificate.get(), credentials.key.get()),
                          "https");
     https.server().Get("/body", [](const httplib::Request&, httplib::Response& res) {
         res.set_content("secret", "text/plain");

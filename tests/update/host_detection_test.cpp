@@ -1,9 +1,6 @@
 #include "update/host_detection.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <atomic>
 #include <chrono>
@@ -11,12 +8,12 @@
 #include <thread>
 #include <vector>
 
-#include "named_child.h"
-
-extern char** environ;
+#include "support/named_child.h"
+#include "platform/child_process_linux.h"
 
 namespace {
 
+using testing_support::NamedChild;
 TEST(HostDetectionTest, FindsIllustratorByItsExecutableName)
 {
     NamedChild illustrator("Illustrator.exe");
@@ -62,12 +59,7 @@ TEST(HostDetectionTest, ProcessesEndingDuringTheWalkDoNotBreakIt)
     ASSERT_TRUE(illustrator.started());
     std::atomic<bool> done{false};
     std::thread churn([&] {
-        while (!done) {
-            pid_t pid = 0;
-            char name[] = "true";
-            char* argv[] = {name, nullptr};
-            if (posix_spawn(&pid, "/bin/true", nullptr, nullptr, argv, environ) == 0) waitpid(pid, nullptr, 0);
-        }
+        while (!done) platform::RunProgram({"/bin/true"});
     });
     int found = 0;
     for (int walk = 0; walk < 50; ++walk) found += IsProcessRunning(L"Illustrator.exe") ? 1 : 0;

@@ -10,11 +10,13 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/atomic_file.h"
+#include "support/documents.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 using testing_support::ReadFileBytes;
+using testing_support::JsonErrorOf;
 using testing_support::WorkFolder;
 using testing_support::WriteFileBytes;
 
@@ -25,18 +27,6 @@ protected:
 
     WorkFolder work_;
 };
-
-// Runs `action` and returns the JSON library's error id, or 0 when none.
-template <typename Action>
-int JsonErrorId(Action action)
-{
-    try {
-        action();
-    } catch (const nlohmann::json::exception& error) {
-        return error.id;
-    }
-    return 0;
-}
 
 TEST_F(LocalConfigTest, ReadsStringValues)
 {
@@ -68,7 +58,7 @@ TEST_F(LocalConfigTest, ReadNamesTheTypeOfAMissingOrNonStringValue)
 TEST_F(LocalConfigTest, NullDocumentReadsAsEmptyObjectAndIsWrittenAsOne)
 {
     Store("null");
-    EXPECT_EQ(JsonErrorId([] { ReadLocalConfig("Setup"); }), 302);
+    EXPECT_EQ(JsonErrorOf([] { ReadLocalConfig("Setup"); }), 302);
     WriteLocalConfig("Setup", "yes");
     EXPECT_EQ(Stored(), "{\n    \"Setup\": \"yes\"\n}\n");
 }
@@ -77,8 +67,8 @@ TEST_F(LocalConfigTest, NonObjectDocumentsGiveTypeError305AndAreNotRewritten)
 {
     for (const std::string document : {"[1, 2]", "\"text\"", "42", "true"}) {
         Store(document);
-        EXPECT_EQ(JsonErrorId([] { ReadLocalConfig("Setup"); }), 305) << document;
-        EXPECT_EQ(JsonErrorId([] { WriteLocalConfig("Setup", "yes"); }), 305) << document;
+        EXPECT_EQ(JsonErrorOf([] { ReadLocalConfig("Setup"); }), 305) << document;
+        EXPECT_EQ(JsonErrorOf([] { WriteLocalConfig("Setup", "yes"); }), 305) << document;
         EXPECT_EQ(Stored(), document);
     }
     Store("[]");
@@ -92,13 +82,13 @@ TEST_F(LocalConfigTest, NonObjectDocumentsGiveTypeError305AndAreNotRewritten)
 
 TEST_F(LocalConfigTest, MissingEmptyOrMalformedFileGivesParseErrorAndIsNotCreatedOrChanged)
 {
-    EXPECT_EQ(JsonErrorId([] { ReadLocalConfig("Setup"); }), 101);
-    EXPECT_EQ(JsonErrorId([] { WriteLocalConfig("Setup", "yes"); }), 101);
+    EXPECT_EQ(JsonErrorOf([] { ReadLocalConfig("Setup"); }), 101);
+    EXPECT_EQ(JsonErrorOf([] { WriteLocalConfig("Setup", "yes"); }), 101);
     EXPECT_FALSE(std::filesystem::exists("LocalConfig.json"));
 
     for (const std::string document : {"", "{\"Setup\": ", "{'Setup': 'yes'}"}) {
         Store(document);
-        EXPECT_EQ(JsonErrorId([] { WriteLocalConfig("Setup", "yes"); }), 101) << document;
+        EXPECT_EQ(JsonErrorOf([] { WriteLocalConfig("Setup", "yes"); }), 101) << document;
         EXPECT_EQ(Stored(), document);
     }
 }

@@ -16,21 +16,20 @@
 #include <thread>
 #include <vector>
 
-#include "installation_fixture.h"
-#include "named_child.h"
+#include "support/installation_fixture.h"
+#include "support/named_child.h"
 #include "support/temp_folder.h"
 #include "update/extension_replacement.h"
 #include "update/local_config.h"
 
 namespace {
 
+using namespace testing_support;
 namespace fs = std::filesystem;
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
 
 class PackageInstallationTest : public InstallationTest {
 protected:
-    PackageInstallationTest() { WriteFileBytes("LocalConfig.json", ConfigText("", "1.0.0", "")); }
+    PackageInstallationTest() { WriteFileBytes("LocalConfig.json", LocalConfigText("", "1.0.0", "")); }
 
     // A start-up installation as the main window's creation handler runs it.
     bool RunSetup()
@@ -55,7 +54,7 @@ protected:
 
 TEST_F(PackageInstallationTest, SetupYesDoesNothingEvenWithAPackage)
 {
-    WriteFileBytes("LocalConfig.json", ConfigText("yes", "1.0.0", ""));
+    WriteFileBytes("LocalConfig.json", LocalConfigText("yes", "1.0.0", ""));
     const std::string config = ReadFileBytes("LocalConfig.json");
     PlacePackage(NewPackage);
     EXPECT_TRUE(RunSetup());
@@ -72,7 +71,7 @@ TEST_F(PackageInstallationTest, AnyOtherSetupValueInstallsIntoMissingFolders)
         fs::remove_all(AdobeFolder() / "CEP");
         fs::remove_all("Log");
         window_.posted.clear();
-        WriteFileBytes("LocalConfig.json", ConfigText(setup, "1.0.0", ""));
+        WriteFileBytes("LocalConfig.json", LocalConfigText(setup, "1.0.0", ""));
         PlacePackage(NewPackage);
 
         EXPECT_TRUE(RunSetup());
@@ -98,7 +97,7 @@ TEST_F(PackageInstallationTest, MissingSetupKeyFailsBeforeLookingForIllustrator)
     PlacePackage(NewPackage);
     NamedChild illustrator("Illustrator.exe");
     ASSERT_TRUE(illustrator.started());
-    testing_support::ScopedEnv no_display("DISPLAY", "");
+    testing_support::ScopedEnvironment no_display("DISPLAY", "");
     testing::internal::CaptureStderr();
     EXPECT_THAT([this] { RunSetup(); }, ThrowsMissingStringError());
     // No message box: the host was never looked for.
@@ -114,8 +113,8 @@ TEST_F(PackageInstallationTest, RunningIllustratorIsWarnedAboutAndInstalledAnywa
     PlacePackage(NewPackage);
     NamedChild illustrator("C:\\Program Files\\Adobe\\Illustrator.exe");
     ASSERT_TRUE(illustrator.started());
-    testing_support::ScopedEnv no_display("DISPLAY", "");
-    testing_support::ScopedEnv no_wayland("WAYLAND_DISPLAY", "");
+    testing_support::ScopedEnvironment no_display("DISPLAY", "");
+    testing_support::ScopedEnvironment no_wayland("WAYLAND_DISPLAY", "");
     testing::internal::CaptureStderr();
     EXPECT_TRUE(RunSetup());
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "温馨提示: 发现Adobe Illustrator在运行，请关闭AI完成安装\n");
@@ -203,7 +202,7 @@ TEST_F(PackageInstallationTest, FailedExtractionLeavesTheOldExtensionExactlyAsIt
 // (SetupRoutine, even with nothing to install) puts things right.
 TEST_F(PackageInstallationTest, NextStartRestoresAReplacementInterruptedDuringExtraction)
 {
-    WriteFileBytes("LocalConfig.json", ConfigText("yes", "1.0.0", ""));
+    WriteFileBytes("LocalConfig.json", LocalConfigText("yes", "1.0.0", ""));
     WriteTree(SetAsideFolder(), OldExtension);
     WriteTree(Extension(), {{"index.html", "<html>half"}});
     EXPECT_TRUE(RunSetup());
@@ -214,7 +213,7 @@ TEST_F(PackageInstallationTest, NextStartRestoresAReplacementInterruptedDuringEx
 
 TEST_F(PackageInstallationTest, NextStartRestoresAReplacementInterruptedRightAfterTheMoveAside)
 {
-    WriteFileBytes("LocalConfig.json", ConfigText("yes", "1.0.0", ""));
+    WriteFileBytes("LocalConfig.json", LocalConfigText("yes", "1.0.0", ""));
     WriteTree(SetAsideFolder(), OldExtension);
     EXPECT_TRUE(RunSetup());
     EXPECT_EQ(ReadTree(Extension()), OldExtension);
@@ -223,7 +222,7 @@ TEST_F(PackageInstallationTest, NextStartRestoresAReplacementInterruptedRightAft
 
 TEST_F(PackageInstallationTest, NextStartFinishesAReplacementInterruptedWhileDiscardingTheOld)
 {
-    WriteFileBytes("LocalConfig.json", ConfigText("yes", "1.0.0", ""));
+    WriteFileBytes("LocalConfig.json", LocalConfigText("yes", "1.0.0", ""));
     WriteTree(DiscardFolder(), {{"obsolete/deep/file.txt", "half removed"}});
     WriteTree(Extension(), NewPackage);
     EXPECT_TRUE(RunSetup());
@@ -263,7 +262,7 @@ TEST_F(PackageInstallationTest, InstallationKilledDuringExtractionIsUndoneByTheN
     waitpid(child, &status, 0);
     ASSERT_TRUE(killed_midway && WIFSIGNALED(status)) << "the extraction ended before it could be interrupted";
 
-    WriteFileBytes("LocalConfig.json", ConfigText("yes", "1.0.0", ""));
+    WriteFileBytes("LocalConfig.json", LocalConfigText("yes", "1.0.0", ""));
     EXPECT_TRUE(RunSetup());
     EXPECT_EQ(ReadTree(Extension()), OldExtension);
     EXPECT_TRUE(NoReplacementLeftovers());

@@ -19,9 +19,9 @@
 
 namespace {
 
+using namespace testing_support;
+
 namespace fs = std::filesystem;
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
 
 struct Release {
     std::string version = "2.0.0";
@@ -84,7 +84,7 @@ protected:
     // returns the file's text.
     std::string WriteConfig(const std::string& keys, const std::map<std::string, std::string>& extra = {})
     {
-        nlohmann::json config = nlohmann::json::parse(ConfigText("yes", "1.0.0", http_.Url("/version")));
+        nlohmann::json config = nlohmann::json::parse(LocalConfigText("yes", "1.0.0", http_.Url("/version")));
         config["signingKeys"] = keys;
         for (const auto& [name, value] : extra) config[name] = value;
         const std::string text = config.dump(4) + "\n";

@@ -1,6 +1,6 @@
 #pragma once
-// The update run's tests: an installation fixture with a loopback version
-// service that records what was asked of it.
+// The update run's tests: the version service also records every path asked
+// of it and answers on routes that fail as downloads can fail.
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -8,13 +8,12 @@
 
 #include <spdlog/spdlog.h>
 
-#include "installation_fixture.h"
-#include "loopback_server.h"
+// First: httplib's winsock2.h goes before windows.h.
+#include "support/version_service_fixture.h"
+
 #include "platform/download.h"
 #include "platform/text.h"
 #include "support/wine.h"
-#include "update/local_config.h"
-#include "update/update_flow.h"
 
 // Routes that fail in each way a download can fail. Wine's WinHTTP takes a
 // chunked body cut short ("/dropped") for a complete one.
@@ -24,7 +23,7 @@ inline std::vector<const char*> BrokenRoutes()
     return {"/missing", "/error", "/dropped", "/truncated"};
 }
 
-class UpdateFlowTest : public InstallationTest {
+class UpdateFlowTest : public testing_support::VersionServiceTest {
 protected:
     UpdateFlowTest()
     {
@@ -45,21 +44,14 @@ protected:
                 return false;
             });
         });
-        WriteTree(Extension(), OldExtension);
-    }
-
-    // Serves `body` at `path`.
-    void Serve(const std::string& path, const std::string& body)
-    {
-        http_.server().Get(path, [body](const httplib::Request&, httplib::Response& res) {
-            res.set_content(body, "application/octet-stream");
-        });
     }
 
     static std::string VersionDocument(const std::string& version, const std::string& package_url)
     {
-        return R"({"code": 200, "data": {"plug": {"id": 7, "urlPath": ")" + package_url +
-               R"(", "versionNumber": ")" + version + R"("}, "other": {}}, "msg": "ok"})";
+        // With the other fields the real service sends.
+        return testing_support::VersionDocument(
+            version, package_url,
+            {{"code", 200}, {"data", {{"plug", {{"id", 7}}}, {"other", nlohmann::json::object()}}}, {"msg", "ok"}});
     }
 
     // The version service at `document_path` offering the new package at
@@ -68,15 +60,7 @@ protected:
                      const std::string& package_path = "/package.zip")
     {
         Serve(document_path, VersionDocument(version, http_.Url(package_path)));
-        Serve(package_path, MakePackage(NewPackage));
-    }
-
-    // Returns what was written, to compare with afterwards.
-    static std::string WriteLocalConfigFile(const std::string& version, const std::string& url)
-    {
-        const std::string text = ConfigText("yes", version, url);
-        testing_support::WriteFileBytes("LocalConfig.json", text);
-        return text;
+        Serve(package_path, MakePackage(testing_support::NewPackage));
     }
 
     // Downloads as in production, except that the built-in service address
@@ -100,28 +84,22 @@ protected:
 
     void ExpectNothingChanged(const std::string& config)
     {
-        EXPECT_EQ(testing_support::ReadFileBytes("LocalConfig.json"), config);
-        EXPECT_EQ(ReadTree(Extension()), OldExtension);
-        EXPECT_TRUE(window_.posted.empty());
+        ExpectUnchanged(config);
         EXPECT_TRUE(LoggerDropped());
     }
 
     void ExpectUpdatedFrom(const std::string& source, const std::string& version)
     {
-        EXPECT_EQ(ReadLocalConfig("versionNumber"), version);
+        ExpectUpdatedTo(version);
         EXPECT_EQ(ReadLocalConfig("url"), source);
         EXPECT_EQ(ReadLocalConfig("Elasp"), "20");
         EXPECT_EQ(ReadLocalConfig("Setup"), "yes");
-        EXPECT_EQ(ReadTree(Extension()), NewPackage);
         EXPECT_TRUE(NoReplacementLeftovers());
         EXPECT_EQ(LogLines().back(), "[info] Update Config Finish!");
-        EXPECT_EQ(window_.posted, (std::vector<PostedMessage>{{UpdateNotice, 0, 0}}));
         EXPECT_FALSE(std::filesystem::exists("config.json"));
         EXPECT_TRUE(std::filesystem::exists("com.qv.plug.zip"));
         EXPECT_TRUE(LoggerDropped());
     }
-
-    LoopbackServer http_;
 
 private:
     std::mutex mutex_;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "update_flow_fixture.h"
-#include "named_child.h"
+#include "support/named_child.h"
 #include "platform/download.h"
 #include "platform/text.h"
 #include "support/temp_folder.h"
@@ -20,15 +20,14 @@
 
 namespace {
 
+using namespace testing_support;
 namespace fs = std::filesystem;
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
 using Lines = std::vector<std::string>;
 
 TEST_F(UpdateFlowTest, RunningIllustratorStopsTheRunAfterTwoLines)
 {
     OfferUpdate("2.0.0");
-    const std::string config = WriteLocalConfigFile("1.0.0", http_.Url("/version"));
+    const std::string config = WriteConfig(http_.Url("/version"));
     NamedChild illustrator("Illustrator.exe");
     ASSERT_TRUE(illustrator.started());
 
@@ -43,7 +42,7 @@ TEST_F(UpdateFlowTest, RunningIllustratorStopsTheRunAfterTwoLines)
 TEST_F(UpdateFlowTest, EqualVersionsEndTheRunAndLeaveTheConfigurationByteForByte)
 {
     OfferUpdate("1.0.9");
-    const std::string config = WriteLocalConfigFile("1.0.9", http_.Url("/version"));
+    const std::string config = WriteConfig(http_.Url("/version"), "1.0.9");
 
     UpdateFlow();
     EXPECT_EQ(LogLines(), (Lines{"[info] Download Process Start!", "[info] Local: 1.0.9 " + http_.Url("/version"),
@@ -57,7 +56,7 @@ TEST_F(UpdateFlowTest, EqualVersionsEndTheRunAndLeaveTheConfigurationByteForByte
 TEST_F(UpdateFlowTest, DifferentVersionIsInstalledWithoutOrderingVersions)
 {
     OfferUpdate("1.0.9");
-    WriteLocalConfigFile("1.0.10", http_.Url("/version"));
+    WriteConfig(http_.Url("/version"), "1.0.10");
 
     UpdateFlow();
     EXPECT_EQ(LogLines(),
@@ -77,7 +76,7 @@ TEST_F(UpdateFlowTest, BuiltInServiceAnswersWhenThePreferredSourceDoesNot)
         window_.posted.clear();
         WriteTree(Extension(), OldExtension);
         OfferUpdate("2.0.0", "/service");
-        WriteLocalConfigFile("1.0.0", preferred);
+        WriteConfig(preferred);
 
         UpdateFlow(BuiltInServiceAt("/service"));
         EXPECT_EQ(LogLines()[1], "[info] Local: 1.0.0 " + preferred);
@@ -91,7 +90,7 @@ TEST_F(UpdateFlowTest, NoSourceAnsweringEndsTheRunAndKeepsAnEarlierVersionDocume
         SCOPED_TRACE(route);
         fs::remove_all("Log");
         WriteFileBytes("config.json", "left by an earlier run");
-        const std::string config = WriteLocalConfigFile("1.0.0", http_.Url(route));
+        const std::string config = WriteConfig(http_.Url(route));
 
         UpdateFlow(BuiltInServiceAt(route));
         EXPECT_EQ(LogLines(), (Lines{"[info] Download Process Start!", "[info] Local: 1.0.0 " + http_.Url(route),
@@ -108,7 +107,7 @@ TEST_F(UpdateFlowTest, FailedPackageDownloadInstallsNothingAndKeepsTheOldPackage
         fs::remove_all("Log");
         Serve(std::string("/version-") + (route + 1), VersionDocument("2.0.0", http_.Url(route)));
         WriteFileBytes("com.qv.plug.zip", "the package of an earlier update");
-        const std::string config = WriteLocalConfigFile("1.0.0", http_.Url(std::string("/version-") + (route + 1)));
+        const std::string config = WriteConfig(http_.Url(std::string("/version-") + (route + 1)));
 
         UpdateFlow();
         EXPECT_EQ(LogLines().back(), "[error] Download Zip Error");
@@ -121,7 +120,7 @@ TEST_F(UpdateFlowTest, FailedPackageDownloadInstallsNothingAndKeepsTheOldPackage
 TEST_F(UpdateFlowTest, ADownloadReportingSuccessWithoutAFileCountsAsFailed)
 {
     OfferUpdate("2.0.0");
-    const std::string config = WriteLocalConfigFile("1.0.0", http_.Url("/version"));
+    const std::string config = WriteConfig(http_.Url("/version"));
     const Downloader claims_success = [](std::wstring_view, std::wstring_view, std::uint64_t) { return 0; };
     UpdateFlow(claims_success);
     EXPECT_EQ(LogLines().back(), "[error] Download Config Error");
@@ -139,14 +138,14 @@ TEST_F(UpdateFlowTest, ADownloadReportingSuccessWithoutAFileCountsAsFailed)
 TEST_F(UpdateFlowTest, VersionDocumentWithoutUrlPathRaisesAndTheNextRunWorks)
 {
     Serve("/broken", R"({"data": {"plug": {"versionNumber": "2.0.0"}}})");
-    const std::string config = WriteLocalConfigFile("1.0.0", http_.Url("/broken"));
+    const std::string config = WriteConfig(http_.Url("/broken"));
     EXPECT_THAT([] { UpdateFlow(); }, ThrowsMissingStringError());
     EXPECT_EQ(LogLines().back(), "[info] Download UrlConfig!");
     EXPECT_EQ(ReadFileBytes("config.json"), R"({"data": {"plug": {"versionNumber": "2.0.0"}}})");
     ExpectNothingChanged(config);
 
     OfferUpdate("2.0.0");
-    WriteLocalConfigFile("1.0.0", http_.Url("/version"));
+    WriteConfig(http_.Url("/version"));
     UpdateFlow();
     EXPECT_EQ(LogLines().size(), 3u + 9u);
     ExpectUpdatedFrom(http_.Url("/version"), "2.0.0");
@@ -156,7 +155,7 @@ TEST_F(UpdateFlowTest, TextAfterTheVersionDocumentIsAccepted)
 {
     Serve("/version", VersionDocument("2.0.0", http_.Url("/package.zip")) + "\n<html>trailing</html>");
     Serve("/package.zip", MakePackage(NewPackage));
-    WriteLocalConfigFile("1.0.0", http_.Url("/version"));
+    WriteConfig(http_.Url("/version"));
     UpdateFlow();
     ExpectUpdatedFrom(http_.Url("/version"), "2.0.0");
 }
@@ -164,7 +163,7 @@ TEST_F(UpdateFlowTest, TextAfterTheVersionDocumentIsAccepted)
 TEST_F(UpdateFlowTest, NonAsciiAddressesAreFetchedAndRecordedUnchanged)
 {
     OfferUpdate("2.0.0", "/版本/配置", "/包/插件.zip");
-    WriteLocalConfigFile("1.0.0", http_.Url("/版本/配置"));
+    WriteConfig(http_.Url("/版本/配置"));
     UpdateFlow();
     EXPECT_EQ(LogLines()[1], "[info] Local: 1.0.0 " + http_.Url("/版本/配置"));
     EXPECT_EQ(Requested(), (Lines{"/版本/配置", "/包/插件.zip"}));
@@ -175,7 +174,7 @@ TEST_F(UpdateFlowTest, FailedExtractionKeepsTheOldExtensionAndRecordsNothing)
 {
     Serve("/version", VersionDocument("2.0.0", http_.Url("/package.zip")));
     Serve("/package.zip", MakeDamagedPackage());
-    const std::string config = WriteLocalConfigFile("1.0.0", http_.Url("/version"));
+    const std::string config = WriteConfig(http_.Url("/version"));
     EXPECT_ANY_THROW(UpdateFlow());
     EXPECT_EQ(LogLines().back(), "[info] Delete Old Files!");
     EXPECT_TRUE(NoReplacementLeftovers());

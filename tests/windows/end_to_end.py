@@ -15,15 +15,14 @@ import pathlib
 import shutil
 import ssl
 import subprocess
-import sys
 import tempfile
 import threading
-import time
 import zipfile
+
+from program_checks import fail, wait_for_log
 
 EXTENSION = "drive_c/Program Files/Common Files/Adobe/CEP/extensions/com.qv.plug"
 NEW_VERSION = "1.1.0"
-DEADLINE = 90
 
 
 class Service(http.server.ThreadingHTTPServer):
@@ -58,11 +57,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
         pass
 
 
-def fail(message):
-    print(f"end_to_end: {message}", file=sys.stderr)
-    sys.exit(1)
-
-
 def serve(server):
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
@@ -75,17 +69,6 @@ def new_package():
             package.writestr("CSXS/manifest.xml", '<ExtensionManifest Version="3.0"/>')
         buffer.seek(0)
         return buffer.read()
-
-
-def wait_for_log(log, text, process=None):
-    deadline = time.monotonic() + DEADLINE
-    while time.monotonic() < deadline:
-        if log.exists() and text in log.read_bytes():
-            return
-        if process and process.poll() is not None:
-            fail(f"the program ended with {process.returncode} before logging {text!r}")
-        time.sleep(0.2)
-    fail(f"no {text!r} in the log within {DEADLINE} s:\n{log.read_text(errors='replace') if log.exists() else ''}")
 
 
 def write_config(work, url, setup, version, elasp="2"):
@@ -138,8 +121,8 @@ def main():
         log = work / "Log" / "action-log.txt"
 
         first = wine(args.program, cwd=work)
-        wait_for_log(log, b"Setup Complete!", first)
-        wait_for_log(log, b"Update Config Finish!", first)
+        wait_for_log(log, b"Setup Complete!", process=first)
+        wait_for_log(log, b"Update Config Finish!", process=first)
         extension = prefix / EXTENSION
         if (extension / "index.html").read_text() != f"<html>{NEW_VERSION}</html>":
             fail("the update is not in the extension folder")
@@ -166,7 +149,7 @@ def main():
         tls = self_signed_service(pathlib.Path(folder), new_package())
         write_config(work, tls.url("/version", "https"), "yes", "1.0.0", elasp="1")
         third = wine(args.program, cwd=work)
-        wait_for_log(log, b"Download Config Error", third)
+        wait_for_log(log, b"Download Config Error", process=third)
         wine("taskkill", "/im", pathlib.Path(args.program).name, stdout=subprocess.DEVNULL).wait(timeout=60)
         third.wait(timeout=60)
         if tls.handshakes == 0 or tls.requests:

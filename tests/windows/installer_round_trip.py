@@ -29,8 +29,8 @@ import re
 import shutil
 import struct
 import subprocess
-import sys
-import time
+
+from program_checks import check, wait_for_log
 
 PROGRAM = "merroupdate.exe"
 INSTALL_DIR = r"C:\Program Files\MerroUpdate"
@@ -41,19 +41,8 @@ UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Merro
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 SHELL_FOLDERS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
 USERS = "*S-1-5-32-545"
-DEADLINE = 90
 # taskkill's exit code when no process has the name.
 NOT_FOUND = 128
-
-
-def fail(message):
-    print(f"installer_round_trip: {message}", file=sys.stderr)
-    sys.exit(1)
-
-
-def check(condition, message):
-    if not condition:
-        fail(message)
 
 
 class Wine:
@@ -144,16 +133,6 @@ def read_shortcut(path):
             strings[name] = raw.decode("utf-16-le" if unicode else "latin-1").rstrip("\0")
             offset += count * width
     return target, strings.get("workdir"), strings.get("arguments", "")
-
-
-def wait_for_log(log, text, count=1):
-    deadline = time.monotonic() + DEADLINE
-    while time.monotonic() < deadline:
-        if log.exists() and log.read_bytes().count(text) >= count:
-            return
-        time.sleep(0.2)
-    fail(f"{count} x {text!r} not in {log} within {DEADLINE} s:\n"
-         f"{log.read_text(errors='replace') if log.exists() else '(no log)'}")
 
 
 def files_in(folder):

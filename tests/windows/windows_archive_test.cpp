@@ -14,7 +14,7 @@
 #include "archive/extractor.h"
 #include "archive/input_archive.h"
 #include "platform/dynamic_library.h"
-#include "reliability/zip_builder.h"
+#include "support/zip_builder.h"
 #include "support/temp_folder.h"
 
 namespace {

@@ -4,11 +4,13 @@
 
 #include <filesystem>
 
-#include "installation_fixture.h"
+#include "support/installation_fixture.h"
 #include "update/activity_log.h"
 #include "update/package_installation.h"
 
 namespace {
+
+using namespace testing_support;
 
 namespace fs = std::filesystem;
 

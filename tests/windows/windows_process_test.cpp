@@ -1,12 +1,13 @@
 // The single-instance mutex and the process list of the Windows backends.
 #include <gtest/gtest.h>
 
-#include "named_child.h"
+#include "support/named_child.h"
 #include "platform/single_instance.h"
 #include "update/host_detection.h"
 
 namespace {
 
+using testing_support::NamedChild;
 TEST(WindowsInstanceGuardTest, SecondClaimSeesTheFirstAndTheNameIsFreedWithIt)
 {
     {

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "notify/fake_toast_platform.h"
+#include "support/fake_toast_platform.h"
 #include "notify/toast_manager.h"
 #include "platform/toast_events_win.h"
 #include "platform/toast_platform.h"
@@ -43,11 +43,11 @@ TEST(WindowsToastTest, UnregisteredToastClassesMakeShowFailWithoutACrash)
         ASSERT_TRUE(manager.Init(&error));
         EXPECT_EQ(error, toast::ToastError::Ok);
 
-        auto log = std::make_shared<notify_test::RecordingHandler::Log>();
+        auto log = std::make_shared<testing_support::RecordingHandler::Log>();
         toast::ToastTemplate content(4);
         content.lines = {L"Pelvane更新程序"};
         content.expiresAfterMs = 5000;
-        EXPECT_EQ(manager.Show(content, new notify_test::RecordingHandler(log), &error), -1);
+        EXPECT_EQ(manager.Show(content, new testing_support::RecordingHandler(log), &error), -1);
         EXPECT_EQ(log->deleted, 1);  // the handler was freed, not kept for events that cannot come
         EXPECT_TRUE(log->events.empty());
         EXPECT_FALSE(manager.Hide(0));

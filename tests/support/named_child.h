@@ -16,7 +16,15 @@
 
 #include "platform/process_list.h"
 #include "platform/text.h"
+#else
+#include <memory>
 
+#include "support/child_process.h"
+#endif
+
+namespace testing_support {
+
+#if defined(_WIN32)
 class NamedChild {
 public:
     explicit NamedChild(const std::string& shown_name)
@@ -57,52 +65,38 @@ private:
         }
     }
 
-    testing_support::TempFolder folder_;
+    TempFolder folder_;
     PROCESS_INFORMATION process_{};
 };
 
 #else
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
-
 class NamedChild {
 public:
-    explicit NamedChild(std::string shown_name)
+    explicit NamedChild(const std::string& shown_name)
+        : process_(ChildProcess::Start({shown_name, "30"}, {.executable = "/bin/sleep"}))
     {
-        std::string seconds = "30";
-        char* argv[] = {shown_name.data(), seconds.data(), nullptr};
-        if (posix_spawn(&pid_, "/bin/sleep", nullptr, nullptr, argv, environ) != 0) pid_ = -1;
         WaitUntilShownAs(shown_name);
     }
-    NamedChild(const NamedChild&) = delete;
-    NamedChild& operator=(const NamedChild&) = delete;
-    ~NamedChild() { Stop(); }
 
-    void Stop()
-    {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-    bool started() const { return pid_ > 0; }
+    void Stop() { process_.reset(); }
+    bool started() const { return process_ != nullptr; }
 
 private:
     // Until exec has happened, /proc shows the test program's own command line.
-    void WaitUntilShownAs(const std::string& shown_name)
+    void WaitUntilShownAs(const std::string& shown_name) const
     {
-        const std::string cmdline = "/proc/" + std::to_string(pid_) + "/cmdline";
-        for (int attempt = 0; attempt < 500 && pid_ > 0; ++attempt) {
-            const std::string seen = testing_support::ReadFileBytes(cmdline);
+        if (!process_) return;
+        const std::string cmdline = "/proc/" + std::to_string(process_->pid()) + "/cmdline";
+        for (int attempt = 0; attempt < 500; ++attempt) {
+            const std::string seen = ReadFileBytes(cmdline);
             if (seen.substr(0, seen.find('\0')) == shown_name) return;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
 
-    pid_t pid_ = -1;
+    std::unique_ptr<ChildProcess> process_;
 };
 
 #endif
+
+}  // namespace testing_support

@@ -1,23 +1,12 @@
-#include "session_bus.h"
+#include "support/fake_notification_server.h"
 
-#include <systemd/sd-event.h>
+#include "support/private_session_bus.h"
 
-namespace notify_test {
+namespace testing_support {
 namespace {
 
 constexpr char kPath[] = "/org/freedesktop/Notifications";
 constexpr char kInterface[] = "org.freedesktop.Notifications";
-
-sd_bus* OpenBus(const std::string& address)
-{
-    sd_bus* bus = nullptr;
-    if (sd_bus_new(&bus) < 0) return nullptr;
-    if (sd_bus_set_address(bus, address.c_str()) < 0 || sd_bus_set_bus_client(bus, 1) < 0 || sd_bus_start(bus) < 0) {
-        sd_bus_unref(bus);
-        return nullptr;
-    }
-    return bus;
-}
 
 // A hint's variant as "<type>:<text>".
 std::string ReadVariant(sd_bus_message* message)
@@ -54,64 +43,9 @@ std::string ReadVariant(sd_bus_message* message)
 
 }  // namespace
 
-PrivateSessionBus::PrivateSessionBus(std::unique_ptr<TemporaryFolder> folder, std::unique_ptr<ChildProcess> daemon,
-                                     std::string address)
-    : folder_(std::move(folder)), daemon_(std::move(daemon)), address_(std::move(address))
-{
-    environment_.Set("DBUS_SESSION_BUS_ADDRESS", address_);
-}
-
-std::unique_ptr<PrivateSessionBus> PrivateSessionBus::Start()
-{
-    auto folder = std::make_unique<TemporaryFolder>();
-    const auto config = folder->Path() / "session.conf";
-    WriteFile(config, "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                      " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                      "<busconfig><type>session</type><listen>unix:dir=" + folder->Path().string() + "</listen>"
-                      "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                      "<allow own=\"*\"/></policy></busconfig>\n");
-    auto daemon = ChildProcess::Start(
-        {"dbus-daemon", "--config-file=" + config.string(), "--nofork", "--nosyslog", "--print-address=1"}, true);
-    if (!daemon) return nullptr;
-    auto address = daemon->ReadLine(std::chrono::seconds(10));
-    if (!address || address->empty()) return nullptr;
-    return std::make_unique<PrivateSessionBus>(std::move(folder), std::move(daemon), *address);
-}
-
-bool PrivateSessionBus::WaitForOwner(const std::string& name, std::chrono::milliseconds limit) const
-{
-    sd_bus* bus = OpenBus(address_);
-    if (!bus) return false;
-    bool owned = false;
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!owned && std::chrono::steady_clock::now() < deadline) {
-        sd_bus_message* reply = nullptr;
-        int has_owner = 0;
-        if (sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                               "NameHasOwner", nullptr, &reply, "s", name.c_str()) >= 0) {
-            sd_bus_message_read(reply, "b", &has_owner);
-            sd_bus_message_unref(reply);
-        }
-        owned = has_owner != 0;
-        if (!owned) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    sd_bus_flush_close_unref(bus);
-    return owned;
-}
-
-bool PumpEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
-{
-    sd_event* loop = nullptr;
-    if (sd_event_default(&loop) < 0) return done();
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done() && std::chrono::steady_clock::now() < deadline) sd_event_run(loop, 20'000);
-    sd_event_unref(loop);
-    return done();
-}
-
 std::unique_ptr<FakeNotificationServer> FakeNotificationServer::Start(const std::string& address)
 {
-    sd_bus* bus = OpenBus(address);
+    sd_bus* bus = ConnectToBus(address);
     if (!bus) return nullptr;
     auto server = std::make_unique<FakeNotificationServer>(bus);
     if (sd_bus_add_object(bus, &server->object_, kPath, &FakeNotificationServer::OnMethodCall, server.get()) < 0 ||
@@ -139,6 +73,13 @@ std::vector<NotifyCall> FakeNotificationServer::Calls() const
 {
     std::lock_guard lock(mutex_);
     return calls_;
+}
+
+std::vector<std::string> FakeNotificationServer::Summaries() const
+{
+    std::vector<std::string> summaries;
+    for (const NotifyCall& call : Calls()) summaries.push_back(call.summary);
+    return summaries;
 }
 
 std::vector<std::uint32_t> FakeNotificationServer::ClosedByCall() const
@@ -257,4 +198,4 @@ int FakeNotificationServer::HandleClose(sd_bus_message* message)
     return sd_bus_reply_method_return(message, "");
 }
 
-}  // namespace notify_test
+}  // namespace testing_support

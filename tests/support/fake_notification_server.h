@@ -1,11 +1,9 @@
 #pragma once
-// A private session bus for one test, and what the tests run on it: a
-// notification server of our own and the pumping of the thread's event loop.
+// A notification server of our own on a test's session bus.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -15,35 +13,7 @@
 
 #include <systemd/sd-bus.h>
 
-#include "child_process.h"
-#include "test_environment.h"
-
-
-namespace notify_test {
-
-// A dbus-daemon of its own, named by DBUS_SESSION_BUS_ADDRESS while it runs.
-// It activates no services, so only the peers a test starts answer.
-class PrivateSessionBus {
-public:
-    // Null when the daemon does not start or report its address in time.
-    static std::unique_ptr<PrivateSessionBus> Start();
-    const std::string& Address() const { return address_; }
-    // Waits until a connection owns the name.
-    bool WaitForOwner(const std::string& name, std::chrono::milliseconds limit) const;
-
-    PrivateSessionBus(std::unique_ptr<TemporaryFolder> folder, std::unique_ptr<ChildProcess> daemon,
-                      std::string address);
-
-private:
-    std::unique_ptr<TemporaryFolder> folder_;
-    std::unique_ptr<ChildProcess> daemon_;
-    std::string address_;
-    ScopedEnvironment environment_;
-};
-
-// Runs the calling thread's default event loop until `done` holds or the
-// limit passes; the final value of `done`.
-bool PumpEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
+namespace testing_support {
 
 struct NotifyCall {
     std::string sender;
@@ -66,6 +36,8 @@ public:
     ~FakeNotificationServer();
 
     std::vector<NotifyCall> Calls() const;
+    // The summaries of the notifications shown, in order.
+    std::vector<std::string> Summaries() const;
     std::vector<std::uint32_t> ClosedByCall() const;
 
     // To every listener, or only to the connection that showed the notification.
@@ -102,4 +74,4 @@ private:
     std::thread thread_;
 };
 
-}  // namespace notify_test
+}  // namespace testing_support

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <thread>
 
+namespace testing_support {
+
 class LoopbackServer {
 public:
     explicit LoopbackServer(std::unique_ptr<httplib::Server> server = std::make_unique<httplib::Server>(),
@@ -46,3 +48,5 @@ private:
     int port_ = 0;
     std::thread thread_;
 };
+
+}  // namespace testing_support

@@ -1,8 +1,8 @@
-#include "fake_toast_platform.h"
+#include "support/fake_toast_platform.h"
 
 #include "platform/toast_template_content.h"
 
-namespace notify_test {
+namespace testing_support {
 namespace {
 
 namespace hresult = platform::hresult;
@@ -140,4 +140,4 @@ void RecordingHandler::OnActivatedWithAction(int action_index)
 
 void RecordingHandler::OnDismissed(int reason) { log_->events.push_back("dismissed " + std::to_string(reason)); }
 
-}  // namespace notify_test
+}  // namespace testing_support

@@ -11,7 +11,7 @@
 #include "notify/toast_handler.h"
 #include "platform/toast_platform.h"
 
-namespace notify_test {
+namespace testing_support {
 
 using platform::HResult;
 
@@ -113,4 +113,4 @@ private:
     std::shared_ptr<Log> log_;
 };
 
-}  // namespace notify_test
+}  // namespace testing_support

@@ -8,15 +8,15 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/drive_mapping.h"
 #include "platform/file_system.h"
+#include "support/activity_log.h"
+#include "support/documents.h"
 #include "support/temp_folder.h"
 #include "update/extension_replacement.h"
 #include "update/main_window.h"
@@ -25,8 +25,12 @@
 #include "update/paths.h"
 
 #if defined(_WIN32)
-#include "reliability/zip_builder.h"
+#include "support/zip_builder.h"
+#else
+#include "support/child_process.h"
 #endif
+
+namespace testing_support {
 
 // The JSON library's error for a value that is missing where a string is read.
 inline auto ThrowsMissingStringError()
@@ -113,7 +117,7 @@ protected:
                 std::filesystem::create_directories(path);
             } else {
                 std::filesystem::create_directories(path.parent_path());
-                testing_support::WriteFileBytes(path, content);
+                WriteFileBytes(path, content);
             }
         }
     }
@@ -123,7 +127,7 @@ protected:
         FolderTree tree;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
             const std::string name = platform::GenericUtf8Path(std::filesystem::relative(entry.path(), folder));
-            tree[name] = entry.is_directory() ? "<folder>" : testing_support::ReadFileBytes(entry.path());
+            tree[name] = entry.is_directory() ? "<folder>" : ReadFileBytes(entry.path());
         }
         return tree;
     }
@@ -133,7 +137,7 @@ protected:
     std::string MakePackage(const FolderTree& tree)
     {
 #if defined(_WIN32)
-        testing_support::ZipBuilder zip;
+        ZipBuilder zip;
         for (const auto& [name, content] : tree) {
             if (content == "<folder>") zip.Folder(name);
             else zip.File(name, content);
@@ -143,10 +147,9 @@ protected:
         const auto source = work_.path() / ("package-source-" + std::to_string(++packages_made_));
         WriteTree(source, tree);
         const auto zip = work_.path() / ("package-" + std::to_string(packages_made_) + ".zip");
-        const std::string command = "cd '" + source.string() + "' && zip -q -0 -r '" + zip.string() + "' .";
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        EXPECT_EQ(ZipFolder(source, zip, {"-0", "-r"}), 0);
         std::filesystem::remove_all(source);
-        std::string bytes = testing_support::ReadFileBytes(zip);
+        std::string bytes = ReadFileBytes(zip);
         std::filesystem::remove(zip);
         return bytes;
 #endif
@@ -165,23 +168,13 @@ protected:
         return bytes;
     }
 
-    static std::string ConfigText(const std::string& setup, const std::string& version, const std::string& url)
-    {
-        return "{\"Elasp\": \"20\", \"Setup\": \"" + setup + "\", \"url\": \"" + url + "\", \"versionNumber\": \"" +
-               version + "\"}";
-    }
-
     // The activity log's lines without their time stamp and logger name,
     // such as "[info] Setup Complete!".
     static std::vector<std::string> LogLines()
     {
         std::vector<std::string> lines;
-        std::istringstream log(testing_support::ReadFileBytes("Log/action-log.txt"));
-        const std::string logger = "[basic_logger] ";
-        for (std::string line; std::getline(log, line);) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            const auto at = line.find(logger);
-            lines.push_back(at == std::string::npos ? line : line.substr(at + logger.size()));
+        for (const auto& line : ReadActivityLog("Log/action-log.txt")) {
+            lines.push_back("[" + line.level + "] " + line.text);
         }
         return lines;
     }
@@ -192,9 +185,11 @@ protected:
         return !std::filesystem::exists(SetAsideFolder()) && !std::filesystem::exists(DiscardFolder());
     }
 
-    testing_support::WorkFolder work_;
+    WorkFolder work_;
     RecordingWindow window_;
 
 private:
     int packages_made_ = 0;
 };
+
+}  // namespace testing_support
