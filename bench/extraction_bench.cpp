@@ -73,8 +73,8 @@ int ExtractOnce(const std::string& archive, const std::string& output)
 void GeneratePackage(const fs::path& source)
 {
     std::mt19937_64 random(20260);
-    const std::string words[] = {"extension ", "package ", "illustrator ", "update ", "version ", "folder ",
-                                 "archive ", "notification "};
+    const std::string words[] = {"extension ", "package ", "illustrator ", "update ",
+                                 "version ",   "folder ",  "archive ",     "notification "};
     for (int i = 0; i < kFileCount; ++i) {
         const fs::path file = source / ("dir" + std::to_string(i % 50)) / ("sub" + std::to_string(i % 7)) /
                               ("file" + std::to_string(i) + (i % 2 ? ".bin" : ".txt"));
@@ -221,10 +221,7 @@ double Median(std::vector<double> values)
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-std::string SelfPath()
-{
-    return fs::read_symlink("/proc/self/exe").string();
-}
+std::string SelfPath() { return fs::read_symlink("/proc/self/exe").string(); }
 
 }  // namespace
 

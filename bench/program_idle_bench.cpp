@@ -77,8 +77,8 @@ int main(int argc, char** argv)
         res.set_content(document, "application/json");
     });
     testing_support::WriteFileBytes(
-        "LocalConfig.json", testing_support::LocalConfigText("yes", "1", server.Url("/version"),
-                                                             std::to_string(kIntervalSeconds)));
+        "LocalConfig.json",
+        testing_support::LocalConfigText("yes", "1", server.Url("/version"), std::to_string(kIntervalSeconds)));
 
     std::vector<double> startup_ms;
     std::unique_ptr<testing_support::ChildProcess> program;
@@ -91,7 +91,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "the program did not register its tray item\n");
             return 1;
         }
-        startup_ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        startup_ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
     const pid_t idle = program->pid();
     std::sort(startup_ms.begin(), startup_ms.end());

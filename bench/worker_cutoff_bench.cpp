@@ -25,8 +25,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kWork = (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
-                       "merro-worker-cutoff-bench";
+const fs::path kWork =
+    (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) / "merro-worker-cutoff-bench";
 
 // A package of about `kib` KiB unpacked, made by the zip tool once.
 fs::path Package(std::int64_t kib)

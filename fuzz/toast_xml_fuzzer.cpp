@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "support/fake_toast_platform.h"
 #include "fuzz_support.h"
 #include "notify/toast_manager.h"
 #include "platform/text.h"
+#include "support/fake_toast_platform.h"
 
 namespace {
 
@@ -147,8 +147,8 @@ void CheckDocument(const std::string& xml, const ToastTemplate& content, bool mo
     // Escapes decoded and white space kept, nothing else normalised: the
     // parsed texts must be the stored ones byte for byte.
     pugi::xml_document document;
-    Require(document.load_buffer(xml.data(), xml.size(), pugi::parse_escapes | pugi::parse_ws_pcdata,
-                                 pugi::encoding_utf8));
+    Require(
+        document.load_buffer(xml.data(), xml.size(), pugi::parse_escapes | pugi::parse_ws_pcdata, pugi::encoding_utf8));
     Require(ChildNames(document) == std::vector<std::string>{"toast"});
     pugi::xml_node toast = document.document_element();
     CheckRoot(toast, content, modern);

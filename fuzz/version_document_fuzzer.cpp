@@ -18,16 +18,16 @@
 #include <nlohmann/json.hpp>
 
 #include "fuzz_support.h"
-#include "support/temp_folder.h"
-#include "platform/text.h"
 #include "platform/native_path.h"
+#include "platform/text.h"
+#include "support/temp_folder.h"
 #include "update/paths.h"
 #include "update/update_flow.h"
 
 namespace {
 
-using testing_support::ReadFileBytes;
 using fuzz_support::Require;
+using testing_support::ReadFileBytes;
 
 namespace fs = std::filesystem;
 
@@ -45,14 +45,16 @@ constexpr char kLocalConfig[] = R"({
 const std::set<std::vector<nlohmann::json>> kSignedReleases = {
     {"2.0", "http://127.0.0.1:9/p.zip", "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08", 1234u, 3u,
      "2099-01-01T00:00:00Z"},
-    {"3.1.4", "http://127.0.0.1:9/版本.zip",
-     "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855", 0u, 18446744073709551615u,
-     "2100-12-31T23:59:59Z"},
+    {"3.1.4", "http://127.0.0.1:9/版本.zip", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855", 0u,
+     18446744073709551615u, "2100-12-31T23:59:59Z"},
 };
 constexpr char kExtensionFile[] = "index.html";
 constexpr char kExtensionContent[] = "<html>installed</html>";
 
-void Write(const fs::path& path, const std::string& content) { Require(testing_support::WriteFileBytes(path, content)); }
+void Write(const fs::path& path, const std::string& content)
+{
+    Require(testing_support::WriteFileBytes(path, content));
+}
 
 // A working folder with the local configuration, and a Wine prefix with an
 // installed extension, both inside one scratch folder.

@@ -12,8 +12,8 @@
 #include "archive/codec_library.h"
 #include "archive/extractor.h"
 #include "fuzz_support.h"
-#include "support/temp_folder.h"
 #include "platform/text.h"
+#include "support/temp_folder.h"
 
 namespace {
 

@@ -6,10 +6,7 @@
 
 namespace {
 
-TEST(CheckIntervalTest, EmptyTextMeansTwentySeconds)
-{
-    EXPECT_EQ(CheckIntervalSeconds(""), 20);
-}
+TEST(CheckIntervalTest, EmptyTextMeansTwentySeconds) { EXPECT_EQ(CheckIntervalSeconds(""), 20); }
 
 TEST(CheckIntervalTest, ReadsDigitsAfterBlanksAndIgnoresTheRest)
 {

@@ -13,8 +13,7 @@ class CheckIntervalTest : public ProgramTest {
 protected:
     // Waits for `count` checks and returns the log's times of start-up and
     // of each check.
-    std::vector<milliseconds> CheckTimes(const std::string& elasp, std::size_t count,
-                                         milliseconds timeout = 15s)
+    std::vector<milliseconds> CheckTimes(const std::string& elasp, std::size_t count, milliseconds timeout = 15s)
     {
         WriteLocalConfig(elasp);
         program = Start();

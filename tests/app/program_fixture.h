@@ -65,9 +65,9 @@ protected:
     // LocalConfig.json; `elasp` is JSON as it stands, so it can be a number.
     void WriteLocalConfig(const std::string& elasp, const std::string& setup = "yes", const std::string& version = "1")
     {
-        testing_support::WriteFileBytes(work_.path() / "LocalConfig.json",
-                                        testing_support::LocalConfigText(setup, version, VersionUrl(),
-                                                                         nlohmann::json::parse(elasp)));
+        testing_support::WriteFileBytes(
+            work_.path() / "LocalConfig.json",
+            testing_support::LocalConfigText(setup, version, VersionUrl(), nlohmann::json::parse(elasp)));
     }
 
     std::string VersionUrl() const { return server_.Url("/version"); }
@@ -93,8 +93,7 @@ protected:
     }
 
     // Serves the bus until the condition holds; false after the time-out.
-    bool Serve(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = std::chrono::seconds(15))
+    bool Serve(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(15))
     {
         return client_.RunUntil(condition, timeout);
     }
@@ -123,7 +122,10 @@ protected:
         });
     }
 
-    std::vector<LogLine> ReadLog() const { return testing_support::ReadActivityLog(work_.path() / "Log/action-log.txt"); }
+    std::vector<LogLine> ReadLog() const
+    {
+        return testing_support::ReadActivityLog(work_.path() / "Log/action-log.txt");
+    }
 
     std::vector<LogLine> LogLinesWith(std::string_view text) const
     {

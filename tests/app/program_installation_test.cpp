@@ -45,8 +45,8 @@ TEST_F(InstallationTest, StartupInstallsTheDeliveredPackageAndAnnouncesIt)
     EXPECT_EQ(ReadFileBytes(extension() / "CSXS/manifest.xml"), "<ExtensionManifest/>\n");
     EXPECT_NE(LocalConfig().find(R"("Setup": "yes")"), std::string::npos) << LocalConfig();
     EXPECT_TRUE(std::filesystem::exists(work() / "com.qv.plug.zip"));
-    EXPECT_EQ(LogTexts(),
-              (std::vector<std::string>{"Start Sucess!", "Create directory!", "Unzip Files Finish!", "Setup Complete!"}));
+    EXPECT_EQ(LogTexts(), (std::vector<std::string>{"Start Sucess!", "Create directory!", "Unzip Files Finish!",
+                                                    "Setup Complete!"}));
     EXPECT_TRUE(WaitForTrayItem(*program));
     EXPECT_EQ(NotificationSummaries().size(), 1u);
 }

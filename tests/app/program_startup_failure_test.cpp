@@ -45,8 +45,8 @@ protected:
         EXPECT_EQ(text.rfind(FailurePrefix, 0), 0u) << text;
         const std::string reason = text.substr(std::min(text.size(), std::strlen(FailurePrefix)));
         EXPECT_NE(reason.find(reason_part), std::string::npos) << reason;
-        EXPECT_EQ(program.Stderr(), "MerroUpdate: start-up stopped: " + reason + "\nPelvane更新程序: " +
-                                        FailurePrefix + reason + "\n");
+        EXPECT_EQ(program.Stderr(),
+                  "MerroUpdate: start-up stopped: " + reason + "\nPelvane更新程序: " + FailurePrefix + reason + "\n");
         // No timer: the one-second interval of the tests never checks.
         EXPECT_FALSE(Serve([&] { return !LogLinesWith("Download Process Start!").empty() || program.Exited(); }, 2s));
         EXPECT_TRUE(NotificationSummaries().empty());
@@ -114,8 +114,8 @@ TEST_F(StartupFailureTest, UnwritableWorkingFolder)
 {
     WriteLocalConfig(R"("1")");
     const std::string folder = "'" + work().string() + "'";
-    const auto program = StartWithMounts("mount --bind " + folder + " " + folder + " && mount -o remount,bind,ro " +
-                                         folder);
+    const auto program =
+        StartWithMounts("mount --bind " + folder + " " + folder + " && mount -o remount,bind,ro " + folder);
     if (!program) GTEST_SKIP() << "a read-only working folder for root needs a mount namespace";
     ExpectReported(*program, "Log/action-log.txt");
     EXPECT_FALSE(std::filesystem::exists(work() / "Log"));

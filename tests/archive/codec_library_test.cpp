@@ -13,8 +13,8 @@ using CodecLibraryTest = ArchiveTest;
 
 TEST_F(CodecLibraryTest, MissingLibraryGivesError126)
 {
-    ExpectArchiveError([] { CodecLibrary library(L"no-such-codec-library.so"); }, "Cannot load 7-zip library (error 126)",
-                       static_cast<HRESULT>(0x8007007Eu));
+    ExpectArchiveError([] { CodecLibrary library(L"no-such-codec-library.so"); },
+                       "Cannot load 7-zip library (error 126)", static_cast<HRESULT>(0x8007007Eu));
     ExpectArchiveError([&] { CodecLibrary library(Wide(Root() / "absent.so")); },
                        "Cannot load 7-zip library (error 126)", static_cast<HRESULT>(0x8007007Eu));
 }
@@ -22,8 +22,8 @@ TEST_F(CodecLibraryTest, MissingLibraryGivesError126)
 TEST_F(CodecLibraryTest, FileThatIsNoLibraryGivesError193)
 {
     WriteFileBytes(Root() / "fake.so", "not a shared library");
-    ExpectArchiveError([&] { CodecLibrary library(Wide(Root() / "fake.so")); },
-                       "Cannot load 7-zip library (error 193)", static_cast<HRESULT>(0x800700C1u));
+    ExpectArchiveError([&] { CodecLibrary library(Wide(Root() / "fake.so")); }, "Cannot load 7-zip library (error 193)",
+                       static_cast<HRESULT>(0x800700C1u));
 }
 
 TEST_F(CodecLibraryTest, LibraryWithoutCreateObjectGivesError127)

@@ -41,12 +41,14 @@ protected:
     fs::path CraftZip(const std::string& entries)
     {
         const fs::path archive = Root() / "crafted.zip";
-        const std::string script = "import sys, zipfile\n"
-                                   "def add(z, name, data, mode=None):\n"
-                                   "    i = zipfile.ZipInfo(name)\n"
-                                   "    if mode is not None: i.external_attr, i.create_system = mode << 16, 3\n"
-                                   "    z.writestr(i, data)\n"
-                                   "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n" + entries;
+        const std::string script =
+            "import sys, zipfile\n"
+            "def add(z, name, data, mode=None):\n"
+            "    i = zipfile.ZipInfo(name)\n"
+            "    if mode is not None: i.external_attr, i.create_system = mode << 16, 3\n"
+            "    z.writestr(i, data)\n"
+            "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n" +
+            entries;
         WriteFileBytes(Root() / "craft.py", script);
         EXPECT_EQ(platform::RunProgram({"python3", (Root() / "craft.py").string(), archive.string()}), 0);
         return archive;
@@ -98,7 +100,8 @@ TEST_F(ExtractorFailureTest, FolderInTheWayOfFileCannotBeDeleted)
 {
     const fs::path archive = ZipOneFile("item", "data");
     fs::create_directories(Root() / "out" / "item");
-    ExpectFailure(archive, Root() / "out", "Cannot delete output file " + (Root() / "out" / "item").string(), hresult::kAbort);
+    ExpectFailure(archive, Root() / "out", "Cannot delete output file " + (Root() / "out" / "item").string(),
+                  hresult::kAbort);
 }
 
 TEST_F(ExtractorFailureTest, FileInTheWayOfFolderFailsTheFileBelowIt)
@@ -139,8 +142,7 @@ TEST_F(ExtractorFailureTest, MissingOrInvalidArchiveIsNotOpened)
     ExpectFailure(Root(), Root(), "Cannot open archive file '" + Root().string() + "'", 110);
 }
 
-class UnsafeArchiveTest : public ExtractorFailureTest,
-                          public ::testing::WithParamInterface<std::string> {};
+class UnsafeArchiveTest : public ExtractorFailureTest, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(UnsafeArchiveTest, ItemLeavingOutputFolderIsRefused)
 {
@@ -148,7 +150,8 @@ TEST_P(UnsafeArchiveTest, ItemLeavingOutputFolderIsRefused)
     fs::create_directories(out);
     std::string name = GetParam();
     if (name.front() == '/') name = (Root() / "absolute-target").string();
-    const fs::path archive = CraftZip("    add(z, 'first.txt', 'fine')\n    add(z, " + PythonText(name) + ", 'escaped')\n");
+    const fs::path archive =
+        CraftZip("    add(z, 'first.txt', 'fine')\n    add(z, " + PythonText(name) + ", 'escaped')\n");
 
     ExpectFailure(archive, out, "Unsafe item path " + name, hresult::kAbort);
     EXPECT_EQ(ReadFileBytes(out / "first.txt"), "fine");
@@ -167,7 +170,8 @@ TEST_F(ExtractorFailureTest, SymbolicLinkItemBecomesRegularFileHoldingItsTarget)
     fs::create_directories(out);
     const fs::path outside = Root() / "outside";
     fs::create_directories(outside);
-    const fs::path archive = CraftZip("    add(z, 'link', " + PythonText(outside.string()) + ", 0o120777)\n"
+    const fs::path archive = CraftZip("    add(z, 'link', " + PythonText(outside.string()) +
+                                      ", 0o120777)\n"
                                       "    add(z, 'link/escaped.txt', 'escaped')\n");
 
     ExpectFailure(archive, out, "Cannot open output file " + (out / "link" / "escaped.txt").string(), hresult::kAbort);
@@ -179,14 +183,18 @@ TEST_F(ExtractorFailureTest, SymbolicLinkItemBecomesRegularFileHoldingItsTarget)
 
 TEST_F(ExtractorFailureTest, PermissionBitsNeverIncludeSetIdOrSticky)
 {
-    ExpectModes({{"setuid", 0107755, 0755}, {"plain", 0640, 0640}, {"shut/", 040000, 0700},
+    ExpectModes({{"setuid", 0107755, 0755},
+                 {"plain", 0640, 0640},
+                 {"shut/", 040000, 0700},
                  {"shut/inside.txt", 0100444, 0444}});
 }
 
 TEST_F(ExtractorFailureTest, FilesTheOwnerCannotReadGetOwnerReadAndWrite)
 {
     // A file its owner can read keeps its mode, read-only included.
-    ExpectModes({{"no-bits", 0100000, 0600}, {"write-only", 0200, 0600}, {"group-read", 0100044, 0644},
+    ExpectModes({{"no-bits", 0100000, 0600},
+                 {"write-only", 0200, 0600},
+                 {"group-read", 0100044, 0644},
                  {"read-only", 0100400, 0400}});
 }
 

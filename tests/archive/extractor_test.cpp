@@ -20,7 +20,6 @@ protected:
         Extractor extractor(library_, formats::Zip);
         extractor.ExtractToFolder(Wide(archive), Wide(output));
     }
-
 };
 
 TEST_F(ExtractorTest, ExtractsNestedFoldersEmptyFolderChineseNamesModesAndTimes)
@@ -34,7 +33,9 @@ TEST_F(ExtractorTest, ExtractsNestedFoldersEmptyFolderChineseNamesModesAndTimes)
     WriteFileBytes(source / "script.sh", "#!/bin/sh\n");
     fs::permissions(source / "script.sh", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
     fs::create_directories(source / "empty");
-    ASSERT_EQ(platform::RunProgram({"touch", "-d", "2001-02-03 04:05:06 UTC", (source / "a" / "b" / "deep.txt").string()}), 0);
+    ASSERT_EQ(
+        platform::RunProgram({"touch", "-d", "2001-02-03 04:05:06 UTC", (source / "a" / "b" / "deep.txt").string()}),
+        0);
     // -D stores no folder entries: "a" and "a/b" exist only in the file's path.
     const fs::path with_folders = Zip("source", "folders.zip");
     const fs::path without_folders = Zip("source", "no-folders.zip", {"-r", "-D"});
@@ -85,7 +86,9 @@ TEST_F(ExtractorTest, ArchiveMadeBy7zExtractsToo)
 {
     WriteFileBytes(Root() / "source" / "sub" / "file.txt", "from 7z");
     const fs::path archive = Root() / "seven.zip";
-    ASSERT_EQ(testing_support::RunInFolder(Root() / "source", {"7z", "a", "-bso0", "-bsp0", "-tzip", archive.string(), "."}), 0);
+    ASSERT_EQ(
+        testing_support::RunInFolder(Root() / "source", {"7z", "a", "-bso0", "-bsp0", "-tzip", archive.string(), "."}),
+        0);
     Extract(archive, Root() / "out");
     EXPECT_EQ(ReadFileBytes(Root() / "out" / "sub" / "file.txt"), "from 7z");
 }

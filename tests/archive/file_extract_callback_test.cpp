@@ -19,7 +19,9 @@ protected:
         WriteFileBytes(Root() / "source" / "a.txt", "a");
         WriteFileBytes(Root() / "source" / "b.txt", "b");
         archive_path_ = Root() / "package.zip";
-        EXPECT_EQ(testing_support::RunInFolder(Root() / "source", {"zip", "-q", archive_path_.string(), "a.txt", "b.txt"}), 0);
+        EXPECT_EQ(
+            testing_support::RunInFolder(Root() / "source", {"zip", "-q", archive_path_.string(), "a.txt", "b.txt"}),
+            0);
         fs::create_directories(Root() / "out");
     }
 
@@ -108,8 +110,8 @@ TEST_F(FileExtractCallbackTest, AnswersOnlyItsOwnInterfaces)
     const InputArchive archive(handler_, Wide(archive_path_));
     auto callback = MakeCallback(archive, Wide(Root() / "out"));
     IArchiveExtractCallback* face = callback.get();
-    for (const IID& iid : {IID_IUnknown, IArchiveExtractCallback::kIid, ICompressProgressInfo::kIid,
-                           ICryptoGetTextPassword::kIid}) {
+    for (const IID& iid :
+         {IID_IUnknown, IArchiveExtractCallback::kIid, ICompressProgressInfo::kIid, ICryptoGetTextPassword::kIid}) {
         void* object = nullptr;
         EXPECT_EQ(face->QueryInterface(iid, &object), hresult::kOk);
         ASSERT_NE(object, nullptr);

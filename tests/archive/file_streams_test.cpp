@@ -56,8 +56,8 @@ TEST_F(FileStreamTest, InFileStreamAnswersItsFacesButNotTheSequentialOne)
 {
     ComPtr<InFileStream> stream(new InFileStream);
     IInStream* face = stream.get();
-    for (const IID& iid : {IID_IUnknown, IInStream::kIid, IStreamGetSize::kIid, IStreamGetProps::kIid,
-                           IStreamGetProps2::kIid}) {
+    for (const IID& iid :
+         {IID_IUnknown, IInStream::kIid, IStreamGetSize::kIid, IStreamGetProps::kIid, IStreamGetProps2::kIid}) {
         void* object = nullptr;
         ASSERT_EQ(face->QueryInterface(iid, &object), hresult::kOk);
         EXPECT_EQ(static_cast<IUnknown*>(object)->Release(), 1u);

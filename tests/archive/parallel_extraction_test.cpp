@@ -92,8 +92,8 @@ TEST_F(ParallelExtractionTest, TwoWorkersWriteWhatOneWorkerWritesOnAMixedArchive
         std::string data(1000 + random() % 200000, ' ');
         for (char& c : data) c = i % 3 ? static_cast<char>('a' + random() % 4) : static_cast<char>(random());
         WriteFileBytes(source / ("dir" + std::to_string(i % 4)) / ("sub" + std::to_string(i % 3)) /
-                      ("file" + std::to_string(i) + (i % 3 ? ".txt" : ".raw")),
-                  data);
+                           ("file" + std::to_string(i) + (i % 3 ? ".txt" : ".raw")),
+                       data);
     }
     WriteFileBytes(source / "中文目录" / "文件.txt", "中文内容");
     WriteFileBytes(source / "empty.txt", "");
@@ -102,7 +102,9 @@ TEST_F(ParallelExtractionTest, TwoWorkersWriteWhatOneWorkerWritesOnAMixedArchive
     fs::permissions(source / "readonly.txt", fs::perms::owner_read | fs::perms::group_read);
     WriteFileBytes(source / "script.sh", "#!/bin/sh\n");
     fs::permissions(source / "script.sh", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
-    ASSERT_EQ(platform::RunProgram({"touch", "-d", "2001-02-03 04:05:06 UTC", (source / "dir1" / "sub1" / "file1.txt").string()}), 0);
+    ASSERT_EQ(platform::RunProgram(
+                  {"touch", "-d", "2001-02-03 04:05:06 UTC", (source / "dir1" / "sub1" / "file1.txt").string()}),
+              0);
     // Random data stored, the rest deflated.
     const fs::path archive = Zip("source", "mixed.zip", {"-r", "-n", ".raw"});
     ASSERT_EQ(Plan(archive, 2).lists.size(), 2u);

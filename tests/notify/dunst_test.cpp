@@ -23,8 +23,8 @@ protected:
         environment_.Set("XDG_CONFIG_HOME", (home_.path() / "config").string());
         bus_ = std::make_unique<PrivateSessionBus>();
 
-        display_server_ = ChildProcess::Start({"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"},
-                                              {.capture_output = true});
+        display_server_ = ChildProcess::Start(
+            {"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"}, {.capture_output = true});
         const auto display = display_server_ ? display_server_->ReadLine(std::chrono::seconds(10)) : std::nullopt;
         if (!display || display->empty()) GTEST_SKIP() << "Xvfb could not start, so dunst has no display";
         environment_.Set("DISPLAY", ":" + *display);

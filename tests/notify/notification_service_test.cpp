@@ -64,8 +64,9 @@ TEST_F(NotificationServiceTest, ProgramNotificationBecomesThisNotifyCall)
     StartServer();
     ASSERT_TRUE(manager_->Init());
     EXPECT_EQ(platform::CurrentProcessExplicitAppUserModelID(), L"Pelvane APP'ID");
-    EXPECT_NE(ReadFileBytes(home_.path() / "data/applications/Pelvane.desktop").find("\nX-AppUserModel-ID=Pelvane APP'ID\n"),
-              std::string::npos);
+    EXPECT_NE(
+        ReadFileBytes(home_.path() / "data/applications/Pelvane.desktop").find("\nX-AppUserModel-ID=Pelvane APP'ID\n"),
+        std::string::npos);
 
     ToastTemplate content(1);
     content.lines[0] = L"Pelvane安装成功";
@@ -80,7 +81,8 @@ TEST_F(NotificationServiceTest, ProgramNotificationBecomesThisNotifyCall)
     EXPECT_EQ(calls[0].summary, "Pelvane安装成功");
     EXPECT_EQ(calls[0].body, "");
     EXPECT_EQ(calls[0].actions, (Strings{"default", ""}));
-    EXPECT_EQ(calls[0].hints, (Hints{{"desktop-entry", "s:Pelvane"}, {"image-path", "s:file:///opt/merro/QVLogo.png"}}));
+    EXPECT_EQ(calls[0].hints,
+              (Hints{{"desktop-entry", "s:Pelvane"}, {"image-path", "s:file:///opt/merro/QVLogo.png"}}));
     EXPECT_EQ(calls[0].expire_timeout, -1);
 }
 

@@ -64,7 +64,8 @@ TEST_F(ShortcutTest, FolderComesFromXdgDataHomeThenHomeElseNothing)
 TEST_F(ShortcutTest, CreatedShortcutIsHiddenFromMenusAndNamesTheProgramItsFolderAndTheIdentifier)
 {
     EXPECT_FALSE(platform::ShortcutExists(Path()));
-    const platform::ShortcutLink link{L"Pelvane", L"/opt/更新 程序/merroupdate", L"", L"/opt/更新 程序", L"Pelvane APP'ID"};
+    const platform::ShortcutLink link{L"Pelvane", L"/opt/更新 程序/merroupdate", L"", L"/opt/更新 程序",
+                                      L"Pelvane APP'ID"};
     ASSERT_EQ(platform::CreateShortcut(Path(), link), hresult::kOk);
     EXPECT_TRUE(platform::ShortcutExists(Path()));
     EXPECT_EQ(ReadFileBytes(File()),
@@ -86,8 +87,9 @@ TEST_F(ShortcutTest, RepairRewritesOnlyTheIdentifierAndHidesAnOlderVisibleEntry)
     ASSERT_EQ(platform::ReadShortcutId(Path(), id), hresult::kOk);
     EXPECT_EQ(id, std::nullopt);
     ASSERT_EQ(platform::WriteShortcutId(Path(), L"Pelvane APP'ID"), hresult::kOk);
-    EXPECT_EQ(ReadFileBytes(File()), "[Desktop Entry]\nType=Application\nName=Pelvane\nX-AppUserModel-ID=Pelvane APP'ID\n"
-                                "Icon=custom\nNoDisplay=true\n");
+    EXPECT_EQ(ReadFileBytes(File()),
+              "[Desktop Entry]\nType=Application\nName=Pelvane\nX-AppUserModel-ID=Pelvane APP'ID\n"
+              "Icon=custom\nNoDisplay=true\n");
     ASSERT_EQ(platform::ReadShortcutId(Path(), id), hresult::kOk);
     EXPECT_EQ(id, L"Pelvane APP'ID");
     for (const auto& entry : std::filesystem::directory_iterator(File().parent_path())) {

@@ -80,9 +80,8 @@ TEST(ToastXmlTest, EmptyScenarioStillWritesTheAttribute)
 {
     auto document = Template(1);
     ASSERT_EQ(toast::SetToastScenario(*document, L""), hresult::kOk);
-    EXPECT_EQ(document->GetXml(),
-              "<toast scenario=\"\"><visual><binding template=\"ToastImageAndText02\">" + std::string(kEmptyImage) +
-                  kEmptyLines + kClose);
+    EXPECT_EQ(document->GetXml(), "<toast scenario=\"\"><visual><binding template=\"ToastImageAndText02\">" +
+                                      std::string(kEmptyImage) + kEmptyLines + kClose);
 }
 
 TEST(ToastXmlTest, AttributionIsOneMoreTextElementAfterTheTemplateLines)
@@ -174,12 +173,14 @@ TEST(ToastXmlTest, DefaultTemplateOnWindowsSixOrWithoutExtrasAddsOnlyTheScenario
     content.lines = {L"a", L"b"};
     auto modern = Template(5);
     ASSERT_EQ(toast::WriteTemplate(*modern, content, 10), hresult::kOk);
-    EXPECT_EQ(modern->GetXml(), "<toast scenario=\"Default\"><visual><binding template=\"ToastText02\">"
-                                "<text id=\"1\">a</text><text id=\"2\">b</text></binding></visual></toast>");
+    EXPECT_EQ(modern->GetXml(),
+              "<toast scenario=\"Default\"><visual><binding template=\"ToastText02\">"
+              "<text id=\"1\">a</text><text id=\"2\">b</text></binding></visual></toast>");
     auto legacy = Template(5);
     ASSERT_EQ(toast::WriteTemplate(*legacy, content, 6), hresult::kOk);
-    EXPECT_EQ(legacy->GetXml(), "<toast><visual><binding template=\"ToastText02\">"
-                                "<text id=\"1\">a</text><text id=\"2\">b</text></binding></visual></toast>");
+    EXPECT_EQ(legacy->GetXml(),
+              "<toast><visual><binding template=\"ToastText02\">"
+              "<text id=\"1\">a</text><text id=\"2\">b</text></binding></visual></toast>");
 }
 
 }  // namespace

@@ -84,8 +84,9 @@ TEST_F(ShowUpdateNotificationTest, ShowsTheTextWithTheLogoUnderTheProgramsNameTh
     EXPECT_EQ(calls[0].hints.at("image-path"),
               "s:file://" + platform::WideToUtf8(LogoImageFile(platform::ExecutablePath())));
     EXPECT_EQ(calls[0].expire_timeout, -1);
-    EXPECT_NE(ReadFileBytes(home_.path() / "data/applications/Pelvane.desktop").find("X-AppUserModel-ID=Pelvane APP'ID"),
-              std::string::npos);
+    EXPECT_NE(
+        ReadFileBytes(home_.path() / "data/applications/Pelvane.desktop").find("X-AppUserModel-ID=Pelvane APP'ID"),
+        std::string::npos);
 }
 
 TEST_F(ShowUpdateNotificationTest, WithoutASessionBusNothingIsShownAndItStillHolds)

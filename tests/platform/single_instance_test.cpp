@@ -13,10 +13,7 @@ namespace platform {
 namespace {
 
 // A name of the test's own, so it never meets a running program.
-std::string TestName()
-{
-    return "MerroUpdateTest-" + std::to_string(getpid());
-}
+std::string TestName() { return "MerroUpdateTest-" + std::to_string(getpid()); }
 
 void Reap(pid_t child)
 {
@@ -37,7 +34,9 @@ TEST(InstanceGuardTest, SecondClaimOfTheNameSeesAnotherCopy)
 
 TEST(InstanceGuardTest, NameIsFreeOnceTheGuardEnds)
 {
-    { const InstanceGuard first(TestName()); }
+    {
+        const InstanceGuard first(TestName());
+    }
     const InstanceGuard again(TestName());
     EXPECT_FALSE(again.AnotherCopyRuns());
 }

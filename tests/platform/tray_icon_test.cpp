@@ -35,10 +35,7 @@ LResult RecordAndQuit(WindowHandle, Message message, WParam wparam, LParam lpara
     return 0;
 }
 
-void QuitAfterTimeOut(WindowHandle, Message, TimerId, std::uint32_t)
-{
-    PostQuitMessage(1);
-}
+void QuitAfterTimeOut(WindowHandle, Message, TimerId, std::uint32_t) { PostQuitMessage(1); }
 
 std::vector<IconImage> TwoImages()
 {
@@ -126,9 +123,8 @@ TEST_F(TrayIconTest, IconPixmapIsArgbInNetworkByteOrder)
 TEST_F(TrayIconTest, MenuLayoutHoldsTheOneItem)
 {
     ASSERT_TRUE(AddTrayIcon(record));
-    const auto layout = CallMenu("GetLayout", [](sd_bus_message* call) {
-        sd_bus_message_append(call, "iias", 0, -1, 0);
-    });
+    const auto layout =
+        CallMenu("GetLayout", [](sd_bus_message* call) { sd_bus_message_append(call, "iias", 0, -1, 0); });
     ASSERT_TRUE(layout);
     ASSERT_FALSE(sd_bus_message_is_method_error(layout.get(), nullptr));
     std::uint32_t revision = 0;

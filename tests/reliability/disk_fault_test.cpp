@@ -10,11 +10,11 @@
 #include <string>
 
 #include "archive/archive_error.h"
+#include "reliability/update_run_fixture.h"
 #include "support/child_process.h"
 #include "support/small_tmpfs.h"
-#include "reliability/update_run_fixture.h"
-#include "support/zip_builder.h"
 #include "support/temp_folder.h"
+#include "support/zip_builder.h"
 
 namespace {
 
@@ -64,8 +64,8 @@ protected:
     std::optional<testing_support::SmallTmpfs> tmpfs_;
 };
 
-#define MOUNT_OR_SKIP(options)                                                                  \
-    if (!MountAdobeFolder(options)) {                                                          \
+#define MOUNT_OR_SKIP(options)                                                                \
+    if (!MountAdobeFolder(options)) {                                                         \
         GTEST_SKIP() << "cannot mount a tmpfs here (" << tmpfs_->error() << "); run as root"; \
     }
 
@@ -105,9 +105,9 @@ TEST_F(DiskFaultTest, FileSystemRunningFullDuringExtractionKeepsTheOldExtension)
     OfferPackage(package.Bytes());
 
     // The codec library stops with the stream's error and no message.
-    EXPECT_THAT([this] { RunUpdate(); },
-                testing::Throws<archive::ArchiveError>(testing::Property(
-                    &archive::ArchiveError::Code, archive::HResultFromWindowsError(platform::WindowsError::kDiskFull))));
+    EXPECT_THAT([this] { RunUpdate(); }, testing::Throws<archive::ArchiveError>(testing::Property(
+                                             &archive::ArchiveError::Code,
+                                             archive::HResultFromWindowsError(platform::WindowsError::kDiskFull))));
     ExpectUnchanged(config_);
 
     ASSERT_TRUE(tmpfs_->Remount("size=16m"));

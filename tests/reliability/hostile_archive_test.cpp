@@ -10,11 +10,11 @@
 #include <thread>
 #include <vector>
 
+#include "support/installation_fixture.h"
+#include "support/temp_folder.h"
 #include "support/tree_snapshot.h"
 #include "support/zip_builder.h"
-#include "support/temp_folder.h"
 #include "update/extension_replacement.h"
-#include "support/installation_fixture.h"
 #include "update/package_installation.h"
 
 namespace {
@@ -109,7 +109,9 @@ TEST_F(HostileArchiveTest, NamesThatMerelyResembleTraversalStayInside)
         {"\\\\server\\share\\evil.txt", Host::Fat},
         {"..evil.txt", Host::Unix},
         {"%2e%2e/evil.txt", Host::Unix},
-        {"\xef\xbc\x8e\xef\xbc\x8e\xef\xbc\x8f" "evil.txt", Host::Unix},  // fullwidth "../"
+        {"\xef\xbc\x8e\xef\xbc\x8e\xef\xbc\x8f"
+         "evil.txt",
+         Host::Unix},  // fullwidth "../"
         {"~/evil.txt", Host::Unix},
         {"C:\\evil.txt", Host::Unix},
         {"..\\evil.txt", Host::Unix},

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "reliability/update_run_fixture.h"
-#include "support/zip_builder.h"
 #include "support/temp_folder.h"
+#include "support/zip_builder.h"
 
 namespace {
 
@@ -45,12 +45,11 @@ protected:
     void ServePackage(const std::string& path, std::uint64_t cut)
     {
         http_.server().Get(path, [this, cut](const httplib::Request&, httplib::Response& res) {
-            res.set_content_provider(size_, "application/zip",
-                                     [this, cut](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-                                         if (offset >= cut) return false;
-                                         return WritePiecesAt(offset, std::min<std::uint64_t>(length, cut - offset),
-                                                              sink);
-                                     });
+            res.set_content_provider(
+                size_, "application/zip", [this, cut](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                    if (offset >= cut) return false;
+                    return WritePiecesAt(offset, std::min<std::uint64_t>(length, cut - offset), sink);
+                });
         });
     }
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "support/temp_folder.h"
 #include "reliability/update_run_fixture.h"
+#include "support/temp_folder.h"
 #include "update/package_installation.h"
 
 namespace {
@@ -119,7 +119,6 @@ std::vector<Malformed> MalformedVersionDocuments()
     corpus.insert(corpus.end(), wrong_shapes.begin(), wrong_shapes.end());
     return corpus;
 }
-
 
 class MalformedInputTest : public UpdateRunTest {
 protected:

@@ -9,9 +9,9 @@
 // number of files extracted so far, and the file events of the configuration
 // write.
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <signal.h>
 #include <sys/inotify.h>
+#include <nlohmann/json.hpp>
 
 #include <atomic>
 #include <chrono>
@@ -25,8 +25,8 @@
 #include "app/program_fixture.h"
 #include "platform/unique_fd_linux.h"
 #include "support/scripted_server.h"
-#include "support/tree_snapshot.h"
 #include "support/temp_folder.h"
+#include "support/tree_snapshot.h"
 
 namespace {
 
@@ -41,18 +41,14 @@ constexpr int kBulkFiles = 200;
 
 class ProgramCrashTest : public ProgramTest {
 protected:
-    ProgramCrashTest()
-        : service_([this](int& socket, const std::string& path) { Answer(socket, path); })
+    ProgramCrashTest() : service_([this](int& socket, const std::string& path) { Answer(socket, path); })
     {
         fs::create_directories(Adobe());
         MakeReferenceTrees();
     }
     ~ProgramCrashTest() override { hold_version_document_ = false; }
 
-    static fs::path Adobe()
-    {
-        return fs::path(std::getenv("WINEPREFIX")) / "drive_c/Program Files/Common Files/Adobe";
-    }
+    static fs::path Adobe() { return fs::path(std::getenv("WINEPREFIX")) / "drive_c/Program Files/Common Files/Adobe"; }
     static fs::path Extension() { return Adobe() / "CEP/extensions/com.qv.plug"; }
     fs::path OldTree() const { return work() / "reference-old"; }
     fs::path NewTree() const { return work() / "reference-new"; }
@@ -74,7 +70,8 @@ protected:
     void InstallOldVersion()
     {
         hold_version_document_ = false;
-        WriteFileBytes(work() / "LocalConfig.json", testing_support::LocalConfigText("yes", "1", service_.Url("/version"), "1"));
+        WriteFileBytes(work() / "LocalConfig.json",
+                       testing_support::LocalConfigText("yes", "1", service_.Url("/version"), "1"));
         fs::remove_all(Adobe() / "CEP");
         fs::create_directories(Extension().parent_path());
         fs::copy(OldTree(), Extension(), fs::copy_options::recursive);
@@ -204,7 +201,8 @@ private:
         const std::string& body = path == "/package.zip" ? package_ : document_;
         if (path == "/version") {
             const auto limit = std::chrono::steady_clock::now() + 30s;
-            while (hold_version_document_ && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(10ms);
+            while (hold_version_document_ && std::chrono::steady_clock::now() < limit)
+                std::this_thread::sleep_for(10ms);
         }
         if (path != stall_.path) return ScriptedServer::Send(socket, ScriptedServer::Head(body.size()) + body);
         ScriptedServer::Send(socket, ScriptedServer::Head(body.size()) + body.substr(0, stall_.byte));
@@ -226,7 +224,7 @@ TEST_F(ProgramCrashTest, KilledWhileDownloadingTheVersionDocumentOrThePackage)
         {"/version", document / 2},
         {"/version", document - 1},
         {"/package.zip", 0},
-        {"/package.zip", 30},            // inside the first local header
+        {"/package.zip", 30},  // inside the first local header
         {"/package.zip", package / 3},
         {"/package.zip", package / 2},
         {"/package.zip", package - 30},  // inside the central directory

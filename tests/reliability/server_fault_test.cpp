@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "support/scripted_server.h"
 #include "reliability/update_run_fixture.h"
+#include "support/scripted_server.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -72,8 +72,7 @@ TEST_F(ServerFaultTest, RefusedConnectionsEndTheRunAndTheNextRunRetries)
     window_.posted.clear();
     const std::string refused_package = WriteConfig(http_.Url("/refused-package"));
     http_.server().Get("/refused-package", [this](const httplib::Request&, httplib::Response& res) {
-        res.set_content(testing_support::VersionDocument("2.0.0", RefusingUrl()),
-                        "application/json");
+        res.set_content(testing_support::VersionDocument("2.0.0", RefusingUrl()), "application/json");
     });
     ExpectFailedRun(refused_package, "[error] Download Zip Error");
 }
@@ -143,8 +142,7 @@ TEST_F(ServerFaultTest, BodiesCutShortOrResetFailTheDownloadAndKeepTheOldPackage
         SCOPED_TRACE(path);
         const std::string document_path = std::string("/offering") + path;
         http_.server().Get(document_path, [&host, path](const httplib::Request&, httplib::Response& res) {
-            res.set_content(testing_support::VersionDocument("2.0.0", host.Url(path)),
-                            "application/json");
+            res.set_content(testing_support::VersionDocument("2.0.0", host.Url(path)), "application/json");
         });
         const std::string config = WriteConfig(http_.Url(document_path));
         ExpectFailedRun(config, "[error] Download Zip Error");
@@ -164,8 +162,7 @@ TEST_F(ServerFaultTest, LengthShorterThanTheBodyGivesADamagedPackageThatIsRefuse
         ScriptedServer::Send(socket, ScriptedServer::Head(package.size() - 100) + package);
     });
     http_.server().Get("/version", [&host](const httplib::Request&, httplib::Response& res) {
-        res.set_content(testing_support::VersionDocument("2.0.0", host.Url("/short")),
-                        "application/json");
+        res.set_content(testing_support::VersionDocument("2.0.0", host.Url("/short")), "application/json");
     });
     const std::string config = WriteConfig(http_.Url("/version"));
     EXPECT_THAT(RunUpdateError(), testing::HasSubstr("Archive is damaged"));

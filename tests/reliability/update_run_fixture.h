@@ -32,7 +32,8 @@ protected:
     void RunUpdate()
     {
         UpdateFlow([this](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes) {
-            const std::wstring target = url == VersionServiceUrl ? platform::Utf8ToWide(builtin_url_) : std::wstring(url);
+            const std::wstring target =
+                url == VersionServiceUrl ? platform::Utf8ToWide(builtin_url_) : std::wstring(url);
             return platform::DownloadToFile(target, file, max_bytes, kShortTimeouts);
         });
     }

@@ -67,11 +67,10 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string>
     argv.push_back(nullptr);
 
     pid_t pid = 0;
-    const int spawned =
-        options.executable.empty()
-            ? posix_spawnp(&pid, argv[0], &settings.actions, &settings.attributes, argv.data(), environ)
-            : posix_spawn(&pid, options.executable.c_str(), &settings.actions, &settings.attributes, argv.data(),
-                          environ);
+    const int spawned = options.executable.empty()
+                            ? posix_spawnp(&pid, argv[0], &settings.actions, &settings.attributes, argv.data(), environ)
+                            : posix_spawn(&pid, options.executable.c_str(), &settings.actions, &settings.attributes,
+                                          argv.data(), environ);
     if (options.capture_output) close(pipe_ends[1]);
     if (spawned != 0) {
         if (options.capture_output) close(pipe_ends[0]);
@@ -91,8 +90,7 @@ ChildProcess::~ChildProcess()
         Signal(SIGTERM);
         if (!Wait(std::chrono::seconds(3)) && !Exited()) {
             Signal(SIGKILL);
-            while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-            }
+            while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {}
         }
     }
     if (output_ >= 0) close(output_);
@@ -128,7 +126,8 @@ std::optional<std::string> ChildProcess::ReadLine(std::chrono::milliseconds limi
             pending_.erase(0, end + 1);
             return line;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return std::nullopt;
         pollfd ready{output_, POLLIN, 0};
         if (poll(&ready, 1, static_cast<int>(left.count())) <= 0) continue;

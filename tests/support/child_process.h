@@ -32,7 +32,10 @@ public:
     // The first argument is the program, looked up on PATH; null when it
     // cannot be started.
     static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& arguments, const Options& options);
-    static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& arguments) { return Start(arguments, {}); }
+    static std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& arguments)
+    {
+        return Start(arguments, {});
+    }
 
     ChildProcess(pid_t pid, int output, std::filesystem::path output_files);
     ChildProcess(const ChildProcess&) = delete;

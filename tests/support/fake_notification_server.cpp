@@ -109,8 +109,7 @@ void FakeNotificationServer::Emit(Signal signal)
 void FakeNotificationServer::Run()
 {
     for (;;) {
-        while (sd_bus_process(bus_, nullptr) > 0) {
-        }
+        while (sd_bus_process(bus_, nullptr) > 0) {}
         {
             std::lock_guard lock(mutex_);
             if (stop_) return;
@@ -159,7 +158,8 @@ int FakeNotificationServer::HandleNotify(sd_bus_message* message)
     const char* app_icon = nullptr;
     const char* summary = nullptr;
     const char* body = nullptr;
-    if (sd_bus_message_read(message, "susss", &app_name, &call.replaces_id, &app_icon, &summary, &body) < 0) return -EINVAL;
+    if (sd_bus_message_read(message, "susss", &app_name, &call.replaces_id, &app_icon, &summary, &body) < 0)
+        return -EINVAL;
     call.app_name = app_name, call.app_icon = app_icon, call.summary = summary, call.body = body;
     char** actions = nullptr;
     if (sd_bus_message_read_strv(message, &actions) < 0) return -EINVAL;

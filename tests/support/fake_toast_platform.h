@@ -91,8 +91,8 @@ public:
     std::map<std::wstring, FakeShortcut> shortcuts;
     std::vector<std::wstring> notifier_ids;
     std::vector<std::weak_ptr<FakeNotification>> notifications;  // as created
-    std::vector<std::string> shown;   // xml of each shown notification
-    std::vector<std::string> hidden;  // xml of each hidden notification
+    std::vector<std::string> shown;                              // xml of each shown notification
+    std::vector<std::string> hidden;                             // xml of each hidden notification
 };
 
 // Records the handler calls as text, and its own deletion.

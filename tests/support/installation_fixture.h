@@ -15,13 +15,13 @@
 
 #include "platform/drive_mapping.h"
 #include "platform/file_system.h"
+#include "platform/native_path.h"
+#include "platform/text.h"
 #include "support/activity_log.h"
 #include "support/documents.h"
 #include "support/temp_folder.h"
 #include "update/extension_replacement.h"
 #include "update/main_window.h"
-#include "platform/native_path.h"
-#include "platform/text.h"
 #include "update/paths.h"
 
 #if defined(_WIN32)

@@ -8,11 +8,15 @@ namespace testing_support {
 PrivateSessionBus::PrivateSessionBus()
 {
     const auto config = folder_.path() / "session.conf";
-    WriteFileBytes(config, "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                           " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                           "<busconfig><type>session</type><listen>unix:dir=" + folder_.path().string() + "</listen>"
-                           "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                           "<allow own=\"*\"/></policy></busconfig>\n");
+    WriteFileBytes(config,
+                   "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                   " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                   "<busconfig><type>session</type><listen>unix:dir=" +
+                       folder_.path().string() +
+                       "</listen>"
+                       "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" "
+                       "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                       "<allow own=\"*\"/></policy></busconfig>\n");
     // Its complaints about resource limits are noise in test output.
     daemon_ = ChildProcess::Start(
         {"dbus-daemon", "--config-file=" + config.string(), "--nofork", "--nosyslog", "--print-address=1"},

@@ -75,9 +75,8 @@ public:
     BusMessagePtr GetProperty(const std::string& destination, const char* path, const char* interface,
                               const char* property)
     {
-        auto reply = Call(destination, path, "org.freedesktop.DBus.Properties", "Get", [&](sd_bus_message* call) {
-            sd_bus_message_append(call, "ss", interface, property);
-        });
+        auto reply = Call(destination, path, "org.freedesktop.DBus.Properties", "Get",
+                          [&](sd_bus_message* call) { sd_bus_message_append(call, "ss", interface, property); });
         if (reply && sd_bus_message_is_method_error(reply.get(), nullptr)) return nullptr;
         return reply;
     }
@@ -158,10 +157,8 @@ public:
 
     bool NameHasOwner(const std::string& name)
     {
-        const auto reply = Call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                                "NameHasOwner", [&](sd_bus_message* call) {
-                                    sd_bus_message_append(call, "s", name.c_str());
-                                });
+        const auto reply = Call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+                                [&](sd_bus_message* call) { sd_bus_message_append(call, "s", name.c_str()); });
         int owned = 0;
         return reply && sd_bus_message_read(reply.get(), "b", &owned) >= 0 && owned;
     }

@@ -52,9 +52,7 @@ private:
 // Wine prefix of its own inside it.
 class WorkFolder {
 public:
-    WorkFolder()
-        : old_(std::filesystem::current_path()),
-          prefix_("WINEPREFIX", (folder_.path() / "prefix").string())
+    WorkFolder() : old_(std::filesystem::current_path()), prefix_("WINEPREFIX", (folder_.path() / "prefix").string())
     {
         std::filesystem::current_path(folder_.path());
     }

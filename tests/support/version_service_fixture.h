@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "support/loopback_server.h"
 #include "support/installation_fixture.h"
+#include "support/loopback_server.h"
 #include "update/local_config.h"
 #include "update/update_flow.h"
 

@@ -32,8 +32,8 @@ public:
     // A symbolic link whose content is its target.
     ZipBuilder& Link(std::string name, std::string target)
     {
-        return Add({std::move(name), std::make_shared<const std::string>(std::move(target)), Host::Unix, 0120777u,
-                    false});
+        return Add(
+            {std::move(name), std::make_shared<const std::string>(std::move(target)), Host::Unix, 0120777u, false});
     }
     // The last item's recorded checksum no longer matches its bytes.
     ZipBuilder& DamageLastChecksum()

@@ -40,7 +40,8 @@ TEST_F(ActivityLogTest, CreatesTheFolderAndWritesTheDefaultPatternWithCrLf)
     }
     const std::vector<std::string> lines = LogLines();
     ASSERT_EQ(lines.size(), 3u);
-    const std::regex layout(R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\] \[basic_logger\] \[(info|error)\] (.*)\r)");
+    const std::regex layout(
+        R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\] \[basic_logger\] \[(info|error)\] (.*)\r)");
     std::smatch match;
     ASSERT_TRUE(std::regex_match(lines[0], match, layout)) << lines[0];
     EXPECT_EQ(match[1], "info");

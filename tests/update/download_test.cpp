@@ -9,8 +9,8 @@
 #include <mutex>
 #include <string>
 
-#include "support/loopback_server.h"
 #include "platform/text.h"
+#include "support/loopback_server.h"
 #include "support/temp_folder.h"
 #include "support/wine.h"
 
@@ -72,9 +72,8 @@ TEST_F(DownloadTest, StoresTheWholeBodyOverAnExistingFile)
 
 TEST_F(DownloadTest, StoresAnEmptyBody)
 {
-    http_.server().Get("/empty", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content("", "text/plain");
-    });
+    http_.server().Get("/empty",
+                       [](const httplib::Request&, httplib::Response& res) { res.set_content("", "text/plain"); });
     EXPECT_EQ(Download(http_.Url("/empty")), 0);
     EXPECT_TRUE(std::filesystem::exists("target.bin"));
     EXPECT_EQ(ReadFileBytes("target.bin"), "");
@@ -97,11 +96,10 @@ TEST_F(DownloadTest, IncompleteBodyFailsAndKeepsTheTarget)
 {
     // Content-Length promises more than arrives before the connection closes.
     http_.server().Get("/truncated", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content_provider(1000, "application/octet-stream",
-                                 [](size_t, size_t, httplib::DataSink& sink) {
-                                     sink.write("partial", 7);
-                                     return false;
-                                 });
+        res.set_content_provider(1000, "application/octet-stream", [](size_t, size_t, httplib::DataSink& sink) {
+            sink.write("partial", 7);
+            return false;
+        });
     });
     // A chunked body whose connection drops before the last chunk.
     http_.server().Get("/dropped", [](const httplib::Request&, httplib::Response& res) {
@@ -166,8 +164,8 @@ TEST_F(DownloadTest, StalledBodyIsGivenUp)
             return false;
         });
     });
-    EXPECT_NE(Download(http_.Url("/stall"), "target.bin", {.connect = std::chrono::seconds(30),
-                                                            .stall = std::chrono::seconds(1)}),
+    EXPECT_NE(Download(http_.Url("/stall"), "target.bin",
+                       {.connect = std::chrono::seconds(30), .stall = std::chrono::seconds(1)}),
               0);
     EXPECT_FALSE(std::filesystem::exists("target.bin"));
     {
@@ -198,9 +196,8 @@ TEST_F(DownloadTest, ReadsFileUrlsButRefusesRedirectsToThem)
     EXPECT_EQ(Download(FileUrl(source)), 0);
     EXPECT_EQ(ReadFileBytes("target.bin"), "local body");
 
-    http_.server().Get("/to-file", [&](const httplib::Request&, httplib::Response& res) {
-        res.set_redirect(FileUrl(source));
-    });
+    http_.server().Get("/to-file",
+                       [&](const httplib::Request&, httplib::Response& res) { res.set_redirect(FileUrl(source)); });
     WriteFileBytes("target.bin", "old");
     EXPECT_NE(Download(http_.Url("/to-file")), 0);
     EXPECT_EQ(ReadFileBytes("target.bin"), "old");
@@ -223,11 +220,10 @@ TEST_F(DownloadTest, RefusesOtherSchemesAndUnreachableServers)
 TEST_F(DownloadTest, RefusesAServerWhoseCertificateIsNotTrusted)
 {
     const SelfSignedCertificate credentials;
-    testing_support::LoopbackServer https(std::make_unique<httplib::SSLServer>(credentials.certificate.get(), credentials.key.get()),
-                         "https");
-    https.server().Get("/body", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content("secret", "text/plain");
-    });
+    testing_support::LoopbackServer https(
+        std::make_unique<httplib::SSLServer>(credentials.certificate.get(), credentials.key.get()), "https");
+    https.server().Get(
+        "/body", [](const httplib::Request&, httplib::Response& res) { res.set_content("secret", "text/plain"); });
     // The server itself answers a client that does not check its certificate.
     httplib::SSLClient unchecked("127.0.0.1", https.port());
     unchecked.enable_server_certificate_verification(false);
@@ -242,18 +238,16 @@ TEST_F(DownloadTest, RefusesAServerWhoseCertificateIsNotTrusted)
 
 TEST_F(DownloadTest, SendsNonAsciiPathsAsUtf8)
 {
-    http_.server().Get(".*", [](const httplib::Request& req, httplib::Response& res) {
-        res.set_content(req.path, "text/plain");
-    });
+    http_.server().Get(
+        ".*", [](const httplib::Request& req, httplib::Response& res) { res.set_content(req.path, "text/plain"); });
     EXPECT_EQ(Download(http_.Url("/版本/plug")), 0);
     EXPECT_EQ(ReadFileBytes("target.bin"), "/版本/plug");
 }
 
 TEST_F(DownloadTest, FailsWhenTheTargetFolderIsMissing)
 {
-    http_.server().Get("/body", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content("body", "text/plain");
-    });
+    http_.server().Get("/body",
+                       [](const httplib::Request&, httplib::Response& res) { res.set_content("body", "text/plain"); });
     EXPECT_NE(Download(http_.Url("/body"), "missing/target.bin"), 0);
 }
 

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/named_child.h"
 #include "platform/child_process_linux.h"
+#include "support/named_child.h"
 
 namespace {
 
@@ -26,7 +26,8 @@ TEST(HostDetectionTest, FindsIllustratorByItsExecutableName)
 
 TEST(HostDetectionTest, FindsAWindowsPathShownByWine)
 {
-    NamedChild illustrator("C:\\Program Files\\Adobe\\Adobe Illustrator 2024\\Support Files\\Contents\\Windows\\Illustrator.exe");
+    NamedChild illustrator(
+        "C:\\Program Files\\Adobe\\Adobe Illustrator 2024\\Support Files\\Contents\\Windows\\Illustrator.exe");
     ASSERT_TRUE(illustrator.started());
     EXPECT_TRUE(IsProcessRunning(L"Illustrator"));
     // The folder is not part of the executable file name.

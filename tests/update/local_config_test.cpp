@@ -15,8 +15,8 @@
 
 namespace {
 
-using testing_support::ReadFileBytes;
 using testing_support::JsonErrorOf;
+using testing_support::ReadFileBytes;
 using testing_support::WorkFolder;
 using testing_support::WriteFileBytes;
 

@@ -15,8 +15,8 @@ public:
     explicit MinisignKey(std::filesystem::path folder) : folder_(std::move(folder))
     {
         std::filesystem::create_directories(folder_);
-        EXPECT_EQ(platform::RunProgram({"minisign", "-G", "-W", "-q", "-p", public_file().string(), "-s",
-                                        secret_file().string()}),
+        EXPECT_EQ(platform::RunProgram(
+                      {"minisign", "-G", "-W", "-q", "-p", public_file().string(), "-s", secret_file().string()}),
                   0);
     }
 
@@ -43,15 +43,16 @@ public:
 
     // The whole .minisig text of `message`; `legacy` makes the old
     // non-prehashed form.
-    std::string Sign(const std::string& message, const std::string& trusted_comment = "test",
-                     bool legacy = false) const
+    std::string Sign(const std::string& message, const std::string& trusted_comment = "test", bool legacy = false) const
     {
         const auto message_file = folder_ / "message";
         const auto signature_file = folder_ / "message.minisig";
         testing_support::WriteFileBytes(message_file, message);
-        std::vector<std::string> command = {"minisign", "-S", "-s", secret_file().string(), "-m",
-                                            message_file.string(), "-x", signature_file.string(), "-t",
-                                            trusted_comment};
+        std::vector<std::string> command = {"minisign", "-S",
+                                            "-s",       secret_file().string(),
+                                            "-m",       message_file.string(),
+                                            "-x",       signature_file.string(),
+                                            "-t",       trusted_comment};
         if (legacy) command.push_back("-l");
         EXPECT_EQ(platform::RunProgram(command), 0);
         return testing_support::ReadFileBytes(signature_file);

@@ -8,10 +8,10 @@
 #include <unistd.h>
 #endif
 
+#include <chrono>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
-#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>

@@ -22,8 +22,8 @@ struct SelfSignedCertificate {
             X509_set_version(cert, 2) == 1 && ASN1_INTEGER_set(X509_get_serialNumber(cert), 1) == 1 &&
             X509_gmtime_adj(X509_getm_notBefore(cert), 0) && X509_gmtime_adj(X509_getm_notAfter(cert), 3600) &&
             X509_set_pubkey(cert, key.get()) == 1 &&
-            X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                                       reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0) == 1 &&
+            X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"),
+                                       -1, -1, 0) == 1 &&
             X509_set_issuer_name(cert, name) == 1 && X509_sign(cert, key.get(), EVP_sha256()) > 0;
         if (!made) throw std::runtime_error("cannot make a self-signed certificate");
     }

@@ -42,8 +42,8 @@ std::string Payload(const Release& r)
 
 nlohmann::json Plug(const Release& r, const nlohmann::json& signature)
 {
-    return {{"urlPath", r.url},   {"versionNumber", r.version}, {"sha256", r.sha256},      {"size", r.size},
-            {"sequence", r.sequence}, {"expires", r.expires},   {"signature", signature}};
+    return {{"urlPath", r.url},       {"versionNumber", r.version}, {"sha256", r.sha256},    {"size", r.size},
+            {"sequence", r.sequence}, {"expires", r.expires},       {"signature", signature}};
 }
 
 std::string Document(const nlohmann::json& plug) { return nlohmann::json{{"data", {{"plug", plug}}}}.dump(); }
@@ -190,8 +190,8 @@ TEST_F(SignedUpdateTest, EverySignedMemberIsCoveredBySignature)
     const std::string config = WriteConfig(key_.public_line());
     const std::string signature = key_.Sign(Payload(release_));
     const std::pair<const char*, nlohmann::json> changes[] = {
-        {"versionNumber", "2.0.1"},     {"urlPath", release_.url + "?x"},       {"sha256", Sha256Hex("x")},
-        {"size", release_.size + 1},    {"sequence", release_.sequence + 1},    {"expires", "2099-01-02T00:00:00Z"},
+        {"versionNumber", "2.0.1"},  {"urlPath", release_.url + "?x"},    {"sha256", Sha256Hex("x")},
+        {"size", release_.size + 1}, {"sequence", release_.sequence + 1}, {"expires", "2099-01-02T00:00:00Z"},
     };
     for (const auto& [name, value] : changes) {
         SCOPED_TRACE(name);
@@ -380,8 +380,7 @@ TEST_F(SignedUpdateTest, PublisherToolSignsWhatTheProgramAcceptsAndChecksItTheSa
     EXPECT_EQ(run({"--verify", "document.json", "--package", "package.zip", "--pub", pub}, "/dev/null"), 0);
     WriteFileBytes("other.zip", package_ + "x");
     EXPECT_EQ(run({"--verify", "document.json", "--package", "other.zip", "--pub", pub}, "/dev/null"), 1);
-    EXPECT_EQ(run({"--verify", "document.json", "--package", "package.zip", "--pub",
-                   other_key_.public_file().string()},
+    EXPECT_EQ(run({"--verify", "document.json", "--package", "package.zip", "--pub", other_key_.public_file().string()},
                   "/dev/null"),
               1);
 

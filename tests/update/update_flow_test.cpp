@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "update_flow_fixture.h"
-#include "support/named_child.h"
 #include "platform/download.h"
 #include "platform/text.h"
+#include "support/named_child.h"
 #include "support/temp_folder.h"
 #include "support/wine.h"
 #include "update/local_config.h"
+#include "update_flow_fixture.h"
 
 namespace {
 

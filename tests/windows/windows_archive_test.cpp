@@ -14,8 +14,8 @@
 #include "archive/extractor.h"
 #include "archive/input_archive.h"
 #include "platform/dynamic_library.h"
-#include "support/zip_builder.h"
 #include "support/temp_folder.h"
+#include "support/zip_builder.h"
 
 namespace {
 
@@ -83,10 +83,8 @@ TEST_F(WindowsArchiveTest, ItemPathsComeWithBackslashesInTheLibrarysStrings)
 TEST_F(WindowsArchiveTest, ItemLeavingTheFolderIsRefusedAndNothingIsWrittenOutside)
 {
     const fs::path archive = folder_.path() / "hostile.zip";
-    WriteFileBytes(archive, testing_support::ZipBuilder()
-                                .File("good.txt", "good")
-                                .File("../escaped.txt", "bad")
-                                .Bytes());
+    WriteFileBytes(archive,
+                   testing_support::ZipBuilder().File("good.txt", "good").File("../escaped.txt", "bad").Bytes());
     const fs::path out = folder_.path() / "out";
     fs::create_directory(out);
     try {

@@ -30,9 +30,9 @@ TEST(WindowsPathTest, BothSeparatorsSplit)
 
 TEST(WindowsPathTest, ItemPathsThatLeaveTheFolderAreRefused)
 {
-    for (const wchar_t* path : {L"..\\x", L"a\\..\\..\\x", L"../x", L"a/..\\x", L"C:\\x", L"C:x", L"\\x",
-                                L"\\\\server\\share\\x", L"a\\\\b", L"a\\...\\x", L"a\\. .\\x", L"a\\.. \\x",
-                                L"file.txt:stream", L"..", L""}) {
+    for (const wchar_t* path :
+         {L"..\\x", L"a\\..\\..\\x", L"../x", L"a/..\\x", L"C:\\x", L"C:x", L"\\x", L"\\\\server\\share\\x", L"a\\\\b",
+          L"a\\...\\x", L"a\\. .\\x", L"a\\.. \\x", L"file.txt:stream", L"..", L""}) {
         EXPECT_TRUE(archive::IsUnsafeItemPath(path)) << path;
     }
     for (const wchar_t* path : {L"a\\b.txt", L"a/b/c", L".\\a", L"资源\\图标.png", L"a..b\\c", L".hidden"}) {

@@ -1,8 +1,8 @@
 // The single-instance mutex and the process list of the Windows backends.
 #include <gtest/gtest.h>
 
-#include "support/named_child.h"
 #include "platform/single_instance.h"
+#include "support/named_child.h"
 #include "update/host_detection.h"
 
 namespace {

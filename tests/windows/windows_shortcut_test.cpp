@@ -1,7 +1,7 @@
 // The Start-menu shortcut that gives notifications their identity, written
 // through IShellLinkW and IPropertyStore.
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
 
 #include <gtest/gtest.h>
 

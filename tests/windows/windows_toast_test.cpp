@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "support/fake_toast_platform.h"
 #include "notify/toast_manager.h"
 #include "platform/toast_events_win.h"
 #include "platform/toast_platform.h"
+#include "support/fake_toast_platform.h"
 
 #include <wrl/client.h>
 

@@ -74,8 +74,8 @@ std::string Hex(const Digest& digest)
 std::string Text(const GUID& id)
 {
     char text[37];
-    std::snprintf(text, sizeof(text), "%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x", id.Data1, id.Data2,
-                  id.Data3, id.Data4[0], id.Data4[1], id.Data4[2], id.Data4[3], id.Data4[4], id.Data4[5], id.Data4[6],
+    std::snprintf(text, sizeof(text), "%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x", id.Data1, id.Data2, id.Data3,
+                  id.Data4[0], id.Data4[1], id.Data4[2], id.Data4[3], id.Data4[4], id.Data4[5], id.Data4[6],
                   id.Data4[7]);
     return text;
 }
@@ -110,8 +110,9 @@ TEST(WinrtIidTest, Sha1MatchesTheStandardVectors)
 TEST(WinrtIidTest, ParameterisedIidsAreThoseOfTheirSignatures)
 {
     using namespace platform::toast_abi;
-    const std::string handler = "pinterface({9de1c534-6ae1-11e0-84e1-18a905bcc53f};"
-                                "rc(Windows.UI.Notifications.ToastNotification;{997e2675-059e-4e60-8b06-1760917c8b80});";
+    const std::string handler =
+        "pinterface({9de1c534-6ae1-11e0-84e1-18a905bcc53f};"
+        "rc(Windows.UI.Notifications.ToastNotification;{997e2675-059e-4e60-8b06-1760917c8b80});";
     EXPECT_EQ(Text(__uuidof(IToastActivatedHandler)), Text(SignatureIid(handler + "cinterface(IInspectable))")));
     EXPECT_EQ(Text(__uuidof(IToastDismissedHandler)),
               Text(SignatureIid(handler + "rc(Windows.UI.Notifications.ToastDismissedEventArgs;"
@@ -119,9 +120,8 @@ TEST(WinrtIidTest, ParameterisedIidsAreThoseOfTheirSignatures)
     EXPECT_EQ(Text(__uuidof(IToastFailedHandler)),
               Text(SignatureIid(handler + "rc(Windows.UI.Notifications.ToastFailedEventArgs;"
                                           "{35176862-cfd4-44f8-ad64-f500fd896c3b}))")));
-    EXPECT_EQ(Text(__uuidof(IDateTimeReference)),
-              Text(SignatureIid("pinterface({61c17706-2d65-11e0-9ae8-d48564015472};"
-                                "struct(Windows.Foundation.DateTime;i8))")));
+    EXPECT_EQ(Text(__uuidof(IDateTimeReference)), Text(SignatureIid("pinterface({61c17706-2d65-11e0-9ae8-d48564015472};"
+                                                                    "struct(Windows.Foundation.DateTime;i8))")));
 
     // The runtime classes in the signatures, by their default interfaces as declared.
     EXPECT_EQ(Text(__uuidof(IToastNotification)), "997e2675-059e-4e60-8b06-1760917c8b80");
