@@ -10,13 +10,16 @@
 #include <string>
 #include <vector>
 
+// Before any header that includes <windows.h>: it brings the HTTP library,
+// whose winsock2.h must come first.
+#include "update_flow_fixture.h"
+
 #include "platform/download.h"
 #include "platform/text.h"
 #include "support/named_child.h"
 #include "support/temp_folder.h"
 #include "support/wine.h"
 #include "update/local_config.h"
-#include "update_flow_fixture.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 // The Start-menu shortcut that gives notifications their identity, written
 // through IShellLinkW and IPropertyStore.
-#include <objbase.h>
 #include <windows.h>
+
+#include <objbase.h>
 
 #include <gtest/gtest.h>
 

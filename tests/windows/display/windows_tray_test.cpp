@@ -1,8 +1,9 @@
 // The tray icon on a desktop with a notification area (Wine's X11 driver
 // under Xvfb): the menu's choice arrives as WM_COMMAND and the icon comes
 // back when the taskbar is made again.
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
