@@ -33,7 +33,7 @@
 #include "archive/archive_format.h"
 #include "archive/codec_library.h"
 #include "archive/extractor.h"
-#include "platform/text.h"
+#include "platform/base/text.h"
 #include "support/child_process.h"
 #include "support/documents.h"
 #include "support/files.h"

@@ -16,7 +16,7 @@
 
 #include "fuzz_support.h"
 #include "notify/toast_manager.h"
-#include "platform/text.h"
+#include "platform/base/text.h"
 #include "support/fake_toast_platform.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "archive/codec_library.h"
 #include "archive/extractor.h"
 #include "fuzz_support.h"
-#include "platform/text.h"
+#include "platform/base/text.h"
 #include "support/temp_folder.h"
 
 namespace {

@@ -1,13 +1,13 @@
 #include "app/main_window_proc.h"
 
-platform::LResult AboutDlgProc(platform::DialogHandle dialog, platform::Message message, platform::WParam wparam,
-                               platform::LParam)
+desktop::LResult AboutDlgProc(desktop::DialogHandle dialog, desktop::Message message, desktop::WParam wparam,
+                               desktop::LParam)
 {
-    if (message == platform::WmInitDialog) return true;
-    if (message == platform::WmCommand) {
-        const std::uint16_t command = platform::LowWord(wparam);
-        if (command == platform::IdOk || command == platform::IdCancel) {
-            platform::EndDialog(dialog, command);
+    if (message == desktop::WmInitDialog) return true;
+    if (message == desktop::WmCommand) {
+        const std::uint16_t command = desktop::LowWord(wparam);
+        if (command == desktop::IdOk || command == desktop::IdCancel) {
+            desktop::EndDialog(dialog, command);
             return true;
         }
     }

@@ -37,14 +37,14 @@ std::uint32_t Blend(std::uint32_t under, std::uint32_t over, double amount)
 
 }  // namespace
 
-platform::IconImage DrawAppIcon(int size)
+desktop::IconImage DrawAppIcon(int size)
 {
     constexpr int Samples = 4;  // per axis, for smooth edges
     constexpr std::uint32_t Top = 0x2F80ED;
     constexpr std::uint32_t Bottom = 0x1B5FC1;
     constexpr std::uint32_t White = 0xFFFFFF;
 
-    platform::IconImage image{size, size, {}};
+    desktop::IconImage image{size, size, {}};
     image.argb.reserve(static_cast<std::size_t>(size) * static_cast<std::size_t>(size));
     for (int row = 0; row < size; ++row) {
         for (int column = 0; column < size; ++column) {

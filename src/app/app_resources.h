@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/message_box.h"
-#include "platform/tray_icon.h"
+#include "desktop/dialogs/message_box.h"
+#include "desktop/tray/tray_icon.h"
 
 struct AppResources {
     std::wstring title;                     // string 103
-    platform::DialogTemplate about_dialog;  // dialog 103, AboutDialog
-    std::vector<platform::IconImage> icon;  // icon group 144, AppIcon
+    desktop::DialogTemplate about_dialog;  // dialog 103, AboutDialog
+    std::vector<desktop::IconImage> icon;  // icon group 144, AppIcon
 };
 
 using AppInstance = const AppResources*;

@@ -6,18 +6,18 @@
 
 #include "app/app_resources.h"
 #include "app/main_window_proc.h"
-#include "platform/message_loop.h"
-#include "platform/single_instance.h"
+#include "desktop/message_loop.h"
+#include "platform/process/single_instance.h"
 
 namespace {
 
 // The creation handler catches nothing; what leaves it stops the start-up
 // where it happened, and the program goes on with its tray icon telling why.
-void CreateMainWindow(platform::HiddenWindow& window)
+void CreateMainWindow(desktop::HiddenWindow& window)
 {
     std::string reason;
     try {
-        window.Send(platform::WmCreate, 0, 0);
+        window.Send(desktop::WmCreate, 0, 0);
         return;
     } catch (const std::exception& error) {
         reason = error.what();
@@ -30,10 +30,10 @@ void CreateMainWindow(platform::HiddenWindow& window)
 
 int RunMainWindow()
 {
-    platform::MessageLoop loop;
-    platform::HiddenWindow window(loop, MainWndProc);
+    desktop::MessageLoop loop;
+    desktop::HiddenWindow window(loop, MainWndProc);
     // Logging out or `kill` quits like the tray menu: the icon goes first.
-    loop.PostOnTerminationSignals(window, platform::WmDestroy);
+    loop.PostOnTerminationSignals(window, desktop::WmDestroy);
     CreateMainWindow(window);
     return loop.Run();
 }

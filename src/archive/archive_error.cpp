@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 
 namespace archive {
 

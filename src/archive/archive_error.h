@@ -2,8 +2,8 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "archive/com.h"
-#include "platform/windows_error.h"
+#include "archive/codec/com.h"
+#include "platform/base/windows_error.h"
 
 namespace archive {
 

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "archive/com.h"
+#include "archive/codec/com.h"
 
 namespace archive {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "archive/archive_error.h"
-#include "archive/prop_variant.h"
+#include "archive/codec/prop_variant.h"
 
 namespace archive {
 namespace {

@@ -2,8 +2,8 @@
 #include <span>
 #include <string_view>
 
-#include "archive/com.h"
-#include "platform/dynamic_library.h"
+#include "archive/codec/com.h"
+#include "platform/process/dynamic_library.h"
 
 namespace archive {
 

@@ -5,9 +5,9 @@
 #include <numeric>
 #include <set>
 
-#include "archive/file_operations.h"
-#include "archive/input_archive.h"
-#include "platform/path.h"
+#include "archive/extraction/file_operations.h"
+#include "archive/codec/input_archive.h"
+#include "platform/paths/path.h"
 
 namespace archive {
 namespace {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <thread>
 
-#include "archive/com_ptr.h"
+#include "archive/codec/com_ptr.h"
 #include "archive/extraction_plan.h"
-#include "archive/file_extract_callback.h"
-#include "archive/input_archive.h"
+#include "archive/extraction/file_extract_callback.h"
+#include "archive/codec/input_archive.h"
 #include "archive/parallel_extraction.h"
 
 namespace archive {

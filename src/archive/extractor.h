@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "archive/archive_opener.h"
+#include "archive/codec/archive_opener.h"
 
 namespace archive {
 

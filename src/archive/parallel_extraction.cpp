@@ -7,10 +7,10 @@
 #include <thread>
 #include <vector>
 
-#include "archive/com_ptr.h"
-#include "archive/file_extract_callback.h"
-#include "archive/file_operations.h"
-#include "archive/input_archive.h"
+#include "archive/codec/com_ptr.h"
+#include "archive/extraction/file_extract_callback.h"
+#include "archive/extraction/file_operations.h"
+#include "archive/codec/input_archive.h"
 
 namespace archive {
 namespace {

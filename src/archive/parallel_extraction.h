@@ -1,7 +1,7 @@
 #pragma once
 #include <string_view>
 
-#include "archive/archive_handler.h"
+#include "archive/codec/archive_handler.h"
 #include "archive/extraction_plan.h"
 
 namespace archive {

@@ -1,6 +1,6 @@
 #include "notify/path_folder.h"
 
-#include "platform/path.h"
+#include "platform/paths/path.h"
 
 namespace toast {
 

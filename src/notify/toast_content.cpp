@@ -12,7 +12,7 @@ using platform::HResult;
 
 // Attribution, actions, audio, duration and scenario: what systems after
 // Windows 7 understand.
-HResult WriteModernParts(platform::XmlDocument& document, const ToastTemplate& content)
+HResult WriteModernParts(desktop::XmlDocument& document, const ToastTemplate& content)
 {
     HResult result = platform::hresult::kOk;
     if (!content.attribution.empty()) result = SetAttribution(document, content.attribution);
@@ -34,7 +34,7 @@ HResult WriteModernParts(platform::XmlDocument& document, const ToastTemplate& c
 
 }  // namespace
 
-HResult WriteTemplate(platform::XmlDocument& document, const ToastTemplate& content, std::uint32_t major_version)
+HResult WriteTemplate(desktop::XmlDocument& document, const ToastTemplate& content, std::uint32_t major_version)
 {
     HResult result = platform::hresult::kOk;
     for (std::size_t i = 0; i < content.lines.size(); ++i) {

@@ -3,15 +3,15 @@
 #include <cstdint>
 
 #include "notify/toast_template.h"
-#include "platform/hresult.h"
-#include "platform/xml_document.h"
+#include "platform/base/hresult.h"
+#include "desktop/toast/xml_document.h"
 
 namespace toast {
 
 // Text lines; then, only on a Windows major version above 6, attribution,
 // actions, audio, duration and scenario; then the image for image types.
 // Stops at the first failure.
-platform::HResult WriteTemplate(platform::XmlDocument& document, const ToastTemplate& content,
+platform::HResult WriteTemplate(desktop::XmlDocument& document, const ToastTemplate& content,
                                 std::uint32_t major_version);
 
 }  // namespace toast

@@ -22,7 +22,7 @@ int DismissalReason(int reported, std::int64_t expiry, std::int64_t now)
     return reported == kUserCanceled && expiry != 0 && now >= expiry ? kTimedOut : reported;
 }
 
-platform::ActivatedDelegate MakeActivatedDelegate(std::shared_ptr<IToastHandler> handler)
+desktop::ActivatedDelegate MakeActivatedDelegate(std::shared_ptr<IToastHandler> handler)
 {
     return [handler = std::move(handler)](const std::optional<std::wstring>& arguments) {
         if (arguments && !arguments->empty()) {
@@ -33,7 +33,7 @@ platform::ActivatedDelegate MakeActivatedDelegate(std::shared_ptr<IToastHandler>
     };
 }
 
-platform::DismissedDelegate MakeDismissedDelegate(std::shared_ptr<IToastHandler> handler, std::int64_t expiry,
+desktop::DismissedDelegate MakeDismissedDelegate(std::shared_ptr<IToastHandler> handler, std::int64_t expiry,
                                                   std::function<std::int64_t()> now)
 {
     return [handler = std::move(handler), expiry, now = std::move(now)](std::optional<int> reason) {
@@ -42,7 +42,7 @@ platform::DismissedDelegate MakeDismissedDelegate(std::shared_ptr<IToastHandler>
     };
 }
 
-platform::FailedDelegate MakeFailedDelegate(std::shared_ptr<IToastHandler> handler)
+desktop::FailedDelegate MakeFailedDelegate(std::shared_ptr<IToastHandler> handler)
 {
     return [handler = std::move(handler)] { handler->OnFailed(); };
 }

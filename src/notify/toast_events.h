@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "notify/toast_handler.h"
-#include "platform/toast_platform.h"
+#include "desktop/toast/toast_platform.h"
 
 namespace toast {
 
@@ -18,10 +18,10 @@ int ParseActionIndex(std::wstring_view arguments);
 // A user dismissal at or after a set expiry counts as TimedOut.
 int DismissalReason(int reported, std::int64_t expiry, std::int64_t now);
 
-platform::ActivatedDelegate MakeActivatedDelegate(std::shared_ptr<IToastHandler> handler);
+desktop::ActivatedDelegate MakeActivatedDelegate(std::shared_ptr<IToastHandler> handler);
 // `expiry` is in FILETIME units, 0 for none; `now` reads the current time.
-platform::DismissedDelegate MakeDismissedDelegate(std::shared_ptr<IToastHandler> handler, std::int64_t expiry,
+desktop::DismissedDelegate MakeDismissedDelegate(std::shared_ptr<IToastHandler> handler, std::int64_t expiry,
                                                   std::function<std::int64_t()> now);
-platform::FailedDelegate MakeFailedDelegate(std::shared_ptr<IToastHandler> handler);
+desktop::FailedDelegate MakeFailedDelegate(std::shared_ptr<IToastHandler> handler);
 
 }  // namespace toast

@@ -35,11 +35,11 @@ void Report(ToastError* error, ToastError code)
 
 ToastManager& ToastManager::SharedInstance()
 {
-    static ToastManager instance(platform::SystemToastPlatform());
+    static ToastManager instance(desktop::SystemToastPlatform());
     return instance;
 }
 
-ToastManager::ToastManager(platform::ToastPlatform& platform) : platform_(platform)
+ToastManager::ToastManager(desktop::ToastPlatform& platform) : platform_(platform)
 {
     platform_.LoadPlatformFunctions();
 }
@@ -126,7 +126,7 @@ HResult ToastManager::CreateShortcutFile(const std::wstring& path)
     if (executable.empty() || executable.size() >= kMaxPath) return hresult::kFail;
     // The folder, not the file: started from the menu, the program finds its
     // working files in its own folder.
-    const platform::ShortcutLink link{applicationName, executable, L"", FolderOf(executable), applicationModelId};
+    const desktop::ShortcutLink link{applicationName, executable, L"", FolderOf(executable), applicationModelId};
     return platform_.CreateShortcut(path, link);
 }
 
@@ -144,12 +144,12 @@ std::int64_t ToastManager::Show(const ToastTemplate& content, IToastHandler* han
         return -1;
     }
 
-    std::shared_ptr<platform::ToastNotifier> notifier;
+    std::shared_ptr<desktop::ToastNotifier> notifier;
     if (Failed(GetNotifier(notifier))) return -1;
-    std::unique_ptr<platform::XmlDocument> document;
+    std::unique_ptr<desktop::XmlDocument> document;
     if (Failed(platform_.GetTemplateContent(content.templateType, document)) || !document) return -1;
     if (Failed(WriteTemplate(*document, content, platform_.MajorVersion()))) return -1;
-    std::shared_ptr<platform::ToastNotification> notification;
+    std::shared_ptr<desktop::ToastNotification> notification;
     if (Failed(platform_.CreateToastNotification(*document, notification)) || !notification) return -1;
 
     std::int64_t expiry = 0;
@@ -170,19 +170,19 @@ std::int64_t ToastManager::Show(const ToastTemplate& content, IToastHandler* han
     return id;
 }
 
-HResult ToastManager::RegisterEventHandlers(platform::ToastNotification& notification,
+HResult ToastManager::RegisterEventHandlers(desktop::ToastNotification& notification,
                                             const std::shared_ptr<IToastHandler>& handler, std::int64_t expiry)
 {
     HResult result = notification.AddActivated(MakeActivatedDelegate(handler));
     if (Failed(result)) return result;
-    platform::ToastPlatform& clock = platform_;
+    desktop::ToastPlatform& clock = platform_;
     result = notification.AddDismissed(
         MakeDismissedDelegate(handler, expiry, [&clock] { return clock.SystemTimeAsFileTime(); }));
     if (Failed(result)) return result;
     return notification.AddFailed(MakeFailedDelegate(handler));
 }
 
-HResult ToastManager::GetNotifier(std::shared_ptr<platform::ToastNotifier>& notifier)
+HResult ToastManager::GetNotifier(std::shared_ptr<desktop::ToastNotifier>& notifier)
 {
     const HResult result = platform_.CreateToastNotifier(applicationModelId, applicationName, notifier);
     return Failed(result) || notifier ? result : hresult::kPointer;
@@ -193,7 +193,7 @@ bool ToastManager::Hide(std::int64_t id)
     if (!IsReady()) return false;
     const auto entry = liveNotifications.find(id);
     if (entry == liveNotifications.end()) return false;
-    std::shared_ptr<platform::ToastNotifier> notifier;
+    std::shared_ptr<desktop::ToastNotifier> notifier;
     if (Failed(GetNotifier(notifier))) return false;
     const bool hidden = !Failed(notifier->Hide(entry->second));
     liveNotifications.erase(entry);
@@ -202,7 +202,7 @@ bool ToastManager::Hide(std::int64_t id)
 
 void ToastManager::HideAll()
 {
-    std::shared_ptr<platform::ToastNotifier> notifier;
+    std::shared_ptr<desktop::ToastNotifier> notifier;
     if (Failed(GetNotifier(notifier))) return;
     for (const auto& [id, notification] : liveNotifications) notifier->Hide(notification);
     liveNotifications.clear();

@@ -10,7 +10,7 @@
 
 #include "notify/toast_handler.h"
 #include "notify/toast_template.h"
-#include "platform/toast_platform.h"
+#include "desktop/toast/toast_platform.h"
 
 namespace toast {
 
@@ -43,7 +43,7 @@ public:
     // The process-wide manager over this system's platform.
     static ToastManager& SharedInstance();
 
-    explicit ToastManager(platform::ToastPlatform& platform);
+    explicit ToastManager(desktop::ToastPlatform& platform);
     ToastManager(const ToastManager&) = delete;
     ToastManager& operator=(const ToastManager&) = delete;
 
@@ -70,18 +70,18 @@ private:
     std::optional<std::wstring> ShortcutPath();
     platform::HResult ValidateShortcut(const std::wstring& path, bool& changed);
     platform::HResult CreateShortcutFile(const std::wstring& path);
-    platform::HResult RegisterEventHandlers(platform::ToastNotification& notification,
+    platform::HResult RegisterEventHandlers(desktop::ToastNotification& notification,
                                             const std::shared_ptr<IToastHandler>& handler, std::int64_t expiry);
-    platform::HResult GetNotifier(std::shared_ptr<platform::ToastNotifier>& notifier);
+    platform::HResult GetNotifier(std::shared_ptr<desktop::ToastNotifier>& notifier);
 
-    platform::ToastPlatform& platform_;
+    desktop::ToastPlatform& platform_;
     // NOLINTBEGIN(readability-identifier-naming): the system's own names.
     bool ready = false;
     bool ownsCom = false;
     ShortcutMode shortcutMode = ShortcutMode::CreateOrRepair;
     std::wstring applicationName;
     std::wstring applicationModelId;
-    std::map<std::int64_t, std::shared_ptr<platform::ToastNotification>> liveNotifications;
+    std::map<std::int64_t, std::shared_ptr<desktop::ToastNotification>> liveNotifications;
     // NOLINTEND(readability-identifier-naming)
 };
 

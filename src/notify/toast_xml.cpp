@@ -4,9 +4,9 @@ namespace toast {
 namespace {
 
 using platform::Failed;
-using platform::XmlAttributeMap;
-using platform::XmlNode;
-using platform::XmlNodeList;
+using desktop::XmlAttributeMap;
+using desktop::XmlNode;
+using desktop::XmlNodeList;
 namespace hresult = platform::hresult;
 
 constexpr std::size_t kMaxUrl = 260;  // characters, terminator included

@@ -8,20 +8,20 @@
 #include <vector>
 
 #include "notify/toast_template.h"
-#include "platform/hresult.h"
-#include "platform/xml_document.h"
+#include "platform/base/hresult.h"
+#include "desktop/toast/xml_document.h"
 
 namespace toast {
 
 using platform::HResult;
-using platform::XmlDocument;
+using desktop::XmlDocument;
 
 // Appends a text node with the value as the node's last child; an attribute
 // node gets its value this way, after whatever it already holds.
-HResult AppendTextValue(XmlDocument& document, std::wstring_view value, platform::XmlNode node);
+HResult AppendTextValue(XmlDocument& document, std::wstring_view value, desktop::XmlNode node);
 
 // Puts a new attribute without a value into the map.
-HResult AddEmptyAttribute(XmlDocument& document, std::wstring_view name, const platform::XmlAttributeMap& attributes);
+HResult AddEmptyAttribute(XmlDocument& document, std::wstring_view name, const desktop::XmlAttributeMap& attributes);
 
 // Appends a new element under the first element of the parent tag and gives
 // it the attributes; a failing attribute does not stop the others.

@@ -6,8 +6,8 @@
 #include "notify/path_folder.h"
 #include "notify/toast_manager.h"
 #include "notify/update_toast_handler.h"
-#include "platform/executable_path.h"
-#include "platform/path.h"
+#include "platform/paths/executable_path.h"
+#include "platform/paths/path.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/child_process_linux.h"
-#include "platform/text.h"
-#include "update/update_verification.h"
-#include "update/verification_error.h"
+#include "platform/process/child_process.h"
+#include "platform/base/text.h"
+#include "update/signing/update_verification.h"
+#include "update/signing/verification_error.h"
 #include "update/version_document.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "update/extension_replacement.h"
 
-#include "platform/file_system.h"
-#include "platform/native_path.h"
+#include "platform/files/file_system.h"
+#include "platform/paths/native_path.h"
 #include "update/paths.h"
 
 namespace fs = std::filesystem;

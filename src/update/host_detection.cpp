@@ -1,6 +1,6 @@
 #include "update/host_detection.h"
 
-#include "platform/process_list.h"
+#include "platform/process/process_list.h"
 
 bool IsProcessRunning(const std::wstring& name)
 {

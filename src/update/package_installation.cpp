@@ -8,24 +8,19 @@
 #include "archive/archive_format.h"
 #include "archive/codec_library.h"
 #include "archive/extractor.h"
-#include "platform/dynamic_library.h"
-#include "platform/free_space.h"
-#include "platform/message_box.h"
-#include "platform/native_path.h"
-#include "platform/path.h"
-#include "platform/text.h"
+#include "platform/process/dynamic_library.h"
+#include "platform/files/free_space.h"
+#include "platform/paths/native_path.h"
+#include "platform/paths/path.h"
+#include "platform/base/text.h"
 #include "update/extension_replacement.h"
 #include "update/host_detection.h"
 #include "update/local_config.h"
-#include "update/main_window.h"
 #include "update/paths.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr std::wstring_view HostRunningText = L"发现Adobe Illustrator在运行，请关闭AI完成安装";
-constexpr std::wstring_view HostRunningCaption = L"温馨提示";
 
 // One level at a time: each parent must already exist.
 void CreateExtensionFolders()
@@ -72,27 +67,25 @@ void ExtractIntoExtensionFolder(const ActivityLog& log)
 
 }  // namespace
 
-bool SetupRoutine(ActivityLog log)
+RunOutcome SetupRoutine(ActivityLog log, const std::function<void()>& warn_host_running)
 {
     RecoverInterruptedReplacement();
     if (ReadLocalConfig("Setup") == "yes") {
         log->info(logtext::NotNeedSetup);
-        return true;
+        return {};
     }
     if (IsProcessRunning(std::wstring(HostProcessName))) {
         // The installation goes on whatever the user answers.
-        platform::ShowMessageBox(HostRunningText, HostRunningCaption, platform::MessageBoxButtons::OkCancel,
-                                 platform::MessageBoxIcon::Question);
+        warn_host_running();
         log->info(logtext::FoundIllustrator);
     }
     if (!ExtractPackage(log)) {
         log->error(logtext::ExtractZipFileError);
-        return false;
+        return Failure(std::string(logtext::ExtractZipFileError));
     }
     WriteLocalConfig("Setup", "yes");
     log->info(logtext::SetupComplete);
-    platform::PostToWindow(MainWindowHandle, UpdateNotice, 1, 0);
-    return true;
+    return {RunResult::kInstalled, {}};
 }
 
 bool ExtractPackage(ActivityLog log)

@@ -1,6 +1,6 @@
 #include "update/paths.h"
 
-#include "platform/drive_mapping.h"
+#include "platform/paths/drive_mapping.h"
 
 std::wstring CepRootDir() { return platform::MapDrivePath(L"C:/Program Files/Common Files/Adobe/CEP/"); }
 

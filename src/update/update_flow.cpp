@@ -1,5 +1,7 @@
 #include "update/update_flow.h"
 
+#include <fmt/format.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -7,22 +9,35 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 
-#include "platform/download.h"
-#include "platform/file_system.h"
-#include "platform/native_path.h"
-#include "platform/text.h"
+#include "platform/base/text.h"
+#include "platform/files/file_system.h"
+#include "platform/net/download.h"
+#include "platform/paths/native_path.h"
 #include "update/activity_log.h"
 #include "update/host_detection.h"
 #include "update/local_config.h"
-#include "update/main_window.h"
 #include "update/package_installation.h"
 #include "update/paths.h"
-#include "update/trust_settings.h"
-#include "update/verification_error.h"
+#include "update/signing/trust_settings.h"
+#include "update/signing/verification_error.h"
 #include "update/version_document.h"
 
 namespace {
+
+// Ends the run: its error line is logged and becomes the run's reason.
+struct RunRefused {
+    std::string reason;
+};
+
+template <typename... Args>
+[[noreturn]] void Refuse(const ActivityLog& log, std::string_view line, const Args&... args)
+{
+    std::string reason = fmt::format(fmt::runtime(line), args...);
+    log->error(reason);
+    throw RunRefused{std::move(reason)};
+}
 
 // What the download answered, except that a success without the file there
 // (or with a file that cannot be looked at) is a failure too.
@@ -46,52 +61,120 @@ void RemoveIfThere(std::wstring_view file)
     std::filesystem::remove(platform::NativePath(file), ignored);
 }
 
+// What the configuration records of the installed release.
+struct InstalledRelease {
+    std::string version;
+    std::string url;
+};
+
+InstalledRelease ReadInstalledRelease(const ActivityLog& log)
+{
+    InstalledRelease installed{ReadLocalConfig("versionNumber"), ReadLocalConfig("url")};
+    log->info(logtext::Local, installed.version, installed.url);
+    return installed;
+}
+
+// The version document and the source that gave it.
+struct FetchedDocument {
+    VersionDocument document;
+    std::wstring source;
+};
+
+// From the configured source, else the built-in service; both are always
+// tried in this order, even when equal or empty.
+FetchedDocument FetchVersionDocument(const Downloader& download, const InstalledRelease& installed,
+                                     const ActivityLog& log)
+{
+    for (std::wstring source : {platform::Utf8ToWide(installed.url), std::wstring(VersionServiceUrl)}) {
+        if (DownloadTo(download, source, VersionDocFileName, kVersionDocumentLimit) != 0) continue;
+        log->info(logtext::DownloadUrlConfig);
+        VersionDocument document = ParseVersionDocument(ReadFileText(VersionDocFileName));
+        log->info(logtext::UrlData, document.version, document.package_url);
+        RemoveIfThere(VersionDocFileName);
+        log->info(logtext::DeleteUrlConfigFinish);
+        return {std::move(document), std::move(source)};
+    }
+    Refuse(log, logtext::DownloadConfigError);
+}
+
+// What the checks of the document decided.
+struct VerifiedDocument {
+    TrustSettings trust;
+    std::optional<SignedRelease> release;  // when the signature was checked
+    PackageCheck package;
+};
+
+VerifiedDocument VerifyDocument(const VersionDocument& document, std::chrono::system_clock::time_point run_start,
+                                const ActivityLog& log)
+{
+    VerifiedDocument verified;
+    try {
+        verified.trust = ReadTrustSettings();
+        if (NeedsSignatureCheck(document, verified.trust)) {
+            verified.release = VerifyVersionDocument(document, verified.trust, run_start);
+        }
+        verified.package = verified.release ? verified.release->package : ReadPackageCheck(document);
+    } catch (const VerificationError& refusal) {
+        Refuse(log, logtext::VerifyUrlConfigError, refusal.what());
+    }
+    if (verified.release) log->info(logtext::VerifyUrlConfigFinish);
+    return verified;
+}
+
+// The configuration's new values: the signed sequence once a signature was checked.
+std::map<std::string, std::string> RecordOf(const VerifiedDocument& verified)
+{
+    std::map<std::string, std::string> record;
+    if (verified.release) record["signedSequence"] = std::to_string(verified.release->sequence);
+    return record;
+}
+
 // Downloads the package under its unchecked name, checks it and moves it
-// over the delivered one; false, logged and with nothing moved, otherwise.
-bool DownloadCheckedPackage(const Downloader& download, const VersionDocument& document, const PackageCheck& check,
+// over the delivered one; with nothing moved when it is refused.
+void DownloadCheckedPackage(const Downloader& download, const VersionDocument& document, const PackageCheck& check,
                             const ActivityLog& log)
 {
     const std::uint64_t limit = check.size ? *check.size : kUnsignedPackageLimit;
     const int result =
         DownloadTo(download, platform::Utf8ToWide(document.package_url), UncheckedPackageFileName, limit);
-    if (result == platform::kDownloadTooLarge) {
-        log->error(logtext::VerifyZipError, "size above " + std::to_string(limit));
-        return false;
-    }
-    if (result != 0) {
-        log->error(logtext::DownloadZipError);
-        return false;
-    }
+    if (result == platform::kDownloadTooLarge) Refuse(log, logtext::VerifyZipError, "size above " + std::to_string(limit));
+    if (result != 0) Refuse(log, logtext::DownloadZipError);
     log->info(logtext::DownloadZipFinish);
     if (!check.IsEmpty()) {
         try {
             VerifyPackage(UncheckedPackageFileName, check);
         } catch (const VerificationError& refusal) {
             RemoveIfThere(UncheckedPackageFileName);
-            log->error(logtext::VerifyZipError, refusal.what());
-            return false;
+            Refuse(log, logtext::VerifyZipError, refusal.what());
         }
         log->info(logtext::VerifyZipFinish);
     }
-    if (const platform::WindowsError error = platform::MoveFileOver(UncheckedPackageFileName, PackageFileName);
-        error != platform::WindowsError::kSuccess) {
+    if (platform::MoveFileOver(UncheckedPackageFileName, PackageFileName) != platform::WindowsError::kSuccess) {
         RemoveIfThere(UncheckedPackageFileName);
-        log->error(logtext::DownloadZipError);
-        return false;
+        Refuse(log, logtext::DownloadZipError);
     }
-    return true;
+}
+
+void InstallAndRecord(const FetchedDocument& fetched, const VerifiedDocument& verified, const ActivityLog& log)
+{
+    if (!ExtractPackage(log)) Refuse(log, logtext::ExtractZipFileError);
+    std::map<std::string, std::string> record = RecordOf(verified);
+    record["versionNumber"] = fetched.document.version;
+    record["url"] = platform::WideToUtf8(fetched.source);
+    WriteLocalConfig(record);
+    log->info(logtext::UpdateConfigFinish);
 }
 
 }  // namespace
 
-void UpdateFlow()
+RunOutcome UpdateFlow()
 {
-    UpdateFlow([](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes) {
+    return UpdateFlow([](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes) {
         return platform::DownloadToFile(url, file, max_bytes);
     });
 }
 
-void UpdateFlow(const Downloader& download)
+RunOutcome UpdateFlow(const Downloader& download)
 {
     const auto run_start = std::chrono::system_clock::now();
     const ActivityLogSession session(ActivityLogSession::Flush::OnError);
@@ -99,66 +182,25 @@ void UpdateFlow(const Downloader& download)
     log->info(logtext::DownloadProcessStart);
     if (IsProcessRunning(std::wstring(HostProcessName))) {
         log->info(logtext::FoundIllustratorNotDownload);
-        return;
+        return {};
     }
-
-    const std::string local_version = ReadLocalConfig("versionNumber");
-    const std::string local_url = ReadLocalConfig("url");
-    log->info(logtext::Local, local_version, local_url);
-
-    // Both are always tried in this order, even when equal or empty.
-    const std::wstring sources[] = {platform::Utf8ToWide(local_url), std::wstring(VersionServiceUrl)};
-    const std::wstring* chosen_source = nullptr;
-    for (const std::wstring& source : sources) {
-        if (DownloadTo(download, source, VersionDocFileName, kVersionDocumentLimit) == 0) {
-            chosen_source = &source;
-            break;
-        }
-    }
-    if (!chosen_source) {
-        log->error(logtext::DownloadConfigError);
-        return;
-    }
-    log->info(logtext::DownloadUrlConfig);
-
-    const VersionDocument service = ParseVersionDocument(ReadFileText(VersionDocFileName));
-    log->info(logtext::UrlData, service.version, service.package_url);
-    RemoveIfThere(VersionDocFileName);
-    log->info(logtext::DeleteUrlConfigFinish);
-
-    TrustSettings trust;
-    std::optional<SignedRelease> release;  // when the signature was checked
-    PackageCheck package;
     try {
-        trust = ReadTrustSettings();
-        if (NeedsSignatureCheck(service, trust)) release = VerifyVersionDocument(service, trust, run_start);
-        package = release ? release->package : ReadPackageCheck(service);
-    } catch (const VerificationError& refusal) {
-        log->error(logtext::VerifyUrlConfigError, refusal.what());
-        return;
+        const InstalledRelease installed = ReadInstalledRelease(log);
+        const FetchedDocument fetched = FetchVersionDocument(download, installed, log);
+        const VerifiedDocument verified = VerifyDocument(fetched.document, run_start, log);
+        // Byte for byte: any difference, an older service version included, updates.
+        if (installed.version == fetched.document.version) {
+            // A newer signed sequence still raises the floor against replays.
+            if (verified.release && verified.release->sequence != verified.trust.sequence_floor) {
+                WriteLocalConfig(RecordOf(verified));
+            }
+            log->info(logtext::NotNeedDownloadZip);
+            return {};
+        }
+        DownloadCheckedPackage(download, fetched.document, verified.package, log);
+        InstallAndRecord(fetched, verified, log);
+        return {RunResult::kUpdated, {}};
+    } catch (const RunRefused& refusal) {
+        return Failure(refusal.reason);
     }
-    std::map<std::string, std::string> record;
-    if (release) {
-        log->info(logtext::VerifyUrlConfigFinish);
-        record["signedSequence"] = std::to_string(release->sequence);
-    }
-
-    // Byte for byte: any difference, an older service version included, updates.
-    if (local_version == service.version) {
-        // A newer signed sequence still raises the floor against replays.
-        if (release && release->sequence != trust.sequence_floor) WriteLocalConfig(record);
-        log->info(logtext::NotNeedDownloadZip);
-        return;
-    }
-    if (!DownloadCheckedPackage(download, service, package, log)) return;
-
-    if (!ExtractPackage(log)) {
-        log->error(logtext::ExtractZipFileError);
-        return;
-    }
-    record["versionNumber"] = service.version;
-    record["url"] = platform::WideToUtf8(*chosen_source);
-    WriteLocalConfig(record);
-    log->info(logtext::UpdateConfigFinish);
-    platform::PostToWindow(MainWindowHandle, UpdateNotice, 0, 0);
 }

@@ -4,6 +4,8 @@
 #include <functional>
 #include <string_view>
 
+#include "update/run_outcome.h"
+
 // Downloads a URL into a file, giving up past `max_bytes`; 0 means the whole
 // resource is in the file, platform::kDownloadTooLarge that it was longer.
 using Downloader = std::function<int(std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes)>;
@@ -16,11 +18,11 @@ inline constexpr std::uint64_t kUnsignedPackageLimit = std::uint64_t{4} << 30;
 // the configured source or else the built-in service, checks its signature
 // when it has one or one is required, and when its version differs from the
 // installed one downloads the package, checks its size and SHA-256 where the
-// document gives them, installs it, records the new version, source and
-// signed sequence and posts UpdateNotice (wParam 0) to the main window.
-// Refusals are logged and change nothing; failures that are not logged are
-// raised; the activity log is dropped on every way out.
-void UpdateFlow();
+// document gives them, installs it and records the new version, source and
+// signed sequence: kUpdated, which the shell announces. Refusals are logged,
+// change nothing and come back as kFailed with the error line; failures that
+// are not logged are raised; the activity log is dropped on every way out.
+RunOutcome UpdateFlow();
 
 // The same run with the downloads made by `download`.
-void UpdateFlow(const Downloader& download);
+RunOutcome UpdateFlow(const Downloader& download);

@@ -6,7 +6,7 @@
 
 #include <fmt/format.h>
 
-#include "update/verification_error.h"
+#include "update/signing/verification_error.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 namespace {
 
-std::uint32_t Pixel(const platform::IconImage& image, double x, double y)
+std::uint32_t Pixel(const desktop::IconImage& image, double x, double y)
 {
     const int column = static_cast<int>(x * image.width);
     const int row = static_cast<int>(y * image.height);
@@ -26,7 +26,7 @@ TEST(AppIconTest, ResourcesHoldThe128And256PixelImages)
 
 TEST(AppIconTest, DiscOnTransparentGroundWithWhiteArrow)
 {
-    const platform::IconImage image = DrawAppIcon(128);
+    const desktop::IconImage image = DrawAppIcon(128);
     EXPECT_EQ(Pixel(image, 0.01, 0.01), 0u) << "corners are transparent";
     EXPECT_EQ(Pixel(image, 0.15, 0.5) >> 24, 0xFFu) << "the disc is opaque";
     EXPECT_NE(Pixel(image, 0.15, 0.5) & 0xFFFFFF, 0xFFFFFFu) << "the disc is blue";

@@ -1,7 +1,7 @@
 #include <csignal>
 #include <cstring>
 
-#include "platform/child_process_linux.h"
+#include "platform/process/child_process.h"
 #include "program_fixture.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "archive/archive_error.h"
 #include "archive/codec_library.h"
-#include "platform/text.h"
+#include "platform/base/text.h"
 #include "support/temp_folder.h"
 #if !defined(_WIN32)
 #include "support/child_process.h"

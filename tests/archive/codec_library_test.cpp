@@ -1,7 +1,7 @@
 #include "archive/codec_library.h"
 
 #include "archive/archive_format.h"
-#include "archive/interfaces.h"
+#include "archive/codec/interfaces.h"
 #include "archive_test_support.h"
 
 namespace archive {

@@ -1,6 +1,6 @@
 // A shared library with the codec library's two entry points that reports
 // the version 27.00, a major version the extraction layer was not built for.
-#include "archive/com.h"
+#include "archive/codec/com.h"
 
 using archive::GUID;
 using archive::HRESULT;

@@ -1,4 +1,4 @@
-#include "archive/com.h"
+#include "archive/codec/com.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "archive/archive_error.h"
 #include "archive/archive_format.h"
-#include "archive/interfaces.h"
+#include "archive/codec/interfaces.h"
 
 namespace archive {
 namespace {

@@ -8,7 +8,7 @@
 #include "archive/archive_format.h"
 #include "archive/extractor.h"
 #include "archive_test_support.h"
-#include "platform/child_process_linux.h"
+#include "platform/process/child_process.h"
 
 namespace archive {
 namespace {

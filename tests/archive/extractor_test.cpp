@@ -4,7 +4,7 @@
 
 #include "archive/archive_format.h"
 #include "archive_test_support.h"
-#include "platform/child_process_linux.h"
+#include "platform/process/child_process.h"
 
 namespace archive {
 namespace {

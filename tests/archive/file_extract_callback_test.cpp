@@ -1,10 +1,10 @@
-#include "archive/file_extract_callback.h"
+#include "archive/extraction/file_extract_callback.h"
 
 #include "archive/archive_format.h"
 #include "archive/extractor.h"
-#include "archive/input_archive.h"
+#include "archive/codec/input_archive.h"
 #include "archive_test_support.h"
-#include "platform/child_process_linux.h"
+#include "platform/process/child_process.h"
 
 namespace archive {
 namespace {

@@ -1,4 +1,4 @@
-#include "archive/file_operations.h"
+#include "archive/extraction/file_operations.h"
 
 #include "archive_test_support.h"
 

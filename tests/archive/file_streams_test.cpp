@@ -1,7 +1,7 @@
-#include "archive/in_file_stream.h"
-#include "archive/out_file_stream.h"
+#include "archive/streams/in_file_stream.h"
+#include "archive/streams/out_file_stream.h"
 
-#include "archive/com_ptr.h"
+#include "archive/codec/com_ptr.h"
 #include "archive_test_support.h"
 
 namespace archive {

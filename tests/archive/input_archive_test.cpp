@@ -1,8 +1,8 @@
-#include "archive/input_archive.h"
+#include "archive/codec/input_archive.h"
 
 #include "archive/archive_format.h"
 #include "archive/extractor.h"
-#include "archive/file_extract_callback.h"
+#include "archive/extraction/file_extract_callback.h"
 #include "archive_test_support.h"
 
 namespace archive {

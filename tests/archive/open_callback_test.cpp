@@ -1,7 +1,7 @@
-#include "archive/open_callback.h"
+#include "archive/codec/open_callback.h"
 
 #include "archive/archive_format.h"
-#include "archive/com_ptr.h"
+#include "archive/codec/com_ptr.h"
 #include "archive/extractor.h"
 #include "archive_test_support.h"
 

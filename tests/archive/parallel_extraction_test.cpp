@@ -8,9 +8,9 @@
 #include "archive/archive_format.h"
 #include "archive/extraction_plan.h"
 #include "archive/extractor.h"
-#include "archive/input_archive.h"
+#include "archive/codec/input_archive.h"
 #include "archive_test_support.h"
-#include "platform/child_process_linux.h"
+#include "platform/process/child_process.h"
 #include "support/zip_builder.h"
 
 namespace archive {

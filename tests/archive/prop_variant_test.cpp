@@ -1,4 +1,4 @@
-#include "archive/prop_variant.h"
+#include "archive/codec/prop_variant.h"
 
 #include <gtest/gtest.h>
 

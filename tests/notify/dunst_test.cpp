@@ -2,9 +2,9 @@
 // and listening on a private session bus.
 #include <gtest/gtest.h>
 
-#include "counting_handler.h"
+#include "notify/counting_handler.h"
 #include "notify/toast_manager.h"
-#include "platform/text.h"
+#include "platform/base/text.h"
 #include "support/fake_notification_server.h"
 #include "support/private_session_bus.h"
 #include "support/session_bus_client.h"
@@ -44,7 +44,7 @@ protected:
 
 TEST_F(DunstTest, ClosingTheNotificationInDunstIsAUserDismissal)
 {
-    toast::ToastManager manager(platform::SystemToastPlatform());
+    toast::ToastManager manager(desktop::SystemToastPlatform());
     manager.SetApplicationName(L"Pelvane");
     manager.SetApplicationModelId(L"Pelvane APP'ID");
     ASSERT_TRUE(manager.Init());

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "notify/toast_content.h"
-#include "platform/toast_template_content.h"
+#include "desktop/toast/toast_template_content.h"
 
 namespace notify_test {
 namespace {
 
-using platform::XmlDocument;
+using desktop::XmlDocument;
 using toast::ToastTemplate;
 namespace hresult = platform::hresult;
 
@@ -20,7 +20,7 @@ constexpr char kClose[] = "</binding></visual></toast>";
 std::unique_ptr<XmlDocument> Template(std::int32_t type)
 {
     std::unique_ptr<XmlDocument> document;
-    EXPECT_EQ(platform::GetTemplateContent(type, document), hresult::kOk);
+    EXPECT_EQ(desktop::GetTemplateContent(type, document), hresult::kOk);
     return document;
 }
 
@@ -154,8 +154,8 @@ TEST(ToastXmlTest, EveryTemplateTypeHasItsLineCountOfTextElementsAndImagesUpToTy
         EXPECT_EQ(ToastTemplate(type).lines.size(), toast::TextLineCount(type));
     }
     std::unique_ptr<XmlDocument> none;
-    EXPECT_EQ(platform::GetTemplateContent(8, none), hresult::kInvalidArgument);
-    EXPECT_EQ(platform::GetTemplateContent(-1, none), hresult::kInvalidArgument);
+    EXPECT_EQ(desktop::GetTemplateContent(8, none), hresult::kInvalidArgument);
+    EXPECT_EQ(desktop::GetTemplateContent(-1, none), hresult::kInvalidArgument);
     EXPECT_FALSE(none);
 }
 

@@ -152,7 +152,7 @@ TEST_F(MalformedInputTest, MalformedLocalConfigurationStopsStartUpAndEveryRun)
 
         EXPECT_EQ(JsonErrorOf([&] {
                       const ActivityLogSession session;
-                      SetupRoutine(session.log());
+                      SetupRoutine(session.log(), [] {});
                   }),
                   config.error);
         EXPECT_EQ(JsonErrorOf([&] { RunUpdate(); }), config.error);

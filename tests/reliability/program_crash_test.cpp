@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "app/program_fixture.h"
-#include "platform/unique_fd_linux.h"
+#include "platform/base/unique_fd_linux.h"
 #include "support/scripted_server.h"
 #include "support/temp_folder.h"
 #include "support/tree_snapshot.h"

@@ -69,7 +69,7 @@ TEST_F(ServerFaultTest, RefusedConnectionsEndTheRunAndTheNextRunRetries)
     WriteFileBytes("com.qv.plug.zip", earlier_package_);
     fs::remove_all(Extension());
     WriteTree(Extension(), OldExtension);
-    window_.posted.clear();
+    outcome_ = {};
     const std::string refused_package = WriteConfig(http_.Url("/refused-package"));
     http_.server().Get("/refused-package", [this](const httplib::Request&, httplib::Response& res) {
         res.set_content(testing_support::VersionDocument("2.0.0", RefusingUrl()), "application/json");

@@ -7,8 +7,8 @@
 #include <chrono>
 #include <string>
 
-#include "platform/download.h"
-#include "platform/text.h"
+#include "platform/net/download.h"
+#include "platform/base/text.h"
 #include "support/version_service_fixture.h"
 
 class UpdateRunTest : public testing_support::VersionServiceTest {
@@ -31,7 +31,7 @@ protected:
     // One update run whose built-in service address is `builtin_url_`.
     void RunUpdate()
     {
-        UpdateFlow([this](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes) {
+        outcome_ = UpdateFlow([this](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes) {
             const std::wstring target =
                 url == VersionServiceUrl ? platform::Utf8ToWide(builtin_url_) : std::wstring(url);
             return platform::DownloadToFile(target, file, max_bytes, kShortTimeouts);

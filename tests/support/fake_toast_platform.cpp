@@ -1,22 +1,22 @@
 #include "support/fake_toast_platform.h"
 
-#include "platform/toast_template_content.h"
+#include "desktop/toast/toast_template_content.h"
 
 namespace testing_support {
 namespace {
 
 namespace hresult = platform::hresult;
 
-class FakeNotifier : public platform::ToastNotifier {
+class FakeNotifier : public desktop::ToastNotifier {
 public:
     explicit FakeNotifier(FakeToastPlatform& platform) : platform_(platform) {}
 
-    HResult Show(const std::shared_ptr<platform::ToastNotification>& notification) override
+    HResult Show(const std::shared_ptr<desktop::ToastNotification>& notification) override
     {
         platform_.shown.push_back(static_cast<FakeNotification&>(*notification).xml);
         return platform_.show_result;
     }
-    HResult Hide(const std::shared_ptr<platform::ToastNotification>& notification) override
+    HResult Hide(const std::shared_ptr<desktop::ToastNotification>& notification) override
     {
         platform_.hidden.push_back(static_cast<FakeNotification&>(*notification).xml);
         return platform_.hide_result;
@@ -35,20 +35,20 @@ HResult FakeNotification::PutExpirationTime(std::int64_t filetime)
     return hresult::kOk;
 }
 
-HResult FakeNotification::AddActivated(platform::ActivatedDelegate delegate)
+HResult FakeNotification::AddActivated(desktop::ActivatedDelegate delegate)
 {
     activated.push_back(std::move(delegate));
     return hresult::kOk;
 }
 
-HResult FakeNotification::AddDismissed(platform::DismissedDelegate delegate)
+HResult FakeNotification::AddDismissed(desktop::DismissedDelegate delegate)
 {
     if (platform::Failed(dismissed_result)) return dismissed_result;
     dismissed.push_back(std::move(delegate));
     return hresult::kOk;
 }
 
-HResult FakeNotification::AddFailed(platform::FailedDelegate delegate)
+HResult FakeNotification::AddFailed(desktop::FailedDelegate delegate)
 {
     failed.push_back(std::move(delegate));
     return hresult::kOk;
@@ -97,7 +97,7 @@ HResult FakeToastPlatform::WriteShortcutId(const std::wstring& path, const std::
     return hresult::kOk;
 }
 
-HResult FakeToastPlatform::CreateShortcut(const std::wstring& path, const platform::ShortcutLink& link)
+HResult FakeToastPlatform::CreateShortcut(const std::wstring& path, const desktop::ShortcutLink& link)
 {
     ++shortcut_calls;
     if (platform::Failed(create_result)) return create_result;
@@ -107,7 +107,7 @@ HResult FakeToastPlatform::CreateShortcut(const std::wstring& path, const platfo
 }
 
 HResult FakeToastPlatform::CreateToastNotifier(const std::wstring& app_user_model_id, const std::wstring&,
-                                               std::shared_ptr<platform::ToastNotifier>& notifier)
+                                               std::shared_ptr<desktop::ToastNotifier>& notifier)
 {
     notifier_ids.push_back(app_user_model_id);
     if (platform::Failed(notifier_result)) return notifier_result;
@@ -115,14 +115,14 @@ HResult FakeToastPlatform::CreateToastNotifier(const std::wstring& app_user_mode
     return hresult::kOk;
 }
 
-HResult FakeToastPlatform::GetTemplateContent(std::int32_t type, std::unique_ptr<platform::XmlDocument>& document)
+HResult FakeToastPlatform::GetTemplateContent(std::int32_t type, std::unique_ptr<desktop::XmlDocument>& document)
 {
     if (platform::Failed(template_result)) return template_result;
-    return platform::GetTemplateContent(type, document);
+    return desktop::GetTemplateContent(type, document);
 }
 
-HResult FakeToastPlatform::CreateToastNotification(const platform::XmlDocument& document,
-                                                   std::shared_ptr<platform::ToastNotification>& notification)
+HResult FakeToastPlatform::CreateToastNotification(const desktop::XmlDocument& document,
+                                                   std::shared_ptr<desktop::ToastNotification>& notification)
 {
     if (platform::Failed(notification_result)) return notification_result;
     auto created = std::make_shared<FakeNotification>(document.GetXml());

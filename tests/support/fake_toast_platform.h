@@ -9,36 +9,36 @@
 #include <vector>
 
 #include "notify/toast_handler.h"
-#include "platform/toast_platform.h"
+#include "desktop/toast/toast_platform.h"
 
 namespace testing_support {
 
 using platform::HResult;
 
-class FakeNotification : public platform::ToastNotification {
+class FakeNotification : public desktop::ToastNotification {
 public:
     explicit FakeNotification(std::string xml) : xml(std::move(xml)) {}
 
     HResult PutExpirationTime(std::int64_t filetime) override;
-    HResult AddActivated(platform::ActivatedDelegate delegate) override;
-    HResult AddDismissed(platform::DismissedDelegate delegate) override;
-    HResult AddFailed(platform::FailedDelegate delegate) override;
+    HResult AddActivated(desktop::ActivatedDelegate delegate) override;
+    HResult AddDismissed(desktop::DismissedDelegate delegate) override;
+    HResult AddFailed(desktop::FailedDelegate delegate) override;
 
     std::string xml;
     std::optional<std::int64_t> expiry;
-    std::vector<platform::ActivatedDelegate> activated;
-    std::vector<platform::DismissedDelegate> dismissed;
-    std::vector<platform::FailedDelegate> failed;
+    std::vector<desktop::ActivatedDelegate> activated;
+    std::vector<desktop::DismissedDelegate> dismissed;
+    std::vector<desktop::FailedDelegate> failed;
     HResult expiration_result = platform::hresult::kOk;
     HResult dismissed_result = platform::hresult::kOk;
 };
 
 struct FakeShortcut {
     std::optional<std::wstring> id;
-    platform::ShortcutLink link;
+    desktop::ShortcutLink link;
 };
 
-class FakeToastPlatform : public platform::ToastPlatform {
+class FakeToastPlatform : public desktop::ToastPlatform {
 public:
     bool LoadPlatformFunctions() override { return present; }
     HResult SetCurrentProcessExplicitAppUserModelID(const std::wstring& id) override;
@@ -54,13 +54,13 @@ public:
     bool ShortcutExists(const std::wstring& path) override;
     HResult ReadShortcutId(const std::wstring& path, std::optional<std::wstring>& id) override;
     HResult WriteShortcutId(const std::wstring& path, const std::wstring& id) override;
-    HResult CreateShortcut(const std::wstring& path, const platform::ShortcutLink& link) override;
+    HResult CreateShortcut(const std::wstring& path, const desktop::ShortcutLink& link) override;
 
     HResult CreateToastNotifier(const std::wstring& app_user_model_id, const std::wstring& application_name,
-                                std::shared_ptr<platform::ToastNotifier>& notifier) override;
-    HResult GetTemplateContent(std::int32_t type, std::unique_ptr<platform::XmlDocument>& document) override;
-    HResult CreateToastNotification(const platform::XmlDocument& document,
-                                    std::shared_ptr<platform::ToastNotification>& notification) override;
+                                std::shared_ptr<desktop::ToastNotifier>& notifier) override;
+    HResult GetTemplateContent(std::int32_t type, std::unique_ptr<desktop::XmlDocument>& document) override;
+    HResult CreateToastNotification(const desktop::XmlDocument& document,
+                                    std::shared_ptr<desktop::ToastNotification>& notification) override;
 
     // Script.
     bool present = true;

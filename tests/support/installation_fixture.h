@@ -13,15 +13,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/drive_mapping.h"
-#include "platform/file_system.h"
-#include "platform/native_path.h"
-#include "platform/text.h"
+#include "platform/paths/drive_mapping.h"
+#include "platform/files/file_system.h"
+#include "platform/paths/native_path.h"
+#include "platform/base/text.h"
 #include "support/activity_log.h"
 #include "support/documents.h"
 #include "support/temp_folder.h"
 #include "update/extension_replacement.h"
-#include "update/main_window.h"
+#include "update/run_outcome.h"
 #include "update/paths.h"
 
 #if defined(_WIN32)
@@ -38,23 +38,6 @@ inline auto ThrowsMissingStringError()
     return testing::ThrowsMessage<nlohmann::json::type_error>(
         testing::StrEq("[json.exception.type_error.302] type must be string, but is null"));
 }
-
-struct PostedMessage {
-    platform::Message message;
-    platform::WParam wparam;
-    platform::LParam lparam;
-    bool operator==(const PostedMessage&) const = default;
-};
-
-class RecordingWindow : public platform::Window {
-public:
-    bool Post(platform::Message message, platform::WParam wparam, platform::LParam lparam) override
-    {
-        posted.push_back({message, wparam, lparam});
-        return true;
-    }
-    std::vector<PostedMessage> posted;
-};
 
 // Relative path -> content of each file, "<folder>" for each folder.
 using FolderTree = std::map<std::string, std::string>;
@@ -87,11 +70,9 @@ protected:
         // The folders every machine (or Wine prefix) with the design application has.
         std::filesystem::create_directories(AdobeFolder());
         platform::RemoveTree(platform::NativePath(CepRootDir()));
-        MainWindowHandle = &window_;
     }
     ~InstallationTest() override
     {
-        MainWindowHandle = nullptr;
         // On Windows the extension platform's folder is the machine's, not the test's.
         try {
             platform::RemoveTree(platform::NativePath(CepRootDir()));
@@ -186,7 +167,8 @@ protected:
     }
 
     WorkFolder work_;
-    RecordingWindow window_;
+    // What the last run told the shell to announce.
+    RunOutcome outcome_;
 
 private:
     int packages_made_ = 0;

@@ -14,8 +14,8 @@
 
 #include <filesystem>
 
-#include "platform/process_list.h"
-#include "platform/text.h"
+#include "platform/process/process_list.h"
+#include "platform/base/text.h"
 #else
 #include <memory>
 

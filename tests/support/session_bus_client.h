@@ -15,11 +15,11 @@
 #include <utility>
 #include <vector>
 
-#include "platform/sd_bus_handles_linux.h"
+#include "desktop/sd_bus_handles_linux.h"
 
 namespace testing_support {
 
-using BusMessagePtr = platform::UniqueMessage;
+using BusMessagePtr = desktop::UniqueMessage;
 
 // Runs the calling thread's default event loop until `done` holds or the
 // limit passes; the final value of `done`.

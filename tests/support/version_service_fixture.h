@@ -38,14 +38,14 @@ protected:
     {
         EXPECT_EQ(ReadFileBytes("LocalConfig.json"), config);
         EXPECT_EQ(ReadTree(Extension()), OldExtension);
-        EXPECT_TRUE(window_.posted.empty());
+        EXPECT_NE(outcome_.result, RunResult::kUpdated);
     }
 
     void ExpectUpdatedTo(const std::string& version)
     {
         EXPECT_EQ(ReadLocalConfig("versionNumber"), version);
         EXPECT_EQ(ReadTree(Extension()), NewPackage);
-        EXPECT_EQ(window_.posted, (std::vector<PostedMessage>{{UpdateNotice, 0, 0}}));
+        EXPECT_EQ(outcome_.result, RunResult::kUpdated);
     }
 
     // Counts a request answered; Serve's routes count themselves.

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/child_process_linux.h"
+#include "platform/process/child_process.h"
 #include "support/named_child.h"
 
 namespace {

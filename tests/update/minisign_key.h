@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/child_process_linux.h"
+#include "platform/process/child_process.h"
 #include "support/temp_folder.h"
 
 class MinisignKey {

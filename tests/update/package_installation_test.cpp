@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/host_warning.h"
 #include "support/installation_fixture.h"
 #include "support/named_child.h"
 #include "support/temp_folder.h"
@@ -35,7 +36,8 @@ protected:
     bool RunSetup()
     {
         const ActivityLogSession session;
-        return SetupRoutine(session.log());
+        outcome_ = SetupRoutine(session.log(), ShowHostRunningWarning);
+        return outcome_.result != RunResult::kFailed;
     }
 
     void PlacePackage(const FolderTree& tree) { WriteFileBytes("com.qv.plug.zip", MakePackage(tree)); }
@@ -47,7 +49,7 @@ protected:
         EXPECT_EQ(ReadTree(Extension()), NewPackage);
         EXPECT_TRUE(NoReplacementLeftovers());
         EXPECT_EQ(ReadLocalConfig("Setup"), "yes");
-        EXPECT_EQ(window_.posted, (std::vector<PostedMessage>{{UpdateNotice, 1, 0}}));
+        EXPECT_EQ(outcome_.result, RunResult::kInstalled);
         EXPECT_TRUE(fs::exists("com.qv.plug.zip"));
     }
 };
@@ -61,7 +63,7 @@ TEST_F(PackageInstallationTest, SetupYesDoesNothingEvenWithAPackage)
     EXPECT_EQ(LogLines(), (std::vector<std::string>{"[info] Not Need Setup!"}));
     EXPECT_FALSE(fs::exists(AdobeFolder() / "CEP"));
     EXPECT_EQ(ReadFileBytes("LocalConfig.json"), config);
-    EXPECT_TRUE(window_.posted.empty());
+    EXPECT_NE(outcome_.result, RunResult::kInstalled);
 }
 
 TEST_F(PackageInstallationTest, AnyOtherSetupValueInstallsIntoMissingFolders)
@@ -70,7 +72,7 @@ TEST_F(PackageInstallationTest, AnyOtherSetupValueInstallsIntoMissingFolders)
         SCOPED_TRACE("Setup = \"" + setup + "\"");
         fs::remove_all(AdobeFolder() / "CEP");
         fs::remove_all("Log");
-        window_.posted.clear();
+        outcome_ = {};
         WriteFileBytes("LocalConfig.json", LocalConfigText(setup, "1.0.0", ""));
         PlacePackage(NewPackage);
 
@@ -88,7 +90,7 @@ TEST_F(PackageInstallationTest, MissingPackageLogsTwoLinesAndCreatesNothing)
     EXPECT_EQ(LogLines(), (std::vector<std::string>{"[info] Zip File not Exist!", "[error] ExtractZipFile Error"}));
     EXPECT_FALSE(fs::exists(AdobeFolder() / "CEP"));
     EXPECT_EQ(ReadLocalConfig("Setup"), "");
-    EXPECT_TRUE(window_.posted.empty());
+    EXPECT_NE(outcome_.result, RunResult::kInstalled);
 }
 
 TEST_F(PackageInstallationTest, MissingSetupKeyFailsBeforeLookingForIllustrator)
@@ -103,7 +105,7 @@ TEST_F(PackageInstallationTest, MissingSetupKeyFailsBeforeLookingForIllustrator)
     // No message box: the host was never looked for.
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_FALSE(fs::exists(Extension()));
-    EXPECT_TRUE(window_.posted.empty());
+    EXPECT_NE(outcome_.result, RunResult::kInstalled);
 }
 
 #if !defined(_WIN32)
@@ -159,7 +161,7 @@ TEST_F(PackageInstallationTest, MissingAdobeFolderFailsToCreateTheFirstLevel)
     }
     EXPECT_FALSE(fs::exists(AdobeFolder()));
     EXPECT_EQ(ReadLocalConfig("Setup"), "");
-    EXPECT_TRUE(window_.posted.empty());
+    EXPECT_NE(outcome_.result, RunResult::kInstalled);
 }
 
 TEST_F(PackageInstallationTest, FileInTheWayOfAFolderFailsNamingIt)
@@ -174,7 +176,7 @@ TEST_F(PackageInstallationTest, FileInTheWayOfAFolderFailsNamingIt)
         EXPECT_EQ(error.path1(), Extensions());
     }
     EXPECT_EQ(ReadFileBytes(Extensions()), "not a folder");
-    EXPECT_TRUE(window_.posted.empty());
+    EXPECT_NE(outcome_.result, RunResult::kInstalled);
 }
 
 TEST_F(PackageInstallationTest, FailedExtractionLeavesTheOldExtensionExactlyAsItWas)
@@ -186,7 +188,7 @@ TEST_F(PackageInstallationTest, FailedExtractionLeavesTheOldExtensionExactlyAsIt
     EXPECT_TRUE(NoReplacementLeftovers());
     EXPECT_EQ(LogLines(), (std::vector<std::string>{"[info] Delete Old Files!"}));
     EXPECT_EQ(ReadLocalConfig("Setup"), "");
-    EXPECT_TRUE(window_.posted.empty());
+    EXPECT_NE(outcome_.result, RunResult::kInstalled);
 
     // A package that is no archive at all, and a fresh installation.
     WriteFileBytes("com.qv.plug.zip", "this is not a zip file");

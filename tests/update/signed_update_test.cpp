@@ -13,7 +13,7 @@
 #include <tuple>
 
 #include "minisign_key.h"
-#include "platform/child_process_linux.h"
+#include "platform/process/child_process.h"
 #include "update/local_config.h"
 #include "update_flow_fixture.h"
 
@@ -126,7 +126,7 @@ TEST_F(SignedUpdateTest, SignedDocumentAndPackageAreInstalledWithTheirCheckLines
 {
     document_ = SignedBy(key_, release_);
     WriteConfig(key_.public_line());
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     EXPECT_EQ(LogLines(), (std::vector<std::string>{
                               "[info] Download Process Start!", "[info] Local: 1.0.0 " + http_.Url("/version"),
                               "[info] Download UrlConfig!", "[info] URLData: 2.0.0 " + release_.url,
@@ -140,7 +140,7 @@ TEST_F(SignedUpdateTest, UnsignedDocumentsRunAsBeforeWhenNothingRequiresASignatu
 {
     document_ = VersionDocument("1.0.0", release_.url);
     const std::string config = WriteConfig(key_.public_line());
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     EXPECT_EQ(LogLines().back(), "[info] Not Need Download Zip");
     EXPECT_EQ(LogLines().size(), 6u);
     ExpectNothingChanged(config);
@@ -152,7 +152,7 @@ TEST_F(SignedUpdateTest, UnsignedDocumentsRunAsBeforeWhenNothingRequiresASignatu
     nlohmann::json plug = Plug(release, nullptr);
     for (const char* name : {"signature", "sequence", "expires"}) plug.erase(name);
     document_ = Document(plug);
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     ExpectRefused(config, "[error] Verify Zip Error: sha256 mismatch");
 }
 
@@ -175,13 +175,13 @@ TEST_F(SignedUpdateTest, PackageOtherThanTheSignedOneIsRefused)
     document_ = SignedBy(key_, release_);
     for (const auto& [served, reason] : cases) {
         served_package_ = served;
-        UpdateFlow();
+        outcome_ = UpdateFlow();
         ExpectRefused(config, "[error] Verify Zip Error: " + reason);
     }
     Release endless = release_;
     endless.url = http_.Url("/endless.zip");
     document_ = SignedBy(key_, endless);
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     ExpectRefused(config, "[error] Verify Zip Error: size above " + size);
 }
 
@@ -198,7 +198,7 @@ TEST_F(SignedUpdateTest, EverySignedMemberIsCoveredBySignature)
         nlohmann::json plug = Plug(release_, signature);
         plug[name] = value;
         document_ = Document(plug);
-        UpdateFlow();
+        outcome_ = UpdateFlow();
         ExpectRefused(config, "[error] Verify UrlConfig Error: bad signature");
     }
     EXPECT_EQ(Requested(), std::vector<std::string>(std::size(changes), "/version"));
@@ -232,7 +232,7 @@ TEST_F(SignedUpdateTest, SignaturesNotMadeByATrustedKeyAreRefused)
     for (const auto& [signature, reason] : cases) {
         SCOPED_TRACE(reason);
         document_ = Document(Plug(release_, signature));
-        UpdateFlow();
+        outcome_ = UpdateFlow();
         ExpectRefused(config, "[error] Verify UrlConfig Error: " + reason);
     }
 }
@@ -254,13 +254,13 @@ TEST_F(SignedUpdateTest, MalformedSignedMembersAreRefusedBeforeTheSignature)
         if (value.is_null()) plug.erase(name);
         else plug[name] = value;
         document_ = Document(plug);
-        UpdateFlow();
+        outcome_ = UpdateFlow();
         ExpectRefused(config, "[error] Verify UrlConfig Error: " + reason);
     }
     // A member twice: the JSON library alone would keep the last one.
     document_ = Document(Plug(release_, signature));
     document_.replace(document_.find(R"("size")"), 6, R"("size": 1, "size")");
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     ExpectRefused(config, "[error] Verify UrlConfig Error: duplicate member");
 }
 
@@ -268,14 +268,14 @@ TEST_F(SignedUpdateTest, ReplayedSequenceIsRefusedBeforeAnyPackageRequest)
 {
     const std::string config = WriteConfig(key_.public_line(), {{"signedSequence", "6"}});
     document_ = SignedBy(key_, release_);
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     ExpectRefused(config, "[error] Verify UrlConfig Error: replayed document, sequence 5 below 6");
     EXPECT_EQ(Requested(), (std::vector<std::string>{"/version"}));
 
     Release rollback = release_;
     rollback.sequence = 6;  // a deliberate rollback is a newer document
     document_ = SignedBy(key_, rollback);
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     ExpectInstalled("6");
 }
 
@@ -286,12 +286,12 @@ TEST_F(SignedUpdateTest, ExpiryHasADayOfGrace)
     Release expired = release_;
     expired.expires = UtcTime(now - std::chrono::hours(25));
     document_ = SignedBy(key_, expired);
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     ExpectRefused(config, "[error] Verify UrlConfig Error: expired at " + expired.expires);
 
     release_.expires = UtcTime(now - std::chrono::hours(23));
     document_ = SignedBy(key_, release_);
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     ExpectInstalled("5");
 }
 
@@ -300,7 +300,7 @@ TEST_F(SignedUpdateTest, UnsignedDocumentsAreRefusedWhenRequiredOrOnceASignedOne
     const std::string unsigned_document = VersionDocument("2.0.0", release_.url);
     document_ = unsigned_document;
     const std::string required = WriteConfig(key_.public_line(), {{"requireSignature", "yes"}});
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     ExpectRefused(required, "[error] Verify UrlConfig Error: unsigned document refused");
 
     // A signed document of the installed version records its sequence...
@@ -308,7 +308,7 @@ TEST_F(SignedUpdateTest, UnsignedDocumentsAreRefusedWhenRequiredOrOnceASignedOne
     Release same = release_;
     same.version = "1.0.0";
     document_ = SignedBy(key_, same);
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     EXPECT_EQ(LogLines().back(), "[info] Not Need Download Zip");
     EXPECT_EQ(ReadLocalConfig("signedSequence"), "5");
     fs::remove_all("Log");
@@ -316,7 +316,7 @@ TEST_F(SignedUpdateTest, UnsignedDocumentsAreRefusedWhenRequiredOrOnceASignedOne
     // ...and from then on an unsigned one is refused.
     const std::string latched = ReadFileBytes("LocalConfig.json");
     document_ = unsigned_document;
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     ExpectRefused(latched, "[error] Verify UrlConfig Error: unsigned document refused");
 }
 
@@ -325,16 +325,16 @@ TEST_F(SignedUpdateTest, EitherOfTwoKeysIsTrustedForRotation)
     const MinisignKey unknown(work_.path() / "keys/c");
     WriteConfig(key_.public_line() + "  " + other_key_.public_line());
     document_ = SignedBy(other_key_, release_);
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     ExpectInstalled("5");
 
     fs::remove_all("Log");
-    window_.posted.clear();
+    outcome_ = {};
     WriteTree(Extension(), OldExtension);
     WriteConfig(key_.public_line() + " " + other_key_.public_line());
     const std::string payload = Payload(release_);
     document_ = Document(Plug(release_, nlohmann::json::array({unknown.Sign(payload), key_.Sign(payload)})));
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     ExpectInstalled("5");
 }
 
@@ -358,7 +358,7 @@ TEST_F(SignedUpdateTest, AKillBetweenDownloadAndCheckNeverInstallsTheUncheckedPa
 
     fs::remove_all("Log");
     served_package_ = package_;
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     ExpectInstalled("5");
     EXPECT_FALSE(fs::exists("com.qv.plug.zip.part"));
 }
@@ -386,7 +386,7 @@ TEST_F(SignedUpdateTest, PublisherToolSignsWhatTheProgramAcceptsAndChecksItTheSa
 
     document_ = ReadFileBytes("document.json");
     WriteConfig(key_.public_line());
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     ExpectInstalled("8");
 }
 

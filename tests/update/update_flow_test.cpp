@@ -14,8 +14,8 @@
 // whose winsock2.h must come first.
 #include "update_flow_fixture.h"
 
-#include "platform/download.h"
-#include "platform/text.h"
+#include "platform/net/download.h"
+#include "platform/base/text.h"
 #include "support/named_child.h"
 #include "support/temp_folder.h"
 #include "support/wine.h"
@@ -34,7 +34,7 @@ TEST_F(UpdateFlowTest, RunningIllustratorStopsTheRunAfterTwoLines)
     NamedChild illustrator("Illustrator.exe");
     ASSERT_TRUE(illustrator.started());
 
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     EXPECT_EQ(LogLines(), (Lines{"[info] Download Process Start!", "[info] Found Illustrator Exist, Not Download"}));
     EXPECT_TRUE(Requested().empty());
     EXPECT_FALSE(fs::exists("config.json"));
@@ -47,7 +47,7 @@ TEST_F(UpdateFlowTest, EqualVersionsEndTheRunAndLeaveTheConfigurationByteForByte
     OfferUpdate("1.0.9");
     const std::string config = WriteConfig(http_.Url("/version"), "1.0.9");
 
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     EXPECT_EQ(LogLines(), (Lines{"[info] Download Process Start!", "[info] Local: 1.0.9 " + http_.Url("/version"),
                                  "[info] Download UrlConfig!", "[info] URLData: 1.0.9 " + http_.Url("/package.zip"),
                                  "[info] Delete UrlConfig Finish!", "[info] Not Need Download Zip"}));
@@ -61,7 +61,7 @@ TEST_F(UpdateFlowTest, DifferentVersionIsInstalledWithoutOrderingVersions)
     OfferUpdate("1.0.9");
     WriteConfig(http_.Url("/version"), "1.0.10");
 
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     EXPECT_EQ(LogLines(),
               (Lines{"[info] Download Process Start!", "[info] Local: 1.0.10 " + http_.Url("/version"),
                      "[info] Download UrlConfig!", "[info] URLData: 1.0.9 " + http_.Url("/package.zip"),
@@ -76,12 +76,12 @@ TEST_F(UpdateFlowTest, BuiltInServiceAnswersWhenThePreferredSourceDoesNot)
     for (const std::string& preferred : {std::string(), http_.Url("/missing"), http_.Url("/error")}) {
         SCOPED_TRACE("url = \"" + preferred + "\"");
         fs::remove_all("Log");
-        window_.posted.clear();
+        outcome_ = {};
         WriteTree(Extension(), OldExtension);
         OfferUpdate("2.0.0", "/service");
         WriteConfig(preferred);
 
-        UpdateFlow(BuiltInServiceAt("/service"));
+        outcome_ = UpdateFlow(BuiltInServiceAt("/service"));
         EXPECT_EQ(LogLines()[1], "[info] Local: 1.0.0 " + preferred);
         ExpectUpdatedFrom(platform::WideToUtf8(VersionServiceUrl), "2.0.0");
     }
@@ -95,7 +95,7 @@ TEST_F(UpdateFlowTest, NoSourceAnsweringEndsTheRunAndKeepsAnEarlierVersionDocume
         WriteFileBytes("config.json", "left by an earlier run");
         const std::string config = WriteConfig(http_.Url(route));
 
-        UpdateFlow(BuiltInServiceAt(route));
+        outcome_ = UpdateFlow(BuiltInServiceAt(route));
         EXPECT_EQ(LogLines(), (Lines{"[info] Download Process Start!", "[info] Local: 1.0.0 " + http_.Url(route),
                                      "[error] Download Config Error"}));
         EXPECT_EQ(ReadFileBytes("config.json"), "left by an earlier run");
@@ -112,7 +112,7 @@ TEST_F(UpdateFlowTest, FailedPackageDownloadInstallsNothingAndKeepsTheOldPackage
         WriteFileBytes("com.qv.plug.zip", "the package of an earlier update");
         const std::string config = WriteConfig(http_.Url(std::string("/version-") + (route + 1)));
 
-        UpdateFlow();
+        outcome_ = UpdateFlow();
         EXPECT_EQ(LogLines().back(), "[error] Download Zip Error");
         EXPECT_EQ(ReadFileBytes("com.qv.plug.zip"), "the package of an earlier update");
         EXPECT_FALSE(fs::exists("config.json"));
@@ -125,14 +125,14 @@ TEST_F(UpdateFlowTest, ADownloadReportingSuccessWithoutAFileCountsAsFailed)
     OfferUpdate("2.0.0");
     const std::string config = WriteConfig(http_.Url("/version"));
     const Downloader claims_success = [](std::wstring_view, std::wstring_view, std::uint64_t) { return 0; };
-    UpdateFlow(claims_success);
+    outcome_ = UpdateFlow(claims_success);
     EXPECT_EQ(LogLines().back(), "[error] Download Config Error");
 
     fs::remove_all("Log");
     const Downloader only_the_document = [](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes) {
         return file == L"config.json" ? platform::DownloadToFile(url, file, max_bytes) : 0;
     };
-    UpdateFlow(only_the_document);
+    outcome_ = UpdateFlow(only_the_document);
     EXPECT_EQ(LogLines().back(), "[error] Download Zip Error");
     EXPECT_FALSE(fs::exists("com.qv.plug.zip"));
     ExpectNothingChanged(config);
@@ -149,7 +149,7 @@ TEST_F(UpdateFlowTest, VersionDocumentWithoutUrlPathRaisesAndTheNextRunWorks)
 
     OfferUpdate("2.0.0");
     WriteConfig(http_.Url("/version"));
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     EXPECT_EQ(LogLines().size(), 3u + 9u);
     ExpectUpdatedFrom(http_.Url("/version"), "2.0.0");
 }
@@ -159,7 +159,7 @@ TEST_F(UpdateFlowTest, TextAfterTheVersionDocumentIsAccepted)
     Serve("/version", VersionDocument("2.0.0", http_.Url("/package.zip")) + "\n<html>trailing</html>");
     Serve("/package.zip", MakePackage(NewPackage));
     WriteConfig(http_.Url("/version"));
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     ExpectUpdatedFrom(http_.Url("/version"), "2.0.0");
 }
 
@@ -167,7 +167,7 @@ TEST_F(UpdateFlowTest, NonAsciiAddressesAreFetchedAndRecordedUnchanged)
 {
     OfferUpdate("2.0.0", "/版本/配置", "/包/插件.zip");
     WriteConfig(http_.Url("/版本/配置"));
-    UpdateFlow();
+    outcome_ = UpdateFlow();
     EXPECT_EQ(LogLines()[1], "[info] Local: 1.0.0 " + http_.Url("/版本/配置"));
     EXPECT_EQ(Requested(), (Lines{"/版本/配置", "/包/插件.zip"}));
     ExpectUpdatedFrom(http_.Url("/版本/配置"), "2.0.0");

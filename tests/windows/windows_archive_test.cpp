@@ -12,8 +12,8 @@
 #include "archive/archive_format.h"
 #include "archive/codec_library.h"
 #include "archive/extractor.h"
-#include "archive/input_archive.h"
-#include "platform/dynamic_library.h"
+#include "archive/codec/input_archive.h"
+#include "platform/process/dynamic_library.h"
 #include "support/temp_folder.h"
 #include "support/zip_builder.h"
 

@@ -2,8 +2,8 @@
 // archive item must not use any of them to leave the extension folder.
 #include <gtest/gtest.h>
 
-#include "archive/file_operations.h"
-#include "platform/path.h"
+#include "archive/extraction/file_operations.h"
+#include "platform/paths/path.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The single-instance mutex and the process list of the Windows backends.
 #include <gtest/gtest.h>
 
-#include "platform/single_instance.h"
+#include "platform/process/single_instance.h"
 #include "support/named_child.h"
 #include "update/host_detection.h"
 

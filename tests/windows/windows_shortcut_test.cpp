@@ -8,7 +8,7 @@
 
 #include <filesystem>
 
-#include "platform/shortcut.h"
+#include "desktop/identity/shortcut.h"
 #include "support/temp_folder.h"
 #include "support/wine.h"
 
@@ -26,15 +26,15 @@ protected:
 
 TEST_F(WindowsShortcutTest, ShortcutIsWrittenWithTheIdentifierAndReadBack)
 {
-    const std::wstring path = (folder_.path() / (L"Pelvane" + platform::ShortcutExtension())).wstring();
-    const platform::ShortcutLink link{L"Pelvane", L"C:\\Program Files\\MerroUpdate\\merroupdate.exe", L"",
+    const std::wstring path = (folder_.path() / (L"Pelvane" + desktop::ShortcutExtension())).wstring();
+    const desktop::ShortcutLink link{L"Pelvane", L"C:\\Program Files\\MerroUpdate\\merroupdate.exe", L"",
                                       L"C:\\Program Files\\MerroUpdate", L"Pelvane.MerroUpdate"};
-    ASSERT_EQ(platform::CreateShortcut(path, link), platform::hresult::kOk);
-    EXPECT_TRUE(platform::ShortcutExists(path));
+    ASSERT_EQ(desktop::CreateShortcut(path, link), platform::hresult::kOk);
+    EXPECT_TRUE(desktop::ShortcutExists(path));
     EXPECT_GT(std::filesystem::file_size(path), 0u);
 
     std::optional<std::wstring> id;
-    const platform::HResult read = platform::ReadShortcutId(path, id);
+    const platform::HResult read = desktop::ReadShortcutId(path, id);
     if (testing_support::RunningUnderWine()) {
         // Wine writes the property but cannot read it back.
         EXPECT_EQ(read, kNotImplemented);
@@ -46,10 +46,10 @@ TEST_F(WindowsShortcutTest, ShortcutIsWrittenWithTheIdentifierAndReadBack)
 
 TEST_F(WindowsShortcutTest, ShortcutFolderIsTheStartMenuProgramsFolder)
 {
-    const std::wstring folder = platform::ShortcutFolder();
+    const std::wstring folder = desktop::ShortcutFolder();
     ASSERT_FALSE(folder.empty());
     EXPECT_TRUE(folder.ends_with(L"\\Start Menu\\Programs\\")) << std::filesystem::path(folder).string();
-    EXPECT_FALSE(platform::ShortcutExists(folder + L"absent.lnk"));
+    EXPECT_FALSE(desktop::ShortcutExists(folder + L"absent.lnk"));
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "notify/toast_manager.h"
-#include "platform/toast_events_win.h"
-#include "platform/toast_platform.h"
+#include "desktop/toast/toast_events_win.h"
+#include "desktop/toast/toast_platform.h"
 #include "support/fake_toast_platform.h"
 
 #include <wrl/client.h>
@@ -32,7 +32,7 @@ void RunPostedMessages()
 
 TEST(WindowsToastTest, UnregisteredToastClassesMakeShowFailWithoutACrash)
 {
-    platform::ToastPlatform& system = platform::SystemToastPlatform();
+    desktop::ToastPlatform& system = desktop::SystemToastPlatform();
     ASSERT_TRUE(platform::Succeeded(system.InitializeCom()));
     {
         toast::ToastManager manager(system);
@@ -54,12 +54,12 @@ TEST(WindowsToastTest, UnregisteredToastClassesMakeShowFailWithoutACrash)
         manager.HideAll();
     }
 
-    std::shared_ptr<platform::ToastNotifier> notifier;
+    std::shared_ptr<desktop::ToastNotifier> notifier;
     EXPECT_EQ(system.CreateToastNotifier(L"Merro.ToastTest", L"MerroToastTest", notifier), kClassNotRegistered);
     EXPECT_FALSE(notifier);
-    platform::XmlDocument document;
+    desktop::XmlDocument document;
     ASSERT_EQ(document.LoadXml("<toast><visual><binding template=\"ToastText01\"/></visual></toast>"), 0);
-    std::shared_ptr<platform::ToastNotification> notification;
+    std::shared_ptr<desktop::ToastNotification> notification;
     EXPECT_EQ(system.CreateToastNotification(document, notification), kClassNotRegistered);
     EXPECT_FALSE(notification);
     system.UninitializeCom();
@@ -67,9 +67,9 @@ TEST(WindowsToastTest, UnregisteredToastClassesMakeShowFailWithoutACrash)
 
 TEST(WindowsToastTest, AnEventFromAnotherThreadRunsOnTheUiThreadUntilItsSlotIsEmptied)
 {
-    using Handler = platform::EventHandler<platform::ActivatedEvent>;
+    using Handler = desktop::EventHandler<desktop::ActivatedEvent>;
     HRESULT result = E_FAIL;
-    const auto channel = platform::UiThreadChannel::ForThisThread(result);
+    const auto channel = desktop::UiThreadChannel::ForThisThread(result);
     ASSERT_TRUE(channel) << std::hex << result;
 
     std::vector<DWORD> threads;
@@ -78,7 +78,7 @@ TEST(WindowsToastTest, AnEventFromAnotherThreadRunsOnTheUiThreadUntilItsSlotIsEm
         threads.push_back(::GetCurrentThreadId());
         arguments.push_back(value);
     }});
-    ComPtr<platform::toast_abi::IToastActivatedHandler> handler;
+    ComPtr<desktop::toast_abi::IToastActivatedHandler> handler;
     handler.Attach(new Handler(slot, channel));
     ComPtr<IAgileObject> agile;
     EXPECT_EQ(handler.As(&agile), S_OK);
@@ -101,10 +101,10 @@ TEST(WindowsToastTest, AnEventFromAnotherThreadRunsOnTheUiThreadUntilItsSlotIsEm
 
 TEST(WindowsToastTest, ExpiryBoxIsAnInspectableReferenceOfTheTicks)
 {
-    using platform::toast_abi::IDateTimeReference;
+    using desktop::toast_abi::IDateTimeReference;
     ComPtr<IDateTimeReference> expiry;
-    expiry.Attach(new platform::DateTimeReference(133'000'000'000'000'000));
-    platform::toast_abi::DateTime value{};
+    expiry.Attach(new desktop::DateTimeReference(133'000'000'000'000'000));
+    desktop::toast_abi::DateTime value{};
     EXPECT_EQ(expiry->get_Value(&value), S_OK);
     EXPECT_EQ(value.UniversalTime, 133'000'000'000'000'000);
 

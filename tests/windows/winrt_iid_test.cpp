@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/winrt_toast_interfaces_win.h"
+#include "desktop/toast/winrt_toast_interfaces_win.h"
 
 namespace {
 
@@ -109,7 +109,7 @@ TEST(WinrtIidTest, Sha1MatchesTheStandardVectors)
 
 TEST(WinrtIidTest, ParameterisedIidsAreThoseOfTheirSignatures)
 {
-    using namespace platform::toast_abi;
+    using namespace desktop::toast_abi;
     const std::string handler =
         "pinterface({9de1c534-6ae1-11e0-84e1-18a905bcc53f};"
         "rc(Windows.UI.Notifications.ToastNotification;{997e2675-059e-4e60-8b06-1760917c8b80});";

@@ -26,7 +26,7 @@ void Put32(std::string& out, std::uint32_t value)
 
 // A 32-bit DIB as icons store it: the header counts the colour rows and
 // the AND mask (all zero: the alpha channel decides), rows bottom-up.
-std::string IconImageData(const platform::IconImage& image)
+std::string IconImageData(const desktop::IconImage& image)
 {
     std::string out;
     Put32(out, 40);
@@ -53,7 +53,7 @@ int main(int argc, char** argv)
         std::cerr << "usage: write_icon_file <output.ico>\n";
         return 2;
     }
-    const std::vector<platform::IconImage> images = {DrawAppIcon(128), DrawAppIcon(256)};
+    const std::vector<desktop::IconImage> images = {DrawAppIcon(128), DrawAppIcon(256)};
     std::string file;
     Put16(file, 0);
     Put16(file, 1);  // an icon

@@ -10,24 +10,24 @@
 #include <vector>
 
 #include "app/app_icon.h"
-#include "platform/message_loop.h"
-#include "platform/message_loop_win.h"
-#include "platform/tray_icon.h"
+#include "desktop/message_loop.h"
+#include "desktop/message_loop_win.h"
+#include "desktop/tray/tray_icon.h"
 
 namespace {
 
-constexpr platform::Message kTrayNotify = platform::WmUser + 0x100;
+constexpr desktop::Message kTrayNotify = desktop::WmUser + 0x100;
 constexpr std::uint32_t kTrayId = 128;
 constexpr std::uint16_t kQuitCommand = 4001;
 
 std::vector<std::uint16_t> commands;
 
-platform::LResult RecordCommands(platform::WindowHandle, platform::Message message, platform::WParam wparam,
-                                 platform::LParam)
+desktop::LResult RecordCommands(desktop::WindowHandle, desktop::Message message, desktop::WParam wparam,
+                                 desktop::LParam)
 {
-    if (message == platform::WmCommand) {
-        commands.push_back(platform::LowWord(wparam));
-        platform::PostQuitMessage(0);
+    if (message == desktop::WmCommand) {
+        commands.push_back(desktop::LowWord(wparam));
+        desktop::PostQuitMessage(0);
     }
     return 0;
 }
@@ -53,18 +53,18 @@ protected:
         record_.menu = {{kQuitCommand, L"程序退出"}};
         commands.clear();
     }
-    ~WindowsTrayTest() override { platform::DeleteTrayIcon(record_); }
+    ~WindowsTrayTest() override { desktop::DeleteTrayIcon(record_); }
 
-    const std::vector<platform::IconImage> icon_ = {DrawAppIcon(128), DrawAppIcon(256)};
-    platform::MessageLoop loop_;
-    platform::HiddenWindow window_{loop_, RecordCommands};
-    platform::TrayIconRecord record_;
+    const std::vector<desktop::IconImage> icon_ = {DrawAppIcon(128), DrawAppIcon(256)};
+    desktop::MessageLoop loop_;
+    desktop::HiddenWindow window_{loop_, RecordCommands};
+    desktop::TrayIconRecord record_;
 };
 
 TEST_F(WindowsTrayTest, MenuChoiceArrivesAsItsCommand)
 {
-    ASSERT_TRUE(platform::AddTrayIcon(record_));
-    const HWND native = platform::NativeWindow(&window_);
+    ASSERT_TRUE(desktop::AddTrayIcon(record_));
+    const HWND native = desktop::NativeWindow(&window_);
     // A right click opens the menu; the keys wait behind it in the queue and
     // are read by the menu's own loop: down to the one item, then Enter.
     ASSERT_TRUE(::PostMessageW(native, kTrayNotify, kTrayId, WM_RBUTTONUP));
@@ -76,8 +76,8 @@ TEST_F(WindowsTrayTest, MenuChoiceArrivesAsItsCommand)
 
 TEST_F(WindowsTrayTest, IconIsAddedAgainWhenTheTaskbarIsMadeAgain)
 {
-    ASSERT_TRUE(platform::AddTrayIcon(record_));
-    const HWND native = platform::NativeWindow(&window_);
+    ASSERT_TRUE(desktop::AddTrayIcon(record_));
+    const HWND native = desktop::NativeWindow(&window_);
     ASSERT_TRUE(IconShown(native));
     // As after Explorer restarted: the taskbar no longer has the icon.
     NOTIFYICONDATAW data{};

@@ -1,0 +1,300 @@
+// The tray icon is Shell_NotifyIconW on the hidden window. What a tray host
+// does for the program on Linux is done here, in the hidden window's message
+// hook, before the portable procedure sees the message: the right-click menu
+// (its choice arrives as WM_COMMAND with the item's command) and adding the
+// icon again when Explorer starts anew ("TaskbarCreated").
+#include "desktop/tray/tray_icon.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "desktop/message_loop_win.h"
+
+namespace desktop {
+namespace {
+
+struct IconDeleter {
+    void operator()(HICON icon) const { ::DestroyIcon(icon); }
+};
+using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
+
+struct BitmapDeleter {
+    void operator()(HBITMAP bitmap) const { ::DeleteObject(bitmap); }
+};
+using UniqueBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter>;
+
+// An icon as added, kept to add it again and for its menu.
+struct PublishedIcon {
+    HWND hwnd = nullptr;
+    UINT id = 0;
+    UINT callback_message = 0;
+    std::wstring tip;
+    std::vector<TrayMenuItem> menu;
+    UniqueIcon icon;
+    bool shown = false;  // the shell took it
+};
+
+using IconKey = std::pair<WindowHandle, std::uint32_t>;
+
+std::map<IconKey, PublishedIcon>& PublishedIcons()
+{
+    static std::map<IconKey, PublishedIcon> icons;
+    return icons;
+}
+
+UINT TaskbarCreatedMessage()
+{
+    static const UINT message = ::RegisterWindowMessageW(L"TaskbarCreated");
+    return message;
+}
+
+bool IsWhole(const IconImage& image)
+{
+    return image.width > 0 && image.height > 0 &&
+           image.argb.size() == static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
+}
+
+// The image whose width is nearest the size; of two as near, the larger
+// (scaled down, it loses less).
+const IconImage* NearestImage(std::span<const IconImage> images, int size)
+{
+    const IconImage* nearest = nullptr;
+    for (const IconImage& image : images) {
+        if (!IsWhole(image)) continue;
+        if (nearest == nullptr) {
+            nearest = &image;
+            continue;
+        }
+        const int distance = std::abs(image.width - size);
+        const int best = std::abs(nearest->width - size);
+        if (distance < best || (distance == best && image.width > nearest->width)) nearest = &image;
+    }
+    return nearest;
+}
+
+// The image scaled down to `size` pixels wide (the height in proportion),
+// each pixel the average of the pixels it covers, weighted by their alpha;
+// an image no larger is kept as it is.
+IconImage ScaledDown(const IconImage& image, int size)
+{
+    if (image.width <= size) return image;
+    const int width = size;
+    const int height = std::max(1, image.height * size / image.width);
+    IconImage scaled{width, height, {}};
+    scaled.argb.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int row = 0; row < height; ++row) {
+        const int top = row * image.height / height;
+        const int bottom = std::max(top + 1, (row + 1) * image.height / height);
+        for (int column = 0; column < width; ++column) {
+            const int left = column * image.width / width;
+            const int right = std::max(left + 1, (column + 1) * image.width / width);
+            std::uint64_t alpha = 0;
+            std::uint64_t red = 0;
+            std::uint64_t green = 0;
+            std::uint64_t blue = 0;
+            for (int y = top; y < bottom; ++y) {
+                for (int x = left; x < right; ++x) {
+                    const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
+                                           static_cast<std::size_t>(x);
+                    const std::uint32_t pixel = image.argb[at];
+                    const std::uint32_t a = pixel >> 24;
+                    alpha += a;
+                    red += a * ((pixel >> 16) & 0xFF);
+                    green += a * ((pixel >> 8) & 0xFF);
+                    blue += a * (pixel & 0xFF);
+                }
+            }
+            const auto count = static_cast<std::uint64_t>(bottom - top) * static_cast<std::uint64_t>(right - left);
+            std::uint32_t pixel = 0;
+            if (alpha != 0) {
+                pixel = static_cast<std::uint32_t>((alpha + count / 2) / count) << 24 |
+                        static_cast<std::uint32_t>((red + alpha / 2) / alpha) << 16 |
+                        static_cast<std::uint32_t>((green + alpha / 2) / alpha) << 8 |
+                        static_cast<std::uint32_t>((blue + alpha / 2) / alpha);
+            }
+            scaled.argb.push_back(pixel);
+        }
+    }
+    return scaled;
+}
+
+// A 32-bit icon with its alpha channel: the colour bitmap is a top-down DIB
+// section holding the pixels as they are (0xAARRGGBB in memory is B, G, R,
+// A), the mask marks the fully transparent pixels for those who ignore alpha.
+UniqueIcon MakeIcon(const IconImage& image)
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = -image.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    const UniqueBitmap colour(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!colour || bits == nullptr) return nullptr;
+    std::memcpy(bits, image.argb.data(), image.argb.size() * sizeof(std::uint32_t));
+    ::GdiFlush();
+
+    // Monochrome rows are padded to 16 bits; a set bit is transparent.
+    const auto width = static_cast<std::size_t>(image.width);
+    const std::size_t stride = (width + 15) / 16 * 2;
+    std::vector<std::uint8_t> mask_bits(stride * static_cast<std::size_t>(image.height), 0);
+    for (std::size_t row = 0; row < static_cast<std::size_t>(image.height); ++row) {
+        for (std::size_t column = 0; column < width; ++column) {
+            if ((image.argb[row * width + column] >> 24) == 0) {
+                mask_bits[row * stride + column / 8] |= static_cast<std::uint8_t>(0x80u >> (column % 8));
+            }
+        }
+    }
+    const UniqueBitmap mask(::CreateBitmap(image.width, image.height, 1, 1, mask_bits.data()));
+    if (!mask) return nullptr;
+
+    ICONINFO icon_info{};
+    icon_info.fIcon = TRUE;
+    icon_info.hbmMask = mask.get();
+    icon_info.hbmColor = colour.get();
+    return UniqueIcon(::CreateIconIndirect(&icon_info));
+}
+
+NOTIFYICONDATAW NotifyData(const PublishedIcon& icon)
+{
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = icon.hwnd;
+    data.uID = icon.id;
+    data.uFlags = NIF_MESSAGE | NIF_TIP | (icon.icon ? NIF_ICON : 0);
+    data.uCallbackMessage = icon.callback_message;
+    data.hIcon = icon.icon.get();
+    // Cut to the field, never between the two halves of a surrogate pair.
+    std::size_t length = std::min(icon.tip.size(), std::size(data.szTip) - 1);
+    if (length > 0 && length < icon.tip.size() && IS_HIGH_SURROGATE(icon.tip[length - 1])) --length;
+    std::wmemcpy(data.szTip, icon.tip.data(), length);
+    data.szTip[length] = L'\0';
+    return data;
+}
+
+bool Publish(PublishedIcon& icon)
+{
+    NOTIFYICONDATAW data = NotifyData(icon);
+    icon.shown = ::Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    return icon.shown;
+}
+
+// The menu at the cursor. Without TPM_RETURNCMD the choice is posted to the
+// window as WM_COMMAND with the item's command, as a Linux host posts it.
+void ShowMenu(HWND hwnd, const std::vector<TrayMenuItem>& items)
+{
+    if (items.empty()) return;
+    const HMENU menu = ::CreatePopupMenu();
+    if (menu == nullptr) return;
+    for (const TrayMenuItem& item : items) ::AppendMenuW(menu, MF_STRING, item.command, item.text.c_str());
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    // The menu closes when the user clicks elsewhere only if its window is
+    // in the foreground; the null message after it lets a second right-click
+    // open it again (both as Shell_NotifyIcon's documentation asks).
+    ::SetForegroundWindow(hwnd);
+    const UINT align = ::GetSystemMetrics(SM_MENUDROPALIGNMENT) != 0 ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
+    ::TrackPopupMenu(menu, align | TPM_BOTTOMALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hwnd, nullptr);
+    ::PostMessageW(hwnd, WM_NULL, 0, 0);
+    ::DestroyMenu(menu);
+}
+
+// The hidden window's hook: sees every message before the procedure does.
+bool OnWindowMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result)
+{
+    auto& icons = PublishedIcons();
+    if (message == TaskbarCreatedMessage() && message != 0) {
+        // Explorer started anew and has forgotten every icon. (Windows also
+        // sends it when the display's scale changes; the icon is still there
+        // then, and NIM_ADD fails: it is only refreshed.)
+        for (auto& [key, icon] : icons) {
+            if (icon.hwnd != hwnd || Publish(icon)) continue;
+            NOTIFYICONDATAW data = NotifyData(icon);
+            icon.shown = ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+        }
+        return false;
+    }
+    for (const auto& [key, icon] : icons) {
+        if (icon.hwnd != hwnd || icon.callback_message != message || icon.id != wparam) continue;
+        // The shell's old-style notification: the mouse message in lParam.
+        switch (LOWORD(lparam)) {
+        case WM_LBUTTONUP:
+        case WM_MBUTTONUP: return false;  // for the procedure, as the header says
+        case WM_RBUTTONUP: {
+            // The menu runs a message loop of its own, in which the icon may
+            // be deleted: it works on a copy.
+            const std::vector<TrayMenuItem> menu = icon.menu;
+            ShowMenu(hwnd, menu);
+            return false;  // the procedure gets the right click as well
+        }
+        default:
+            result = 0;  // moves, presses, double clicks: not for the program
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool AddTrayIcon(const TrayIconRecord& record)
+{
+    const HWND hwnd = NativeWindow(record.window);
+    if (hwnd == nullptr) return false;
+    auto& icons = PublishedIcons();
+    const IconKey key{record.window, record.id};
+    const auto existing = icons.find(key);
+    if (existing != icons.end() && existing->second.shown) return false;
+    AddNativeMessageHook(&OnWindowMessage);
+    // Explorer may run with a higher integrity level than ours; its
+    // broadcast must still get through.
+    if (TaskbarCreatedMessage() != 0) {
+        ::ChangeWindowMessageFilterEx(hwnd, TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
+    }
+
+    PublishedIcon icon;
+    icon.hwnd = hwnd;
+    icon.id = record.id;
+    icon.callback_message = record.callback_message;
+    icon.tip = record.tip;
+    icon.menu = record.menu;
+    int size = ::GetSystemMetrics(SM_CXSMICON);
+    if (size <= 0) size = 16;
+    if (const IconImage* image = NearestImage(record.icon, size)) icon.icon = MakeIcon(ScaledDown(*image, size));
+
+    // Kept even when the shell refuses it (no taskbar yet at log-on): the
+    // "TaskbarCreated" broadcast adds it once there is one.
+    PublishedIcon& kept = icons.insert_or_assign(key, std::move(icon)).first->second;
+    return Publish(kept);
+}
+
+bool DeleteTrayIcon(const TrayIconRecord& record)
+{
+    auto& icons = PublishedIcons();
+    const auto found = icons.find({record.window, record.id});
+    if (found == icons.end()) return false;
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = found->second.hwnd;
+    data.uID = found->second.id;
+    const bool deleted = ::Shell_NotifyIconW(NIM_DELETE, &data) != FALSE;
+    icons.erase(found);  // and with it the icon's handle
+    return deleted;
+}
+
+}  // namespace desktop

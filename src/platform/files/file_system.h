@@ -1,0 +1,37 @@
+#pragma once
+// File-system calls on paths: folder creation, lookup, attributes, deletion.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+#include "platform/files/file_info.h"
+#include "platform/paths/path.h"
+#include "platform/base/windows_error.h"
+
+namespace platform {
+
+// Creates one folder level; kAlreadyExists when an entry of that name exists.
+WindowsError CreateFolder(std::wstring_view path);
+
+// Describes the entry at `path` without following a symbolic link.
+WindowsError FindFile(std::wstring_view path, FileInfo& info);
+
+// Windows attribute bits: a folder has kAttributeDirectory, a file without the
+// owner's write permission kAttributeReadOnly. With kAttributeUnixExtension
+// the permission bits (never set-id or sticky) come from the high 16 bits;
+// otherwise kAttributeReadOnly removes the write bits and its absence gives
+// the owner write permission back. A folder always keeps the owner's rwx so
+// that the items below it can still be written. A symbolic link is left alone.
+WindowsError ApplyFileAttributes(std::wstring_view path, std::uint32_t attributes);
+
+WindowsError RemoveFile(std::wstring_view path);
+
+// Renames the file `from` over `to` in one step, replacing what `to` held.
+WindowsError MoveFileOver(std::wstring_view from, std::wstring_view to);
+
+// std::filesystem::remove_all, read-only entries included (Windows refuses to
+// delete those until the attribute is cleared). Throws filesystem_error.
+void RemoveTree(const std::filesystem::path& path);
+
+}  // namespace platform

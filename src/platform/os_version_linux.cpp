@@ -1,7 +1,0 @@
-#include "platform/os_version.h"
-
-namespace platform {
-
-std::uint32_t WindowsMajorVersion() { return 10; }
-
-}  // namespace platform
