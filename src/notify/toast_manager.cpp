@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "notify/path_folder.h"
+#include "platform/paths/path.h"
 #include "notify/toast_content.h"
 #include "notify/toast_events.h"
 
@@ -126,7 +126,9 @@ HResult ToastManager::CreateShortcutFile(const std::wstring& path)
     if (executable.empty() || executable.size() >= kMaxPath) return hresult::kFail;
     // The folder, not the file: started from the menu, the program finds its
     // working files in its own folder.
-    const desktop::ShortcutLink link{applicationName, executable, L"", FolderOf(executable), applicationModelId};
+    // A path without a separator is taken whole as the folder.
+    const std::wstring folder(platform::FolderPart(executable).value_or(executable));
+    const desktop::ShortcutLink link{applicationName, executable, L"", folder, applicationModelId};
     return platform_.CreateShortcut(path, link);
 }
 

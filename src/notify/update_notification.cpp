@@ -3,7 +3,6 @@
 #include <chrono>
 #include <thread>
 
-#include "notify/path_folder.h"
 #include "notify/toast_manager.h"
 #include "notify/update_toast_handler.h"
 #include "platform/paths/executable_path.h"
@@ -21,7 +20,9 @@ constexpr auto kHoldAfterShowing = std::chrono::milliseconds(5000);
 
 std::wstring LogoImageFile(const std::wstring& executable_path)
 {
-    return toast::FolderOf(executable_path) + platform::kPathSeparator + kLogoFileName;
+    // A path without a separator is taken whole as the folder.
+    const std::wstring_view folder = platform::FolderPart(executable_path).value_or(executable_path);
+    return std::wstring(folder) + platform::kPathSeparator + kLogoFileName;
 }
 
 bool ShowUpdateNotification(const std::wstring& text)

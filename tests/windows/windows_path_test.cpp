@@ -25,7 +25,7 @@ TEST(WindowsPathTest, BothSeparatorsSplit)
 {
     EXPECT_EQ(platform::LastSeparator(L"C:/a\\b/c.txt"), 6u);
     EXPECT_EQ(platform::LastSeparator(L"C:\\a/b"), 4u);
-    EXPECT_EQ(archive::FileNamePart(L"C:/Program Files\\x/y.json"), L"y.json");
+    EXPECT_EQ(platform::FileNamePart(L"C:/Program Files\\x/y.json"), L"y.json");
 }
 
 TEST(WindowsPathTest, ItemPathsThatLeaveTheFolderAreRefused)

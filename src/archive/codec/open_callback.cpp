@@ -1,3 +1,4 @@
+#include "platform/paths/path.h"
 #include "archive/codec/open_callback.h"
 
 #include "archive/codec/com_ptr.h"
@@ -61,7 +62,7 @@ std::wstring OpenCallback::VolumePath(const wchar_t* name) const
 {
     const std::wstring& archive_path = archive_file_.Path();
     if (!name) return archive_path;
-    const std::size_t name_start = archive_path.size() - FileNamePart(archive_path).size();
+    const std::size_t name_start = archive_path.size() - platform::FileNamePart(archive_path).size();
     if (name_start == 0) return name;
     return archive_path.substr(0, name_start - 1) + platform::kPathSeparator + name;
 }

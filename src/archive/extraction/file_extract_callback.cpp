@@ -1,3 +1,4 @@
+#include "platform/paths/path.h"
 #include "archive/extraction/file_extract_callback.h"
 
 #include "archive/extraction/file_operations.h"
@@ -21,7 +22,7 @@ bool IsSymbolicLink(std::uint32_t attributes)
 std::wstring NameForUnnamedItem(std::wstring_view archive_path)
 {
     if (archive_path.empty()) return L"[Content]";
-    const std::wstring_view name = FileNamePart(archive_path);
+    const std::wstring_view name = platform::FileNamePart(archive_path);
     return std::wstring(name.substr(0, name.rfind(L'.')));
 }
 
@@ -59,15 +60,14 @@ HRESULT FileExtractCallback::OpenItem(std::uint32_t index, ISequentialOutStream*
 
     // The codec library reports item paths with the OS separator. A folder
     // that cannot be made shows up when the file below it cannot be opened.
-    const std::size_t separator = platform::LastSeparator(item_path_);
-    if (separator != std::wstring::npos) CreateFolderPath(output_folder_ + item_path_.substr(0, separator));
+    if (const auto folder = platform::FolderPart(item_path_)) CreateFolderPath(output_folder_ + std::wstring(*folder));
 
     output_path_ = output_folder_ + item_path_;
     if (item_.is_folder) {
         CreateFolderPath(output_path_);
         return hresult::kOk;
     }
-    if (const FileHook hook = Handler().OnFile()) hook(std::wstring(FileNamePart(output_path_)));
+    if (const FileHook hook = Handler().OnFile()) hook(std::wstring(platform::FileNamePart(output_path_)));
     platform::FileInfo existing;
     if (FindEntry(output_path_, existing) && !DeleteFileInTheWay(output_path_)) {
         SetErrorMessage(L"Cannot delete output file " + output_path_);

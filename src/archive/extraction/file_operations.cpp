@@ -69,12 +69,6 @@ bool DeleteFileInTheWay(std::wstring_view path)
     return platform::RemoveFile(path) == platform::WindowsError::kSuccess;
 }
 
-std::wstring_view FileNamePart(std::wstring_view path)
-{
-    const std::size_t separator = platform::LastSeparator(path);
-    return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
-}
-
 bool IsUnsafeItemPath(std::wstring_view item_path)
 {
     if (platform::RootPrefixLength(item_path) > 0) return true;

@@ -16,9 +16,6 @@ bool CreateFolderPath(std::wstring path);
 // Deletes the file at `path`, first making a read-only one writable.
 bool DeleteFileInTheWay(std::wstring_view path);
 
-// The text after the last separator.
-std::wstring_view FileNamePart(std::wstring_view path);
-
 // The item path leaves the output folder: it is absolute or has an empty or
 // ".." component.
 bool IsUnsafeItemPath(std::wstring_view item_path);

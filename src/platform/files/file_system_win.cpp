@@ -44,8 +44,7 @@ WindowsError FindFile(std::wstring_view path, FileInfo& info)
     WIN32_FILE_ATTRIBUTE_DATA native{};
     if (!::GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &native)) return LastSystemError();
     info = FileInfoFrom(native);
-    const auto separator = LastSeparator(path);
-    info.name = path.substr(separator == std::wstring_view::npos ? 0 : separator + 1);
+    info.name = FileNamePart(path);
     return WindowsError::kSuccess;
 }
 

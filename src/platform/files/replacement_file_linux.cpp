@@ -10,15 +10,17 @@
 
 #include "platform/base/text.h"
 #include "platform/base/unique_fd_linux.h"
+#include "platform/paths/path.h"
 
 namespace platform {
 namespace {
 
-std::string FolderOfFile(const std::string& path)
+// A file's folder as open() takes it.
+std::string FolderOfFile(std::wstring_view path)
 {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    const std::optional<std::wstring_view> folder = FolderPart(path);
+    if (!folder) return ".";
+    return folder->empty() ? "/" : WideToUtf8(*folder);
 }
 
 }  // namespace
@@ -56,7 +58,7 @@ const char* ReplacementFile::MoveOverTarget()
     const std::string target = WideToUtf8(target_);
     if (::rename(WideToUtf8(path_).c_str(), target.c_str()) != 0) return "rename";
     // The rename lasts only once its folder is on disk too.
-    const UniqueFd folder(::open(FolderOfFile(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd folder(::open(FolderOfFile(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder) ::fsync(folder.get());
     return nullptr;
 }

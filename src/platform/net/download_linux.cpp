@@ -2,16 +2,11 @@
 
 #include <curl/curl.h>
 #include <dlfcn.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <string>
 #include <utility>
 
 #include "platform/net/bounded_body.h"
+#include "platform/process/child_process_linux.h"
 #include "platform/process/dynamic_library.h"
 #include "platform/files/replacement_file.h"
 #include "platform/base/text.h"
@@ -103,32 +98,16 @@ constexpr int kChildTooLarge = 200;
 constexpr int kChildWithoutCurl = 201;
 
 // The child's whole life: the transfer into the inherited temporary file.
-[[noreturn]] void RunTransfer(pid_t parent, const std::string& url, Body& body, const DownloadTimeouts& timeouts)
+int RunTransfer(const std::string& url, Body& body, const DownloadTimeouts& timeouts)
 {
-    // A program killed mid-transfer takes its transfer with it.
-    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(CURLE_FAILED_INIT);
     Curl library;
-    if (!LoadCurl(library)) _exit(kChildWithoutCurl);
-    if (const CURLcode result = library.global_init(CURL_GLOBAL_DEFAULT); result != CURLE_OK) _exit(result);
+    if (!LoadCurl(library)) return kChildWithoutCurl;
+    if (const CURLcode result = library.global_init(CURL_GLOBAL_DEFAULT); result != CURLE_OK) return result;
     CURL* curl = library.easy_init();
-    if (!curl) _exit(CURLE_FAILED_INIT);
-    if (const CURLcode result = Configure(library, curl, url, body, timeouts); result != CURLE_OK) _exit(result);
+    if (!curl) return CURLE_FAILED_INIT;
+    if (const CURLcode result = Configure(library, curl, url, body, timeouts); result != CURLE_OK) return result;
     const CURLcode result = library.easy_perform(curl);
-    _exit(result != CURLE_OK && body.result == kDownloadTooLarge ? kChildTooLarge : result);
-}
-
-int WaitForTransfer(pid_t child)
-{
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) return CURLE_FAILED_INIT;
-    }
-    if (!WIFEXITED(status)) return CURLE_RECV_ERROR;
-    switch (WEXITSTATUS(status)) {
-    case kChildTooLarge: return kDownloadTooLarge;
-    case kChildWithoutCurl: return CURLE_FAILED_INIT;
-    default: return WEXITSTATUS(status);
-    }
+    return result != CURLE_OK && body.result == kDownloadTooLarge ? kChildTooLarge : result;
 }
 
 }  // namespace
@@ -141,12 +120,13 @@ int DownloadToFile(std::wstring_view url, std::wstring_view file, std::uint64_t 
     Body body{{replacement, max_bytes}};
 
     const std::string address = WideToUtf8(url);
-    const pid_t parent = getpid();
-    const pid_t child = fork();
-    if (child < 0) return CURLE_FAILED_INIT;
-    if (child == 0) RunTransfer(parent, address, body, timeouts);
-    if (const int result = WaitForTransfer(child); result != CURLE_OK) return result;
-    return replacement.Commit() == 0 ? CURLE_OK : CURLE_WRITE_ERROR;
+    switch (const int result = RunInChildProcess([&] { return RunTransfer(address, body, timeouts); })) {
+    case CURLE_OK: return replacement.Commit() == 0 ? CURLE_OK : CURLE_WRITE_ERROR;
+    case -1: return CURLE_RECV_ERROR;
+    case kChildTooLarge: return kDownloadTooLarge;
+    case kChildWithoutCurl: return CURLE_FAILED_INIT;
+    default: return result;
+    }
 }
 
 }  // namespace platform

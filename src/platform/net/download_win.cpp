@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <climits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/net/bounded_body.h"
+#include "platform/net/url.h"
 #include "platform/files/replacement_file.h"
 #include "platform/base/text.h"
 
@@ -42,73 +44,13 @@ int LastError()
     return error != 0 ? static_cast<int>(error) : ERROR_GEN_FAILURE;
 }
 
-std::wstring AsciiLower(std::wstring_view text)
-{
-    std::wstring lower(text);
-    for (wchar_t& c : lower) c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-    return lower;
-}
-
-bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
-
-bool HasDrivePrefix(std::wstring_view text)
-{
-    return text.size() >= 2 && IsAsciiLetter(text[0]) && (text[1] == L':' || text[1] == L'|') &&
-           (text.size() == 2 || text[2] == L'/' || text[2] == L'\\');
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// The local path of a file: URL (after "file:"), read as curl does on Windows:
-// an empty host, "localhost" or "127.0.0.1" is this machine, another host a
-// UNC share; "/C:/x" (or "C|") is C:\x; %XX is decoded as UTF-8 and %00 refused;
-// query and fragment are dropped.
-int FileUrlPath(std::wstring_view rest, std::wstring& path)
-{
-    rest = rest.substr(0, rest.find_first_of(L"?#"));
-    if (rest.starts_with(L"//") && HasDrivePrefix(rest.substr(2))) {
-        rest.remove_prefix(2);
-    } else if (rest.starts_with(L"//")) {
-        const std::wstring_view authority = rest.substr(2);
-        const size_t slash = authority.find(L'/');
-        const std::wstring_view host = authority.substr(0, slash);
-        if (slash == host.npos || host.find_first_of(L"\\:*?\"<>|") != host.npos) return ERROR_WINHTTP_INVALID_URL;
-        // A UNC share keeps its leading "//host".
-        if (host.empty() || AsciiLower(host) == L"localhost" || host == L"127.0.0.1") rest = authority.substr(slash);
-    }
-    const std::string encoded = WideToUtf8(rest);
-    std::string bytes;
-    for (size_t i = 0; i < encoded.size(); ++i) {
-        const int high = i + 2 < encoded.size() && encoded[i] == '%' ? HexValue(encoded[i + 1]) : -1;
-        const int low = high >= 0 ? HexValue(encoded[i + 2]) : -1;
-        if (low >= 0) {
-            bytes += static_cast<char>(high * 16 + low);
-            i += 2;
-        } else {
-            bytes += encoded[i];
-        }
-    }
-    if (bytes.find('\0') != bytes.npos) return ERROR_WINHTTP_INVALID_URL;
-    path = Utf8ToWide(bytes);
-    if (path.starts_with(L'/') && HasDrivePrefix(std::wstring_view(path).substr(1))) path.erase(0, 1);
-    if (HasDrivePrefix(path)) path[1] = L':';
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    return 0;
-}
-
 using BodyTarget = BoundedBody;
 
 int CopyFileUrl(std::wstring_view rest, BodyTarget& target)
 {
-    std::wstring path;
-    if (const int error = FileUrlPath(rest, path)) return error;
-    const Handle source = OwnFile(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    const std::optional<std::wstring> path = WindowsPathOfFileUrl(rest);
+    if (!path) return ERROR_WINHTTP_INVALID_URL;
+    const Handle source = OwnFile(CreateFileW(path->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!source) return LastError();
     std::vector<char> buffer(kChunk);
@@ -117,92 +59,6 @@ int CopyFileUrl(std::wstring_view rest, BodyTarget& target)
         if (read == 0) return 0;
         if (const int error = target.Write(buffer.data(), read)) return error;
     }
-}
-
-// An http(s) URL in the parts a redirect is resolved by (RFC 3986 5.2); the
-// fragment is dropped, as it is never sent. `query` keeps its '?'.
-struct Url {
-    std::wstring scheme, authority, path, query;
-    bool has_scheme = false, has_authority = false;
-};
-
-Url ParseUrl(std::wstring_view text)
-{
-    Url url;
-    text = text.substr(0, text.find(L'#'));
-    // A scheme is a letter, then letters, digits, '+', '-' or '.', then ':'.
-    const size_t colon = text.find_first_not_of(L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.");
-    if (colon != text.npos && colon > 0 && text[colon] == L':' && IsAsciiLetter(text[0])) {
-        url.scheme = AsciiLower(text.substr(0, colon));
-        url.has_scheme = true;
-        text.remove_prefix(colon + 1);
-    }
-    if (text.starts_with(L"//")) {
-        const size_t end = std::min(text.find_first_of(L"/?", 2), text.size());
-        url.authority = text.substr(2, end - 2);
-        url.has_authority = true;
-        text.remove_prefix(end);
-    }
-    const size_t question = std::min(text.find(L'?'), text.size());
-    url.path = text.substr(0, question);
-    url.query = text.substr(question);
-    return url;
-}
-
-// Removes "." and ".." segments as RFC 3986 5.2.4 (and curl) do.
-std::wstring RemoveDots(std::wstring_view in)
-{
-    std::wstring out;
-    while (!in.empty()) {
-        if (in.starts_with(L"../")) in.remove_prefix(3);
-        else if (in.starts_with(L"./") || in.starts_with(L"/./")) in.remove_prefix(2);
-        else if (in == L"/.") in = L"/";
-        else if (in.starts_with(L"/../") || in == L"/..") {
-            in = in.size() == 3 ? std::wstring_view(L"/") : in.substr(3);
-            out.erase(std::min(out.rfind(L'/'), out.size()));
-        } else if (in == L"." || in == L"..") in = {};
-        else {
-            const size_t next = std::min(in.find(L'/', 1), in.size());
-            out += in.substr(0, next);
-            in.remove_prefix(next);
-        }
-    }
-    return out;
-}
-
-// Resolves a redirect's Location against the URL that answered (RFC 3986 5.2.2).
-Url Resolve(const Url& base, std::wstring_view reference)
-{
-    Url target = ParseUrl(reference);
-    if (!target.has_scheme) {
-        target.scheme = base.scheme;
-        if (!target.has_authority) {
-            target.authority = base.authority;
-            if (target.path.empty()) {
-                target.path = base.path;
-                if (target.query.empty()) target.query = base.query;
-            } else if (target.path[0] != L'/') {
-                target.path = base.path.substr(0, base.path.rfind(L'/') + 1) + target.path;
-                if (target.path[0] != L'/') target.path.insert(0, 1, L'/');
-            }
-        }
-    }
-    target.path = RemoveDots(target.path);
-    return target;
-}
-
-// curl sends the path as UTF-8; WinHTTP would pick a code page, so the path
-// and query go out percent-encoded as pure ASCII, and WinHTTP escapes nothing.
-std::wstring RequestTarget(const Url& url)
-{
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::wstring out;
-    for (const char c : WideToUtf8(url.path + url.query)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte > 0x20 && byte < 0x7F) out += static_cast<wchar_t>(byte);
-        else out += {L'%', static_cast<wchar_t>(kHex[byte >> 4]), static_cast<wchar_t>(kHex[byte & 15])};
-    }
-    return out.empty() || out[0] != L'/' ? L"/" + out : out;
 }
 
 int QueryHeader(HINTERNET request, DWORD info, std::wstring& value)
@@ -307,7 +163,7 @@ int HttpDownload(Url url, BodyTarget& target, const DownloadTimeouts& timeouts)
     for (int redirects = 0;; ++redirects) {
         std::wstring location;
         if (const int error = Fetch(session.get(), url, target, location); error != 0 || location.empty()) return error;
-        url = Resolve(url, location);
+        url = ResolveReference(url, location);
         if (redirects == kMaxRedirects || (url.scheme != L"http" && url.scheme != L"https")) {
             return ERROR_WINHTTP_REDIRECT_FAILED;
         }
@@ -325,7 +181,7 @@ int DownloadToFile(std::wstring_view url, std::wstring_view file, std::uint64_t 
         BodyTarget target{replacement, max_bytes};
         // As curl does, a URL without a scheme is taken for http.
         const Url parsed =
-            Resolve(Url{}, ParseUrl(url).has_scheme ? std::wstring(url) : L"http://" + std::wstring(url));
+            ResolveReference(Url{}, ParseUrl(url).has_scheme ? std::wstring(url) : L"http://" + std::wstring(url));
         int result = ERROR_WINHTTP_UNRECOGNIZED_SCHEME;
         if (parsed.scheme == L"file") result = CopyFileUrl(url.substr(url.find(L':') + 1), target);
         else if (parsed.scheme == L"http" || parsed.scheme == L"https") result = HttpDownload(parsed, target, timeouts);

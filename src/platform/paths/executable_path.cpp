@@ -7,8 +7,7 @@ namespace platform {
 std::wstring ExecutableFolder()
 {
     const std::wstring path = ExecutablePath();
-    const auto separator = LastSeparator(path);
-    return separator == std::wstring::npos ? std::wstring{} : path.substr(0, separator);
+    return std::wstring(FolderPart(path).value_or(std::wstring_view{}));
 }
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 // How the system spells paths: separators, roots, and the components that
 // would leave a folder.
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace platform {
@@ -23,6 +24,22 @@ inline std::size_t LastSeparator(std::wstring_view path)
         if (IsPathSeparator(path[at])) return at;
     }
     return std::wstring_view::npos;
+}
+
+// The name after the last separator; the whole path when it has none.
+inline std::wstring_view FileNamePart(std::wstring_view path)
+{
+    const std::size_t separator = LastSeparator(path);
+    return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
+}
+
+// The folder before the last separator, without it; none when the path has
+// no separator.
+inline std::optional<std::wstring_view> FolderPart(std::wstring_view path)
+{
+    const std::size_t separator = LastSeparator(path);
+    if (separator == std::wstring_view::npos) return std::nullopt;
+    return path.substr(0, separator);
 }
 
 // Length of the root at the start of `path`, 0 for a relative path: "/" on

@@ -1,14 +1,30 @@
 #include "platform/process/child_process.h"
 
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 
+#include "platform/process/child_process_linux.h"
+
 extern char** environ;
 
 namespace platform {
+namespace {
+
+int WaitForExit(pid_t child)
+{
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
 
 int RunProgram(const std::vector<std::string>& arguments)
 {
@@ -30,11 +46,20 @@ int RunProgram(const std::vector<std::string>& arguments)
     if (spawned == 0) spawned = posix_spawnp(&child, argv[0], nullptr, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     if (spawned != 0) return -1;
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) return -1;
+    return WaitForExit(child);
+}
+
+int RunInChildProcess(const std::function<int()>& body)
+{
+    const pid_t parent = ::getpid();
+    const pid_t child = ::fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        // A program killed while its child works takes the child with it.
+        if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(127);
+        ::_exit(body());
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return WaitForExit(child);
 }
 
 }  // namespace platform

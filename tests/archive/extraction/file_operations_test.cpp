@@ -1,6 +1,7 @@
 #include "archive/extraction/file_operations.h"
+#include "platform/paths/path.h"
 
-#include "archive_test_support.h"
+#include "archive/archive_test_support.h"
 
 namespace archive {
 namespace {
@@ -49,9 +50,9 @@ TEST(ItemPathTest, PathsThatLeaveTheOutputFolderAreUnsafe)
 
 TEST(ItemPathTest, FileNameIsTheTextAfterTheLastSeparator)
 {
-    EXPECT_EQ(FileNamePart(L"/a/b/c.txt"), L"c.txt");
-    EXPECT_EQ(FileNamePart(L"name"), L"name");
-    EXPECT_EQ(FileNamePart(L"dir/"), L"");
+    EXPECT_EQ(platform::FileNamePart(L"/a/b/c.txt"), L"c.txt");
+    EXPECT_EQ(platform::FileNamePart(L"name"), L"name");
+    EXPECT_EQ(platform::FileNamePart(L"dir/"), L"");
 }
 
 }  // namespace

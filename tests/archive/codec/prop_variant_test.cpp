@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/archive_error.h"
-#include "archive_test_support.h"
+#include "archive/archive_test_support.h"
 
 namespace archive {
 namespace {

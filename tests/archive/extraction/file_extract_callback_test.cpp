@@ -3,7 +3,7 @@
 #include "archive/archive_format.h"
 #include "archive/extractor.h"
 #include "archive/codec/input_archive.h"
-#include "archive_test_support.h"
+#include "archive/archive_test_support.h"
 #include "platform/process/child_process.h"
 
 namespace archive {

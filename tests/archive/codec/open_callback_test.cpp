@@ -3,7 +3,7 @@
 #include "archive/archive_format.h"
 #include "archive/codec/com_ptr.h"
 #include "archive/extractor.h"
-#include "archive_test_support.h"
+#include "archive/archive_test_support.h"
 
 namespace archive {
 namespace {

@@ -3,7 +3,7 @@
 #include "archive/archive_format.h"
 #include "archive/extractor.h"
 #include "archive/extraction/file_extract_callback.h"
-#include "archive_test_support.h"
+#include "archive/archive_test_support.h"
 
 namespace archive {
 namespace {

@@ -2,7 +2,7 @@
 #include "archive/streams/out_file_stream.h"
 
 #include "archive/codec/com_ptr.h"
-#include "archive_test_support.h"
+#include "archive/archive_test_support.h"
 
 namespace archive {
 namespace {
