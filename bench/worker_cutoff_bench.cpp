@@ -14,10 +14,10 @@
 #include <string>
 
 #include "archive/archive_format.h"
+#include "archive/codec/input_archive.h"
 #include "archive/codec_library.h"
 #include "archive/extraction_plan.h"
 #include "archive/extractor.h"
-#include "archive/codec/input_archive.h"
 #include "archive/parallel_extraction.h"
 #include "support/child_process.h"
 

@@ -18,8 +18,8 @@
 #include <nlohmann/json.hpp>
 
 #include "fuzz_support.h"
-#include "platform/paths/native_path.h"
 #include "platform/base/text.h"
+#include "platform/paths/native_path.h"
 #include "support/temp_folder.h"
 #include "update/paths.h"
 #include "update/update_flow.h"

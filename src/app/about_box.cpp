@@ -1,7 +1,7 @@
 #include "app/main_window_proc.h"
 
 desktop::LResult AboutDlgProc(desktop::DialogHandle dialog, desktop::Message message, desktop::WParam wparam,
-                               desktop::LParam)
+                              desktop::LParam)
 {
     if (message == desktop::WmInitDialog) return true;
     if (message == desktop::WmCommand) {

@@ -8,7 +8,7 @@
 #include "desktop/tray/tray_icon.h"
 
 struct AppResources {
-    std::wstring title;                     // string 103
+    std::wstring title;                    // string 103
     desktop::DialogTemplate about_dialog;  // dialog 103, AboutDialog
     std::vector<desktop::IconImage> icon;  // icon group 144, AppIcon
 };

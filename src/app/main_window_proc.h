@@ -15,7 +15,7 @@ inline constexpr std::uint16_t TrayQuitCommand = 4001;
 inline constexpr std::uint32_t TrayIconId = 128;
 
 desktop::LResult MainWndProc(desktop::WindowHandle window, desktop::Message message, desktop::WParam wparam,
-                              desktop::LParam lparam);
+                             desktop::LParam lparam);
 
 // After an error left the creation handler: the reason goes to the activity
 // log as an error line and into a message box, and the tray icon stays (or
@@ -24,8 +24,7 @@ desktop::LResult MainWndProc(desktop::WindowHandle window, desktop::Message mess
 void ReportStartupFailure(desktop::WindowHandle window, const std::string& reason);
 
 // Runs one update check; a failed check is simply retried at the next tick.
-void UpdateTimerProc(desktop::WindowHandle window, desktop::Message message, desktop::TimerId id,
-                     std::uint32_t time);
+void UpdateTimerProc(desktop::WindowHandle window, desktop::Message message, desktop::TimerId id, std::uint32_t time);
 
 desktop::LResult AboutDlgProc(desktop::DialogHandle dialog, desktop::Message message, desktop::WParam wparam,
-                               desktop::LParam lparam);
+                              desktop::LParam lparam);

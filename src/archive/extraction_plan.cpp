@@ -5,8 +5,8 @@
 #include <numeric>
 #include <set>
 
-#include "archive/extraction/file_operations.h"
 #include "archive/codec/input_archive.h"
+#include "archive/extraction/file_operations.h"
 #include "platform/paths/path.h"
 
 namespace archive {

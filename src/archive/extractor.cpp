@@ -4,9 +4,9 @@
 #include <thread>
 
 #include "archive/codec/com_ptr.h"
-#include "archive/extraction_plan.h"
-#include "archive/extraction/file_extract_callback.h"
 #include "archive/codec/input_archive.h"
+#include "archive/extraction/file_extract_callback.h"
+#include "archive/extraction_plan.h"
 #include "archive/parallel_extraction.h"
 
 namespace archive {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "archive/codec/com_ptr.h"
+#include "archive/codec/input_archive.h"
 #include "archive/extraction/file_extract_callback.h"
 #include "archive/extraction/file_operations.h"
-#include "archive/codec/input_archive.h"
 
 namespace archive {
 namespace {

@@ -1,5 +1,5 @@
 #pragma once
-// The thread's message loop (GetMessageW / DispatchMessageW) and the hidden
+// The thread's message loop and the hidden
 // window whose procedure it calls. Everything else the UI thread waits for
 // (on Linux the D-Bus connections of the tray icon and the notifications) is
 // dispatched by it on the same thread, between messages.
@@ -68,10 +68,10 @@ public:
     // Queues the message; false once the window is destroyed.
     bool Post(Message message, WParam wparam, LParam lparam) override;
 
-    // SendMessageW: calls the procedure at once.
+    // Calls the procedure at once and returns its answer.
     LResult Send(Message message, WParam wparam, LParam lparam);
 
-    // DestroyWindow: sends WmDestroy; afterwards nothing more is posted.
+    // Sends WmDestroy; afterwards nothing more is posted.
     void Destroy();
 
     // The system's window behind it, 0 where there is none (Linux) or no more.
@@ -85,17 +85,18 @@ private:
     std::uintptr_t native_handle_ = 0;  // the system's window, where it has one
 };
 
-// DestroyWindowW for a window of the loop; other windows are left alone.
+// Destroys a window of the loop, whose procedure gets WmDestroy; other
+// windows are left alone.
 void DestroyWindow(WindowHandle window);
 
-// DefWindowProcW: a hidden window has nothing to paint or size, so every
-// message it does not handle itself simply returns 0.
+// What a message the procedure does not handle gets: a hidden window has
+// nothing to paint or size, so every such message simply returns 0.
 LResult DefaultWindowProcedure(WindowHandle window, Message message, WParam wparam, LParam lparam);
 
-// SetTimer with no window on the thread's loop; 0 when the thread has none.
+// A timer on the thread's loop, tied to no window; 0 when the thread has none.
 TimerId SetTimer(std::uint32_t period_ms, TimerProcedure procedure);
 
-// PostQuitMessage on the thread's loop.
+// Posts the quit message with `exit_code` to the thread's loop.
 void PostQuitMessage(int exit_code);
 
 }  // namespace desktop

@@ -35,7 +35,7 @@ protected:
 
 using WindowHandle = Window*;
 
-// PostMessageW: false for a null window.
+// Queues the message for the window; false for a null window.
 inline bool PostToWindow(WindowHandle window, Message message, WParam wparam, LParam lparam)
 {
     return window != nullptr && window->Post(message, wparam, lparam);

@@ -2,9 +2,9 @@
 // The order in which a template's fields reach the notification document.
 #include <cstdint>
 
+#include "desktop/toast/xml_document.h"
 #include "notify/toast_template.h"
 #include "platform/base/hresult.h"
-#include "desktop/toast/xml_document.h"
 
 namespace toast {
 

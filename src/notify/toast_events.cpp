@@ -34,7 +34,7 @@ desktop::ActivatedDelegate MakeActivatedDelegate(std::shared_ptr<IToastHandler> 
 }
 
 desktop::DismissedDelegate MakeDismissedDelegate(std::shared_ptr<IToastHandler> handler, std::int64_t expiry,
-                                                  std::function<std::int64_t()> now)
+                                                 std::function<std::int64_t()> now)
 {
     return [handler = std::move(handler), expiry, now = std::move(now)](std::optional<int> reason) {
         if (!reason) return;

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string_view>
 
-#include "notify/toast_handler.h"
 #include "desktop/toast/toast_platform.h"
+#include "notify/toast_handler.h"
 
 namespace toast {
 
@@ -21,7 +21,7 @@ int DismissalReason(int reported, std::int64_t expiry, std::int64_t now);
 desktop::ActivatedDelegate MakeActivatedDelegate(std::shared_ptr<IToastHandler> handler);
 // `expiry` is in FILETIME units, 0 for none; `now` reads the current time.
 desktop::DismissedDelegate MakeDismissedDelegate(std::shared_ptr<IToastHandler> handler, std::int64_t expiry,
-                                                  std::function<std::int64_t()> now);
+                                                 std::function<std::int64_t()> now);
 desktop::FailedDelegate MakeFailedDelegate(std::shared_ptr<IToastHandler> handler);
 
 }  // namespace toast

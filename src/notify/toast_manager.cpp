@@ -2,9 +2,9 @@
 
 #include <limits>
 
-#include "platform/paths/path.h"
 #include "notify/toast_content.h"
 #include "notify/toast_events.h"
+#include "platform/paths/path.h"
 
 namespace toast {
 namespace {

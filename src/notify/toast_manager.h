@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
+#include "desktop/toast/toast_platform.h"
 #include "notify/toast_handler.h"
 #include "notify/toast_template.h"
-#include "desktop/toast/toast_platform.h"
 
 namespace toast {
 

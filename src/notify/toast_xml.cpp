@@ -3,10 +3,10 @@
 namespace toast {
 namespace {
 
-using platform::Failed;
 using desktop::XmlAttributeMap;
 using desktop::XmlNode;
 using desktop::XmlNodeList;
+using platform::Failed;
 namespace hresult = platform::hresult;
 
 constexpr std::size_t kMaxUrl = 260;  // characters, terminator included

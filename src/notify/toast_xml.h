@@ -7,14 +7,14 @@
 #include <string_view>
 #include <vector>
 
+#include "desktop/toast/xml_document.h"
 #include "notify/toast_template.h"
 #include "platform/base/hresult.h"
-#include "desktop/toast/xml_document.h"
 
 namespace toast {
 
-using platform::HResult;
 using desktop::XmlDocument;
+using platform::HResult;
 
 // Appends a text node with the value as the node's last child; an attribute
 // node gets its value this way, after whatever it already holds.

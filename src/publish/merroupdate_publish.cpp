@@ -13,8 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/process/child_process.h"
 #include "platform/base/text.h"
+#include "platform/process/child_process.h"
 #include "update/signing/update_verification.h"
 #include "update/signing/verification_error.h"
 #include "update/version_document.h"

@@ -4,8 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/files/atomic_file.h"
 #include "platform/base/text.h"
+#include "platform/files/atomic_file.h"
 #include "update/paths.h"
 
 namespace {

@@ -137,7 +137,8 @@ void DownloadCheckedPackage(const Downloader& download, const VersionDocument& d
     const std::uint64_t limit = check.size ? *check.size : kUnsignedPackageLimit;
     const int result =
         DownloadTo(download, platform::Utf8ToWide(document.package_url), UncheckedPackageFileName, limit);
-    if (result == platform::kDownloadTooLarge) Refuse(log, logtext::VerifyZipError, "size above " + std::to_string(limit));
+    if (result == platform::kDownloadTooLarge)
+        Refuse(log, logtext::VerifyZipError, "size above " + std::to_string(limit));
     if (result != 0) Refuse(log, logtext::DownloadZipError);
     log->info(logtext::DownloadZipFinish);
     if (!check.IsEmpty()) {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/app_resources.h"
-#include "support/temp_folder.h"
 #include "app/main_window.h"
+#include "support/temp_folder.h"
 
 namespace {
 

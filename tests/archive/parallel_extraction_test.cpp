@@ -6,9 +6,9 @@
 #include <random>
 
 #include "archive/archive_format.h"
+#include "archive/codec/input_archive.h"
 #include "archive/extraction_plan.h"
 #include "archive/extractor.h"
-#include "archive/codec/input_archive.h"
 #include "archive_test_support.h"
 #include "platform/process/child_process.h"
 #include "support/zip_builder.h"

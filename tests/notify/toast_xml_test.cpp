@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "notify/toast_content.h"
 #include "desktop/toast/toast_template_content.h"
+#include "notify/toast_content.h"
 
 namespace notify_test {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "notify/toast_manager.h"
 #include "notify/update_toast_handler.h"
-#include "platform/paths/executable_path.h"
 #include "platform/base/text.h"
+#include "platform/paths/executable_path.h"
 #include "support/fake_notification_server.h"
 #include "support/private_session_bus.h"
 #include "support/session_bus_client.h"

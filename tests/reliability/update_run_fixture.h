@@ -7,8 +7,8 @@
 #include <chrono>
 #include <string>
 
-#include "platform/net/download.h"
 #include "platform/base/text.h"
+#include "platform/net/download.h"
 #include "support/version_service_fixture.h"
 
 class UpdateRunTest : public testing_support::VersionServiceTest {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "notify/toast_handler.h"
 #include "desktop/toast/toast_platform.h"
+#include "notify/toast_handler.h"
 
 namespace testing_support {
 

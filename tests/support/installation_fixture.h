@@ -13,16 +13,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/paths/drive_mapping.h"
-#include "platform/files/file_system.h"
-#include "platform/paths/native_path.h"
 #include "platform/base/text.h"
+#include "platform/files/file_system.h"
+#include "platform/paths/drive_mapping.h"
+#include "platform/paths/native_path.h"
 #include "support/activity_log.h"
 #include "support/documents.h"
 #include "support/temp_folder.h"
 #include "update/extension_replacement.h"
-#include "update/run_outcome.h"
 #include "update/paths.h"
+#include "update/run_outcome.h"
 
 #if defined(_WIN32)
 #include "support/zip_builder.h"

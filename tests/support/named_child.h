@@ -14,8 +14,8 @@
 
 #include <filesystem>
 
-#include "platform/process/process_list.h"
 #include "platform/base/text.h"
+#include "platform/process/process_list.h"
 #else
 #include <memory>
 

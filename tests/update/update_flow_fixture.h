@@ -11,8 +11,8 @@
 // First: httplib's winsock2.h goes before windows.h.
 #include "support/version_service_fixture.h"
 
-#include "platform/net/download.h"
 #include "platform/base/text.h"
+#include "platform/net/download.h"
 #include "support/wine.h"
 
 // Routes that fail in each way a download can fail. Wine's WinHTTP takes a

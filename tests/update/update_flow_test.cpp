@@ -14,8 +14,8 @@
 // whose winsock2.h must come first.
 #include "update_flow_fixture.h"
 
-#include "platform/net/download.h"
 #include "platform/base/text.h"
+#include "platform/net/download.h"
 #include "support/named_child.h"
 #include "support/temp_folder.h"
 #include "support/wine.h"

@@ -10,9 +10,9 @@
 
 #include "archive/archive_error.h"
 #include "archive/archive_format.h"
+#include "archive/codec/input_archive.h"
 #include "archive/codec_library.h"
 #include "archive/extractor.h"
-#include "archive/codec/input_archive.h"
 #include "platform/process/dynamic_library.h"
 #include "support/temp_folder.h"
 #include "support/zip_builder.h"

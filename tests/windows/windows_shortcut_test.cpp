@@ -28,7 +28,7 @@ TEST_F(WindowsShortcutTest, ShortcutIsWrittenWithTheIdentifierAndReadBack)
 {
     const std::wstring path = (folder_.path() / (L"Pelvane" + desktop::ShortcutExtension())).wstring();
     const desktop::ShortcutLink link{L"Pelvane", L"C:\\Program Files\\MerroUpdate\\merroupdate.exe", L"",
-                                      L"C:\\Program Files\\MerroUpdate", L"Pelvane.MerroUpdate"};
+                                     L"C:\\Program Files\\MerroUpdate", L"Pelvane.MerroUpdate"};
     ASSERT_EQ(desktop::CreateShortcut(path, link), platform::hresult::kOk);
     EXPECT_TRUE(desktop::ShortcutExists(path));
     EXPECT_GT(std::filesystem::file_size(path), 0u);

@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "notify/toast_manager.h"
 #include "desktop/toast/toast_events_win.h"
 #include "desktop/toast/toast_platform.h"
+#include "notify/toast_manager.h"
 #include "support/fake_toast_platform.h"
 
 #include <wrl/client.h>

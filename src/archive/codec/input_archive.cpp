@@ -3,9 +3,9 @@
 #include <string>
 
 #include "archive/archive_error.h"
+#include "archive/codec/open_callback.h"
 #include "archive/extraction/extract_callback.h"
 #include "archive/streams/in_file_stream.h"
-#include "archive/codec/open_callback.h"
 
 namespace archive {
 namespace {

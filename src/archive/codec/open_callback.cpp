@@ -1,10 +1,10 @@
-#include "platform/paths/path.h"
 #include "archive/codec/open_callback.h"
+#include "platform/paths/path.h"
 
 #include "archive/codec/com_ptr.h"
+#include "archive/codec/prop_variant.h"
 #include "archive/extraction/file_operations.h"
 #include "archive/streams/in_file_stream.h"
-#include "archive/codec/prop_variant.h"
 #include "platform/files/file_system.h"
 
 namespace archive {

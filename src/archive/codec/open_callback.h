@@ -3,11 +3,11 @@
 #include <string>
 #include <string_view>
 
-#include "archive/extraction/callback.h"
-#include "archive/extraction/file_record.h"
 #include "archive/codec/interfaces.h"
 #include "archive/codec/prop_variant.h"
 #include "archive/codec/ref_counted.h"
+#include "archive/extraction/callback.h"
+#include "archive/extraction/file_record.h"
 
 namespace archive {
 

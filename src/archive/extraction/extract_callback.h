@@ -2,9 +2,9 @@
 #include <atomic>
 #include <cstdint>
 
-#include "archive/extraction/callback.h"
 #include "archive/codec/interfaces.h"
 #include "archive/codec/ref_counted.h"
+#include "archive/extraction/callback.h"
 
 namespace archive {
 

@@ -1,8 +1,8 @@
-#include "platform/paths/path.h"
 #include "archive/extraction/file_extract_callback.h"
+#include "platform/paths/path.h"
 
-#include "archive/extraction/file_operations.h"
 #include "archive/codec/input_archive.h"
+#include "archive/extraction/file_operations.h"
 #include "platform/files/file_info.h"
 #include "platform/files/file_system.h"
 

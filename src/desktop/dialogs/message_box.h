@@ -1,5 +1,5 @@
 #pragma once
-// Modal message boxes (MessageBoxW and the About box's dialog).
+// Modal message boxes, and the About box's dialog.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,7 +21,7 @@ enum class MessageBoxResult { Ok = 1, Cancel = 2 };
 MessageBoxResult ShowMessageBox(std::wstring_view text, std::wstring_view caption, MessageBoxButtons buttons,
                                 MessageBoxIcon icon);
 
-// A modal dialog (DialogBoxParamW) of static text lines and one "OK" button.
+// A modal dialog of static text lines and one "OK" button.
 struct DialogTemplate {
     std::wstring caption;
     std::vector<std::wstring> lines;
@@ -43,7 +43,7 @@ using DialogProcedure = LResult (*)(DialogHandle dialog, Message message, WParam
 // 0 when it never ended the dialog.
 LResult ShowDialog(const DialogTemplate& dialog_template, WindowHandle owner, DialogProcedure procedure);
 
-// EndDialog: the dialog's result.
+// Closes the dialog; `result` is what ShowDialog returns.
 void EndDialog(DialogHandle dialog, LResult result);
 
 }  // namespace desktop

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/process/child_process.h"
 #include "platform/base/text.h"
+#include "platform/process/child_process.h"
 
 namespace desktop {
 namespace {
@@ -84,9 +84,9 @@ LResult ShowDialog(const DialogTemplate& dialog_template, WindowHandle, DialogPr
         if (!text.empty()) text += L'\n';
         text += line;
     }
-    const int status =
-        ShowBox(text, dialog_template.caption,
-                {"--info", "--icon-name=dialog-information", "--ok-label=" + platform::WideToUtf8(dialog_template.button)});
+    const int status = ShowBox(
+        text, dialog_template.caption,
+        {"--info", "--icon-name=dialog-information", "--ok-label=" + platform::WideToUtf8(dialog_template.button)});
     procedure(&dialog, WmCommand, status == 0 ? IdOk : IdCancel, 0);
     return dialog.ended ? dialog.result : 0;
 }

@@ -8,9 +8,9 @@
 #include <system_error>
 
 #include "desktop/identity/desktop_entry.h"
-#include "platform/paths/native_path.h"
-#include "platform/files/replacement_file.h"
 #include "platform/base/text.h"
+#include "platform/files/replacement_file.h"
+#include "platform/paths/native_path.h"
 
 namespace desktop {
 namespace {
@@ -76,7 +76,8 @@ platform::HResult WriteShortcutId(const std::wstring& path, const std::wstring& 
     const platform::HResult result = ReadWhole(platform::NativePath(path), content);
     if (platform::Failed(result)) return result;
     content = SetDesktopEntryKey(content, kNoDisplayKey, "true");
-    return WriteWhole(platform::NativePath(path), SetDesktopEntryKey(content, kIdentifierKey, platform::WideToUtf8(id)));
+    return WriteWhole(platform::NativePath(path),
+                      SetDesktopEntryKey(content, kIdentifierKey, platform::WideToUtf8(id)));
 }
 
 platform::HResult CreateShortcut(const std::wstring& path, const ShortcutLink& link)

@@ -1,11 +1,11 @@
 #include "desktop/toast/shared_toast_platform.h"
 
 #include "desktop/identity/app_identity.h"
-#include "platform/paths/executable_path.h"
-#include "platform/base/os_version.h"
 #include "desktop/identity/shortcut.h"
-#include "platform/base/system_time.h"
 #include "desktop/toast/toast_template_content.h"
+#include "platform/base/os_version.h"
+#include "platform/base/system_time.h"
+#include "platform/paths/executable_path.h"
 
 namespace desktop {
 

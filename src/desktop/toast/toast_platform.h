@@ -9,9 +9,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/base/hresult.h"
 #include "desktop/identity/shortcut.h"
 #include "desktop/toast/xml_document.h"
+#include "platform/base/hresult.h"
 
 namespace desktop {
 
@@ -76,12 +76,13 @@ public:
 
     // The notifier bound to the identifier; the application name is what
     // platforms without a shortcut lookup show as the sender.
-    virtual platform::HResult CreateToastNotifier(const std::wstring& app_user_model_id, const std::wstring& application_name,
-                                        std::shared_ptr<ToastNotifier>& notifier) = 0;
+    virtual platform::HResult CreateToastNotifier(const std::wstring& app_user_model_id,
+                                                  const std::wstring& application_name,
+                                                  std::shared_ptr<ToastNotifier>& notifier) = 0;
     // The platform's template document of the ToastTemplateType number.
     virtual platform::HResult GetTemplateContent(std::int32_t type, std::unique_ptr<XmlDocument>& document) = 0;
     virtual platform::HResult CreateToastNotification(const XmlDocument& document,
-                                            std::shared_ptr<ToastNotification>& notification) = 0;
+                                                      std::shared_ptr<ToastNotification>& notification) = 0;
 };
 
 // The backend of this system.

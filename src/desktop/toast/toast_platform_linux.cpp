@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "desktop/toast/toast_service_linux.h"
 #include "desktop/toast/shared_toast_platform.h"
+#include "desktop/toast/toast_service_linux.h"
 
 namespace desktop {
 namespace {
@@ -27,12 +27,12 @@ public:
     }
 
     platform::HResult CreateToastNotifier(const std::wstring&, const std::wstring& application_name,
-                                std::shared_ptr<ToastNotifier>& notifier) override
+                                          std::shared_ptr<ToastNotifier>& notifier) override
     {
         return CreateDesktopNotifier(application_name, notifier);
     }
     platform::HResult CreateToastNotification(const XmlDocument& document,
-                                    std::shared_ptr<ToastNotification>& notification) override
+                                              std::shared_ptr<ToastNotification>& notification) override
     {
         return CreateDesktopNotification(document, notification);
     }

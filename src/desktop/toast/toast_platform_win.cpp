@@ -5,12 +5,12 @@
 #include <utility>
 #include <vector>
 
-#include "desktop/toast/shared_toast_platform.h"
-#include "platform/base/text.h"
-#include "desktop/toast/toast_events_win.h"
 #include <windows.h>
+#include "desktop/toast/shared_toast_platform.h"
+#include "desktop/toast/toast_events_win.h"
 #include "desktop/toast/winrt_string_win.h"
 #include "desktop/toast/winrt_toast_interfaces_win.h"
+#include "platform/base/text.h"
 
 #include <objbase.h>
 #include <roapi.h>
@@ -60,8 +60,14 @@ public:
         expiry.Attach(new (std::nothrow) DateTimeReference(filetime));
         return expiry ? notification_->put_ExpirationTime(expiry.Get()) : E_OUTOFMEMORY;
     }
-    platform::HResult AddActivated(ActivatedDelegate delegate) override { return Add<ActivatedEvent>(std::move(delegate)); }
-    platform::HResult AddDismissed(DismissedDelegate delegate) override { return Add<DismissedEvent>(std::move(delegate)); }
+    platform::HResult AddActivated(ActivatedDelegate delegate) override
+    {
+        return Add<ActivatedEvent>(std::move(delegate));
+    }
+    platform::HResult AddDismissed(DismissedDelegate delegate) override
+    {
+        return Add<DismissedEvent>(std::move(delegate));
+    }
     platform::HResult AddFailed(FailedDelegate delegate) override { return Add<FailedEvent>(std::move(delegate)); }
 
 private:
@@ -134,7 +140,7 @@ public:
     }
 
     platform::HResult CreateToastNotifier(const std::wstring& app_user_model_id, const std::wstring&,
-                                std::shared_ptr<ToastNotifier>& notifier) override
+                                          std::shared_ptr<ToastNotifier>& notifier) override
     {
         ComPtr<toast_abi::IToastNotificationManagerStatics> manager;
         HRESULT result = ::RoGetActivationFactory(ClassName(kToastManagerClass).Get(), IID_PPV_ARGS(&manager));
@@ -153,7 +159,7 @@ public:
     }
 
     platform::HResult CreateToastNotification(const XmlDocument& document,
-                                    std::shared_ptr<ToastNotification>& notification) override
+                                              std::shared_ptr<ToastNotification>& notification) override
     {
         try {
             return MakeNotification(platform::Utf8ToWide(document.GetXml()), notification);

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "desktop/toast/toast_request.h"
 #include "desktop/sd_bus_handles_linux.h"
+#include "desktop/toast/toast_request.h"
 #include "platform/base/system_time.h"
 #include "platform/base/text.h"
 
@@ -143,14 +143,15 @@ public:
     explicit BusConnection(std::string key) : key_(std::move(key)) {}
 
     platform::HResult Notify(const std::string& application, const ToastRequest& request, std::int32_t timeout,
-                   std::uint32_t& id)
+                             std::uint32_t& id)
     {
         sd_bus_message* raw = nullptr;
         if (sd_bus_message_new_method_call(bus_.get(), &raw, kService, kPath, kInterface, "Notify") < 0) {
             return platform::hresult::kFail;
         }
         UniqueMessage call(raw);
-        if (platform::Failed(AppendNotifyArguments(call.get(), application, request, timeout))) return platform::hresult::kFail;
+        if (platform::Failed(AppendNotifyArguments(call.get(), application, request, timeout)))
+            return platform::hresult::kFail;
 
         BusError error;
         sd_bus_message* reply_raw = nullptr;
@@ -181,7 +182,8 @@ private:
         if (sd_bus_open_user(&raw) < 0) return platform::hresult::kFail;
         bus_.reset(raw);
         if (sd_bus_attach_event(bus_.get(), nullptr, SD_EVENT_PRIORITY_NORMAL) < 0) return platform::hresult::kFail;
-        if (platform::Failed(Match("ActionInvoked", &BusConnection::OnActionInvoked, action_slot_))) return platform::hresult::kFail;
+        if (platform::Failed(Match("ActionInvoked", &BusConnection::OnActionInvoked, action_slot_)))
+            return platform::hresult::kFail;
         return Match("NotificationClosed", &BusConnection::OnNotificationClosed, closed_slot_);
     }
 
@@ -196,7 +198,7 @@ private:
     }
 
     static platform::HResult AppendNotifyArguments(sd_bus_message* call, const std::string& application,
-                                         const ToastRequest& request, std::int32_t timeout)
+                                                   const ToastRequest& request, std::int32_t timeout)
     {
         if (sd_bus_message_append(call, "susss", application.c_str(), 0u, "", request.summary.c_str(),
                                   request.body.c_str()) < 0) {
@@ -285,7 +287,8 @@ public:
         const std::optional<ToastRequest> request = ReadToastRequest(desktop->Xml());
         if (!request) return platform::hresult::kInvalidArgument;
         std::uint32_t id = 0;
-        const platform::HResult result = connection_->Notify(application_, *request, ExpireTimeout(desktop->Expiry()), id);
+        const platform::HResult result =
+            connection_->Notify(application_, *request, ExpireTimeout(desktop->Expiry()), id);
         if (platform::Failed(result)) return result;
         desktop->MarkShown(connection_, id);
         connection_->Track(id, desktop);
@@ -325,7 +328,8 @@ platform::HResult CreateDesktopNotifier(const std::wstring& application_name, st
     return platform::hresult::kOk;
 }
 
-platform::HResult CreateDesktopNotification(const XmlDocument& document, std::shared_ptr<ToastNotification>& notification)
+platform::HResult CreateDesktopNotification(const XmlDocument& document,
+                                            std::shared_ptr<ToastNotification>& notification)
 {
     notification = std::make_shared<DesktopNotification>(document.GetXml());
     return platform::hresult::kOk;

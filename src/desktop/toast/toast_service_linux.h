@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/base/hresult.h"
 #include "desktop/toast/toast_platform.h"
 #include "desktop/toast/xml_document.h"
+#include "platform/base/hresult.h"
 
 namespace desktop {
 
@@ -22,6 +22,7 @@ bool SessionBusReachable();
 platform::HResult CreateDesktopNotifier(const std::wstring& application_name, std::shared_ptr<ToastNotifier>& notifier);
 
 // A notification of the document as it stands now.
-platform::HResult CreateDesktopNotification(const XmlDocument& document, std::shared_ptr<ToastNotification>& notification);
+platform::HResult CreateDesktopNotification(const XmlDocument& document,
+                                            std::shared_ptr<ToastNotification>& notification);
 
 }  // namespace desktop

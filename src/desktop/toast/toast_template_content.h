@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/base/hresult.h"
 #include "desktop/toast/xml_document.h"
+#include "platform/base/hresult.h"
 
 namespace desktop {
 

@@ -149,12 +149,14 @@ platform::HResult XmlDocument::GetAttributes(XmlNode node, XmlAttributeMap& attr
     attributes = {};
     if (!Owns(node)) return platform::hresult::kPointer;
     const Entry& entry = impl_->entries[node.index_];
-    if (entry.kind != NodeKind::kNode || entry.node.type() != pugi::node_element) return platform::hresult::kNoInterface;
+    if (entry.kind != NodeKind::kNode || entry.node.type() != pugi::node_element)
+        return platform::hresult::kNoInterface;
     attributes.owner_ = node;
     return platform::hresult::kOk;
 }
 
-platform::HResult XmlDocument::GetNamedItem(const XmlAttributeMap& attributes, std::wstring_view name, XmlNode& attribute) const
+platform::HResult XmlDocument::GetNamedItem(const XmlAttributeMap& attributes, std::wstring_view name,
+                                            XmlNode& attribute) const
 {
     attribute = {};
     if (!Owns(attributes.owner_)) return platform::hresult::kPointer;
@@ -186,7 +188,8 @@ platform::HResult XmlDocument::SetAttribute(XmlNode element, std::wstring_view n
 {
     if (!Owns(element)) return platform::hresult::kPointer;
     Entry& entry = impl_->entries[element.index_];
-    if (entry.kind != NodeKind::kNode || entry.node.type() != pugi::node_element) return platform::hresult::kNoInterface;
+    if (entry.kind != NodeKind::kNode || entry.node.type() != pugi::node_element)
+        return platform::hresult::kNoInterface;
     const std::string utf8 = platform::WideToUtf8(name);
     if (utf8.empty()) return platform::hresult::kInvalidArgument;
     pugi::xml_attribute target = entry.node.attribute(utf8.c_str());

@@ -90,8 +90,8 @@ int DbusMenu::AppendNodeProperties(sd_bus_message* reply, std::int32_t id) const
     if (id == MenuRootId) {
         r = sd_bus_message_append(reply, "{sv}", "children-display", "s", "submenu");
     } else if (const TrayMenuItem* item = FindItem(id)) {
-        r = sd_bus_message_append(reply, "{sv}{sv}{sv}", "label", "s", platform::WideToUtf8(item->text).c_str(), "enabled", "b",
-                                  1, "visible", "b", 1);
+        r = sd_bus_message_append(reply, "{sv}{sv}{sv}", "label", "s", platform::WideToUtf8(item->text).c_str(),
+                                  "enabled", "b", 1, "visible", "b", 1);
     }
     if (r < 0) return r;
     return sd_bus_message_close_container(reply);
@@ -169,7 +169,8 @@ int DbusMenu::OnGetProperty(sd_bus_message* call, void* userdata, sd_bus_error* 
     if (id == MenuRootId && property == "children-display")
         return sd_bus_reply_method_return(call, "v", "s", "submenu");
     if (const TrayMenuItem* entry = item->FindItem(id)) {
-        if (property == "label") return sd_bus_reply_method_return(call, "v", "s", platform::WideToUtf8(entry->text).c_str());
+        if (property == "label")
+            return sd_bus_reply_method_return(call, "v", "s", platform::WideToUtf8(entry->text).c_str());
         if (property == "enabled" || property == "visible") return sd_bus_reply_method_return(call, "v", "b", 1);
     }
     return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "No property %s of menu item %d", name, id);

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <utility>
 
-#include "desktop/tray/dbus_menu_linux.h"
 #include "desktop/sd_bus_handles_linux.h"
+#include "desktop/tray/dbus_menu_linux.h"
 #include "platform/base/text.h"
 
 namespace desktop {

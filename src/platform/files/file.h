@@ -1,12 +1,12 @@
 #pragma once
-// An open file (CreateFileW and the calls on its handle). Each call is one
+// An open file and the calls on it. Each call is one
 // system call; the object owns the system's handle and closes it on destruction.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
-#include "platform/files/file_info.h"
 #include "platform/base/windows_error.h"
+#include "platform/files/file_info.h"
 
 namespace platform {
 

@@ -1,5 +1,5 @@
 #pragma once
-// What the system tells about one file (GetFileInformationByHandle, FindFirstFileW).
+// What the system tells about one file: attributes, times, size and identity.
 #include <cstdint>
 #include <string>
 

@@ -1,8 +1,8 @@
 #pragma once
 // FileInfo from the system's descriptions of a file, which share their
 // attribute, time and size fields.
-#include "platform/files/file_info.h"
 #include "platform/base/windows_api_win.h"
+#include "platform/files/file_info.h"
 
 namespace platform {
 

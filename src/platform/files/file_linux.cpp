@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <string>
 
-#include "platform/files/stat_info_linux.h"
 #include "platform/base/text.h"
+#include "platform/files/stat_info_linux.h"
 
 namespace platform {
 namespace {

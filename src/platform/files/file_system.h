@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <string_view>
 
+#include "platform/base/windows_error.h"
 #include "platform/files/file_info.h"
 #include "platform/paths/path.h"
-#include "platform/base/windows_error.h"
 
 namespace platform {
 

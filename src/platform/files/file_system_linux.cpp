@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/files/stat_info_linux.h"
 #include "platform/base/text.h"
+#include "platform/files/stat_info_linux.h"
 
 namespace platform {
 

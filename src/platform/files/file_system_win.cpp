@@ -3,8 +3,8 @@
 #include <string>
 #include <system_error>
 
-#include "platform/files/file_info_win.h"
 #include "platform/base/windows_api_win.h"
+#include "platform/files/file_info_win.h"
 
 namespace platform {
 namespace {

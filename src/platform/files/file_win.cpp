@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/files/file_info_win.h"
 #include "platform/base/windows_api_win.h"
+#include "platform/files/file_info_win.h"
 
 namespace platform {
 namespace {

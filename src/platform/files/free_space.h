@@ -1,5 +1,5 @@
 #pragma once
-// The room left on a file system (what GetDiskFreeSpaceExW reports).
+// The room left on a file system.
 #include <cstdint>
 #include <string_view>
 

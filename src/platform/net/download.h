@@ -1,5 +1,5 @@
 #pragma once
-// Downloading a URL into a file (what URLDownloadToFileW does on Windows).
+// Downloading a URL into a file.
 #include <chrono>
 #include <cstdint>
 #include <string_view>

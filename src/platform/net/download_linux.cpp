@@ -5,11 +5,11 @@
 #include <string>
 #include <utility>
 
+#include "platform/base/text.h"
+#include "platform/files/replacement_file.h"
 #include "platform/net/bounded_body.h"
 #include "platform/process/child_process_linux.h"
 #include "platform/process/dynamic_library.h"
-#include "platform/files/replacement_file.h"
-#include "platform/base/text.h"
 
 namespace platform {
 namespace {

@@ -12,10 +12,10 @@
 #include <utility>
 #include <vector>
 
+#include "platform/base/text.h"
+#include "platform/files/replacement_file.h"
 #include "platform/net/bounded_body.h"
 #include "platform/net/url.h"
-#include "platform/files/replacement_file.h"
-#include "platform/base/text.h"
 
 // Failure codes are Windows error numbers (GetLastError, 12xxx from WinHTTP).
 // An HTTP status of 400 or more is returned as kHttpStatusFailure | status:

@@ -66,7 +66,6 @@ std::optional<std::wstring> WindowsPathOfFileUrl(std::wstring_view rest)
     return path;
 }
 
-
 Url ParseUrl(std::wstring_view text)
 {
     Url url;

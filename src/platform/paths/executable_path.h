@@ -3,7 +3,7 @@
 
 namespace platform {
 
-// Full path of the running executable (what GetModuleFileNameW reports).
+// Full path of the running executable.
 // Empty when the system cannot tell.
 std::wstring ExecutablePath();
 

@@ -1,5 +1,5 @@
 #pragma once
-// Shared libraries loaded at run time (LoadLibraryW, GetProcAddress, FreeLibrary).
+// Shared libraries loaded at run time, and the functions they export.
 #include <memory>
 #include <span>
 #include <string_view>

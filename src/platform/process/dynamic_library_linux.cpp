@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "platform/paths/executable_path.h"
 #include "platform/base/text.h"
+#include "platform/paths/executable_path.h"
 
 namespace platform {
 namespace {

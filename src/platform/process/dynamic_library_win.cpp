@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "platform/base/windows_api_win.h"
 #include "platform/paths/executable_path.h"
 #include "platform/paths/path.h"
-#include "platform/base/windows_api_win.h"
 
 namespace platform {
 namespace {

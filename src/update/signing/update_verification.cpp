@@ -5,8 +5,8 @@
 
 #include <fmt/format.h>
 
-#include "platform/files/file.h"
 #include "platform/base/text.h"
+#include "platform/files/file.h"
 #include "update/signing/verification_error.h"
 
 namespace {

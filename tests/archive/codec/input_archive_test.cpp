@@ -1,9 +1,9 @@
 #include "archive/codec/input_archive.h"
 
 #include "archive/archive_format.h"
-#include "archive/extractor.h"
-#include "archive/extraction/file_extract_callback.h"
 #include "archive/archive_test_support.h"
+#include "archive/extraction/file_extract_callback.h"
+#include "archive/extractor.h"
 
 namespace archive {
 namespace {

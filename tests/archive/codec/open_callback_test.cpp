@@ -1,9 +1,9 @@
 #include "archive/codec/open_callback.h"
 
 #include "archive/archive_format.h"
+#include "archive/archive_test_support.h"
 #include "archive/codec/com_ptr.h"
 #include "archive/extractor.h"
-#include "archive/archive_test_support.h"
 
 namespace archive {
 namespace {

@@ -1,9 +1,9 @@
 #include "archive/extraction/file_extract_callback.h"
 
 #include "archive/archive_format.h"
-#include "archive/extractor.h"
-#include "archive/codec/input_archive.h"
 #include "archive/archive_test_support.h"
+#include "archive/codec/input_archive.h"
+#include "archive/extractor.h"
 #include "platform/process/child_process.h"
 
 namespace archive {

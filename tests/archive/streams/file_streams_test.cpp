@@ -1,8 +1,8 @@
 #include "archive/streams/in_file_stream.h"
 #include "archive/streams/out_file_stream.h"
 
-#include "archive/codec/com_ptr.h"
 #include "archive/archive_test_support.h"
+#include "archive/codec/com_ptr.h"
 
 namespace archive {
 namespace {

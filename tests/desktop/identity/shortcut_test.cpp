@@ -65,7 +65,7 @@ TEST_F(ShortcutTest, CreatedShortcutIsHiddenFromMenusAndNamesTheProgramItsFolder
 {
     EXPECT_FALSE(desktop::ShortcutExists(Path()));
     const desktop::ShortcutLink link{L"Pelvane", L"/opt/更新 程序/merroupdate", L"", L"/opt/更新 程序",
-                                      L"Pelvane APP'ID"};
+                                     L"Pelvane APP'ID"};
     ASSERT_EQ(desktop::CreateShortcut(Path(), link), hresult::kOk);
     EXPECT_TRUE(desktop::ShortcutExists(Path()));
     EXPECT_EQ(ReadFileBytes(File()),

@@ -2,9 +2,9 @@
 // session bus, against a notification server of our own.
 #include <gtest/gtest.h>
 
+#include "desktop/identity/app_identity.h"
 #include "notify/counting_handler.h"
 #include "notify/toast_manager.h"
-#include "desktop/identity/app_identity.h"
 #include "support/fake_notification_server.h"
 #include "support/private_session_bus.h"
 #include "support/session_bus_client.h"

@@ -16,12 +16,23 @@ TEST(UrlTest, RedirectsResolveAsTheStandardsExamplesSay)
 {
     const platform::Url base = ParseUrl(L"http://a/b/c/d;p?q");
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-        {L"g", L"http://a/b/c/g"},          {L"./g", L"http://a/b/c/g"},    {L"g/", L"http://a/b/c/g/"},
-        {L"/g", L"http://a/g"},             {L"//g", L"http://g"},          {L"?y", L"http://a/b/c/d;p?y"},
-        {L"g?y", L"http://a/b/c/g?y"},      {L"#s", L"http://a/b/c/d;p?q"}, {L"", L"http://a/b/c/d;p?q"},
-        {L".", L"http://a/b/c/"},           {L"..", L"http://a/b/"},        {L"../g", L"http://a/b/g"},
-        {L"../..", L"http://a/"},           {L"../../../g", L"http://a/g"}, {L"/./g", L"http://a/g"},
-        {L"HTTPS://x/y/../z", L"https://x/z"}, {L"g;x=1/../y", L"http://a/b/c/y"},
+        {L"g", L"http://a/b/c/g"},
+        {L"./g", L"http://a/b/c/g"},
+        {L"g/", L"http://a/b/c/g/"},
+        {L"/g", L"http://a/g"},
+        {L"//g", L"http://g"},
+        {L"?y", L"http://a/b/c/d;p?y"},
+        {L"g?y", L"http://a/b/c/g?y"},
+        {L"#s", L"http://a/b/c/d;p?q"},
+        {L"", L"http://a/b/c/d;p?q"},
+        {L".", L"http://a/b/c/"},
+        {L"..", L"http://a/b/"},
+        {L"../g", L"http://a/b/g"},
+        {L"../..", L"http://a/"},
+        {L"../../../g", L"http://a/g"},
+        {L"/./g", L"http://a/g"},
+        {L"HTTPS://x/y/../z", L"https://x/z"},
+        {L"g;x=1/../y", L"http://a/b/c/y"},
     };
     for (const auto& [reference, expected] : cases) {
         EXPECT_EQ(Text(ResolveReference(base, reference)), expected) << reference;
@@ -38,10 +49,8 @@ TEST(UrlTest, RequestTargetIsPureAsciiWithUtf8Escapes)
 TEST(UrlTest, FileUrlsNameLocalPathsOrSharesAndRefuseMalformedOnes)
 {
     const std::pair<const wchar_t*, const wchar_t*> paths[] = {
-        {L"///C:/dir/a%20b.zip", L"C:\\dir\\a b.zip"},
-        {L"//localhost/C|/x?query#frag", L"C:\\x"},
-        {L"//127.0.0.1/c:/%E5%8C%85", L"c:\\包"},
-        {L"C:/x", L"C:\\x"},
+        {L"///C:/dir/a%20b.zip", L"C:\\dir\\a b.zip"},  {L"//localhost/C|/x?query#frag", L"C:\\x"},
+        {L"//127.0.0.1/c:/%E5%8C%85", L"c:\\包"},       {L"C:/x", L"C:\\x"},
         {L"//server/share/f", L"\\\\server\\share\\f"},
     };
     for (const auto& [rest, expected] : paths) EXPECT_EQ(platform::WindowsPathOfFileUrl(rest), expected) << rest;

@@ -23,7 +23,7 @@ constexpr std::uint16_t kQuitCommand = 4001;
 std::vector<std::uint16_t> commands;
 
 desktop::LResult RecordCommands(desktop::WindowHandle, desktop::Message message, desktop::WParam wparam,
-                                 desktop::LParam)
+                                desktop::LParam)
 {
     if (message == desktop::WmCommand) {
         commands.push_back(desktop::LowWord(wparam));
