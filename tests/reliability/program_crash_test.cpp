@@ -112,7 +112,7 @@ protected:
         stall_ = {};
         hold_version_document_ = true;
         auto program = StartCounted("restarted");
-        ASSERT_TRUE(WaitForTrayItem(*program));
+        ASSERT_TRUE(WaitForTrayItem(*program)) << program->Stderr();
         // The creation handler closes the log just after adding the icon.
         ASSERT_TRUE(Serve([&] { return LogLinesWith("Not Need Setup!").size() == starts_; }));
         // The first tick waits for the held version document, so nothing moves.
