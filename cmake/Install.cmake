@@ -6,6 +6,10 @@ set(MERRO_PROGRAM_DIR ${CMAKE_INSTALL_LIBDIR}/merroupdate)
 install(TARGETS merroupdate merroupdate-publish RUNTIME DESTINATION ${MERRO_PROGRAM_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/resources/QVLogo.png DESTINATION ${MERRO_PROGRAM_DIR})
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/packaging/merroupdate-session DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The defaults each user's working folder is made from (cmake/Defaults.cmake),
+# in ../share/merroupdate of the launcher.
+install(FILES ${MERRO_DEFAULTS_DIR}/LocalConfig.json ${MERRO_DEFAULTS_DIR}/com.qv.plug.zip
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/merroupdate)
 # The link is made where the files really go, whatever prefix the install uses.
 install(CODE "set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
     file(MAKE_DIRECTORY \"\${bin}\")

@@ -3,44 +3,40 @@
 # package/MerroUpdate-<version>-setup.exe of the build tree, with every build.
 #
 # What it installs is gathered in setup-input/ of the build tree first:
-#   merroupdate.exe, 7z.dll  the built program and codec library, stripped of
-#                            their debug information (30 MB -> 2 MB for the
-#                            program; the build tree keeps the full ones)
+#   merroupdate.exe, merroupdate-session.exe, 7z.dll
+#                            the built program, its login launcher and the
+#                            codec library, stripped of their debug
+#                            information (30 MB -> 2 MB for the program; the
+#                            build tree keeps the full ones)
 #   QVLogo.png               the notification logo
-#   com.qv.plug.zip          the delivered package: the repository's demo
-#                            extension (demo/extension) at version
-#                            MERRO_DELIVERED_VERSION, zipped as scripts/demo.py
-#                            does, which the first LocalConfig.json records.
-#                            A release for users would deliver the real
-#                            extension's package here instead.
+#   defaults\               the delivered package and the first
+#                            LocalConfig.json (cmake/Defaults.cmake)
 find_program(MAKENSIS makensis REQUIRED)
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
 if(NOT CMAKE_STRIP)
     message(FATAL_ERROR "The installer strips the program with the toolchain's strip, which CMake did not find")
 endif()
 
-set(MERRO_DELIVERED_VERSION 1.0.0)
 set(merro_setup_script ${PROJECT_SOURCE_DIR}/packaging/windows/merroupdate.nsi)
 set(merro_setup_input ${PROJECT_BINARY_DIR}/setup-input)
 set(merro_package_dir ${PROJECT_BINARY_DIR}/package)
 set(merro_setup_file ${merro_package_dir}/MerroUpdate-${PROJECT_VERSION}-setup.exe)
-set(merro_delivered_package ${merro_setup_input}/com.qv.plug.zip)
+set(merro_setup_files
+    ${merro_setup_input}/merroupdate.exe ${merro_setup_input}/merroupdate-session.exe ${merro_setup_input}/7z.dll
+    ${merro_setup_input}/QVLogo.png ${merro_setup_input}/defaults/LocalConfig.json
+    ${merro_setup_input}/defaults/com.qv.plug.zip)
 
-file(GLOB_RECURSE merro_demo_extension CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/demo/extension/*)
-add_custom_command(OUTPUT ${merro_delivered_package}
-    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/packaging/windows/make-delivered-package
-            ${PROJECT_SOURCE_DIR}/demo/extension ${MERRO_DELIVERED_VERSION} ${merro_delivered_package}
-    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/windows/make-delivered-package ${merro_demo_extension}
-    COMMENT "com.qv.plug.zip: the demo extension ${MERRO_DELIVERED_VERSION}, delivered by the installer"
-    VERBATIM)
-
-add_custom_command(OUTPUT ${merro_setup_input}/merroupdate.exe ${merro_setup_input}/7z.dll ${merro_setup_input}/QVLogo.png
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${merro_setup_input}
+add_custom_command(OUTPUT ${merro_setup_files}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${merro_setup_input}/defaults
     COMMAND ${CMAKE_STRIP} --strip-all -o ${merro_setup_input}/merroupdate.exe $<TARGET_FILE:merroupdate>
+    COMMAND ${CMAKE_STRIP} --strip-all -o ${merro_setup_input}/merroupdate-session.exe
+            $<TARGET_FILE:merroupdate-session>
     COMMAND ${CMAKE_STRIP} --strip-all -o ${merro_setup_input}/7z.dll ${MERRO_CODEC_DLL}
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/resources/QVLogo.png ${merro_setup_input}/QVLogo.png
-    DEPENDS merroupdate $<TARGET_FILE:merroupdate> merro_codec_dll ${MERRO_CODEC_DLL}
-            ${PROJECT_SOURCE_DIR}/resources/QVLogo.png
+    COMMAND ${CMAKE_COMMAND} -E copy ${MERRO_DEFAULTS_DIR}/LocalConfig.json ${MERRO_DEFAULTS_DIR}/com.qv.plug.zip
+            ${merro_setup_input}/defaults
+    DEPENDS merroupdate $<TARGET_FILE:merroupdate> merroupdate-session $<TARGET_FILE:merroupdate-session>
+            merro_codec_dll ${MERRO_CODEC_DLL} ${PROJECT_SOURCE_DIR}/resources/QVLogo.png merro_defaults
+            ${MERRO_DEFAULTS_DIR}/LocalConfig.json ${MERRO_DEFAULTS_DIR}/com.qv.plug.zip
     COMMENT "The installer's files, stripped"
     VERBATIM)
 
@@ -50,12 +46,9 @@ add_custom_command(OUTPUT ${merro_setup_file}
     COMMAND ${MAKENSIS} -V2 -WX
             -DVERSION=${PROJECT_VERSION}
             -DBINDIR=${merro_setup_input}
-            -DPACKAGE=${merro_delivered_package}
-            -DPACKAGE_VERSION=${MERRO_DELIVERED_VERSION}
             -DOUTDIR=${merro_package_dir}
             ${merro_setup_script}
-    DEPENDS ${merro_setup_script} ${merro_delivered_package}
-            ${merro_setup_input}/merroupdate.exe ${merro_setup_input}/7z.dll ${merro_setup_input}/QVLogo.png
+    DEPENDS ${merro_setup_script} ${merro_setup_files}
     COMMENT "MerroUpdate-${PROJECT_VERSION}-setup.exe (makensis)"
     VERBATIM)
 add_custom_target(merro_setup ALL DEPENDS ${merro_setup_file})

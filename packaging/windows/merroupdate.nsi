@@ -1,34 +1,28 @@
 ; MerroUpdate's Windows installer (NSIS 3, Unicode, a native 64-bit installer).
 ;
-;   makensis -WX -DVERSION=1.0.0 -DBINDIR=<folder> -DPACKAGE=<com.qv.plug.zip>
-;            -DOUTDIR=<folder> [-DPACKAGE_VERSION=1.0.0] merroupdate.nsi
+;   makensis -WX -DVERSION=1.0.0 -DBINDIR=<folder> -DOUTDIR=<folder> merroupdate.nsi
 ;
 ; writes OUTDIR\MerroUpdate-VERSION-setup.exe. BINDIR holds the built
-; merroupdate.exe, 7z.dll and QVLogo.png; PACKAGE is the delivered extension
-; package, whose version PACKAGE_VERSION (default 1.0.0) goes into the first
-; LocalConfig.json. cmake/InstallWindows.cmake runs it (target merro_setup).
+; merroupdate.exe, merroupdate-session.exe, 7z.dll and QVLogo.png, and in
+; defaults\ the delivered extension package and the first LocalConfig.json
+; (cmake/Defaults.cmake). cmake/InstallWindows.cmake runs it (target
+; merro_setup).
 ;
-; What goes where:
-;   $PROGRAMFILES64\MerroUpdate         merroupdate.exe, 7z.dll, QVLogo.png, Uninstall.exe
-;   $LOCALAPPDATA\MerroUpdate           the working folder: com.qv.plug.zip, LocalConfig.json
-;                                       (the program adds Log\ and, briefly, config.json)
-;   $SMSTARTUP\MerroUpdate.lnk          the start at login, in the working folder
+; It installs machine-wide files only, so it works the same run by a user
+; who elevates, by an administrator for a designer, or silently as SYSTEM
+; by a deployment tool:
+;   $PROGRAMFILES64\MerroUpdate         merroupdate.exe, merroupdate-session.exe,
+;                                       7z.dll, QVLogo.png, Uninstall.exe, and
+;                                       defaults\ (com.qv.plug.zip, LocalConfig.json)
+;   all users' Startup\MerroUpdate.lnk  the start at login: the launcher
 ;   $COMMONFILES64\Adobe\CEP\extensions\com.qv.plug
 ;                                       created, with the rights grant below
 ;   HKLM\...\Uninstall\MerroUpdate      the uninstaller's registration
-;
-; The per-user parts ($LOCALAPPDATA, $SMSTARTUP, $SMPROGRAMS) are those of
-; the account the installer runs as (SetShellVarContext current). The
-; program runs asInvoker as the user who logs in and reads its working files
-; from its current directory, so that folder must be one the user can write:
-; a folder of the user's own profile is, even when the elevated installer
-; made it (it inherits the profile's rights). An installer elevated by the
-; consent prompt runs as the logged-on user, so these land in that user's
-; profile. Elevated with another account's password (over-the-shoulder), it
-; runs as that account and they land in the administrator's profile: install
-; it from the account that is to run MerroUpdate. A machine-wide working
-; folder would need a second rights grant on a folder every user could
-; write, for a program that runs for one user; the per-user one needs none.
+; The launcher, run at each login as the user who logs in, makes that user's
+; working folder %LOCALAPPDATA%\MerroUpdate from defaults\ when it holds no
+; LocalConfig.json yet, and starts the program there (asInvoker, unelevated).
+; Users' working folders are theirs: an upgrade keeps them, the uninstaller
+; leaves them (it cannot reach other users' profiles).
 
 Unicode true
 ; Wine's 64-bit loader runs only 64-bit programs, and a native installer on
@@ -45,17 +39,14 @@ SetCompressor /SOLID lzma
 !macroend
 !insertmacro RequireDefine VERSION
 !insertmacro RequireDefine BINDIR
-!insertmacro RequireDefine PACKAGE
 !insertmacro RequireDefine OUTDIR
-!ifndef PACKAGE_VERSION
-    !define PACKAGE_VERSION 1.0.0
-!endif
 
 !include LogicLib.nsh
 !include FileFunc.nsh
 
 !define PRODUCT MerroUpdate
 !define PROGRAM merroupdate.exe
+!define LAUNCHER merroupdate-session.exe
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 ; The built-in Users group by its well-known SID: the same on every
 ; language's Windows, where the group's name is translated.
@@ -64,6 +55,8 @@ SetCompressor /SOLID lzma
 Name "${PRODUCT}"
 OutFile "${OUTDIR}\${PRODUCT}-${VERSION}-setup.exe"
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
+; An upgrade goes where the first installation went.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "${PRODUCT} ${VERSION}"
 ShowInstDetails show
 ShowUninstDetails show
@@ -73,8 +66,6 @@ LoadLanguageFile "${NSISDIR}\Contrib\Language files\SimpChinese.nlf"
 
 LangString GrantFailed ${LANG_ENGLISH} "Could not give the Users group its rights on the extension folders (icacls exited with"
 LangString GrantFailed ${LANG_SIMPCHINESE} "无法为 Users 组设置扩展文件夹的权限（icacls 退出码"
-LangString ConfigFailed ${LANG_ENGLISH} "Could not write"
-LangString ConfigFailed ${LANG_SIMPCHINESE} "无法写入"
 LangString RemoveExtension ${LANG_ENGLISH} "Also remove the installed extension com.qv.plug from Illustrator's extension folder?"
 LangString RemoveExtension ${LANG_SIMPCHINESE} "是否同时从 Illustrator 扩展文件夹中删除已安装的扩展 com.qv.plug？"
 
@@ -91,19 +82,16 @@ Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
-Var WorkDir         ; the working folder
-Var StartupLink     ; the start at login
-Var AppLink         ; the Start-menu shortcut the program makes for its notifications
+Var StartupLink     ; the start at login, for every user
 Var CepDir
 Var ExtensionsDir
 Var ExtensionDir
 
 !macro SetPaths
     SetRegView 64
-    SetShellVarContext current
-    StrCpy $WorkDir "$LOCALAPPDATA\${PRODUCT}"
+    ; The all users' Startup folder and Common Files: the machine's, whoever runs this.
+    SetShellVarContext all
     StrCpy $StartupLink "$SMSTARTUP\${PRODUCT}.lnk"
-    StrCpy $AppLink "$SMPROGRAMS\Pelvane.lnk"
     ; The folders the program uses: C:/Program Files/Common Files/Adobe/CEP/...
     StrCpy $CepDir "$COMMONFILES64\Adobe\CEP"
     StrCpy $ExtensionsDir "$CepDir\extensions"
@@ -163,13 +151,6 @@ FunctionEnd
 
 Function un.onInit
     !insertmacro SetPaths
-    ; Where the installation put the per-user parts, whoever uninstalls.
-    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "WorkingFolder"
-    ${IfThen} $0 != "" ${|} StrCpy $WorkDir $0 ${|}
-    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "StartupShortcut"
-    ${IfThen} $0 != "" ${|} StrCpy $StartupLink $0 ${|}
-    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "StartMenuShortcut"
-    ${IfThen} $0 != "" ${|} StrCpy $AppLink $0 ${|}
 FunctionEnd
 
 Section "MerroUpdate"
@@ -227,41 +208,21 @@ Section "MerroUpdate"
     Call StopRunningProgram
     SetOutPath "$INSTDIR"
     File "${BINDIR}\${PROGRAM}"
+    File "${BINDIR}\${LAUNCHER}"
     File "${BINDIR}\7z.dll"
     File "${BINDIR}\QVLogo.png"
+    SetOutPath "$INSTDIR\defaults"
+    File "${BINDIR}\defaults\com.qv.plug.zip"
+    File "${BINDIR}\defaults\LocalConfig.json"
+    SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
 
-    ; The working folder. LocalConfig.json and com.qv.plug.zip belong
-    ; together: once the program has run, the configuration records what it
-    ; installed and the package may be a later download. So a reinstall that
-    ; finds LocalConfig.json keeps both (it only puts back a missing
-    ; package); otherwise both are written anew, a first configuration that
-    ; has the delivered package installed at the program's next start.
-    SetOutPath "$WorkDir"
-    ${If} ${FileExists} "$WorkDir\LocalConfig.json"
-        SetOverwrite off
-        File "/oname=com.qv.plug.zip" "${PACKAGE}"
-        SetOverwrite on
-    ${Else}
-        File "/oname=com.qv.plug.zip" "${PACKAGE}"
-        ClearErrors
-        FileOpen $0 "$WorkDir\LocalConfig.json" w
-        ${If} ${Errors}
-            MessageBox MB_OK|MB_ICONSTOP "$(ConfigFailed) $WorkDir\LocalConfig.json" /SD IDOK
-            Abort
-        ${EndIf}
-        FileWrite $0 '{"Elasp": "", "Setup": "no", "url": "", "versionNumber": "${PACKAGE_VERSION}"}$\r$\n'
-        FileClose $0
-    ${EndIf}
-
-    ; The start at login: a shortcut in the user's Startup folder, which
-    ; Explorer opens at every login. A shortcut carries the working directory
-    ; the program needs (CreateShortCut takes it from SetOutPath, just above);
-    ; an HKCU Run value is a bare command line started in no folder of ours,
-    ; and wrapping it as cmd /c start "" /d ... would flash a console window
-    ; at each login and add a layer of quoting. Task Manager's Startup tab
-    ; lists and disables it like a Run value.
-    CreateShortCut "$StartupLink" "$INSTDIR\${PROGRAM}" "" "$INSTDIR\${PROGRAM}" 0
+    ; The start at login: a shortcut to the launcher in the all users'
+    ; Startup folder, which Explorer opens at every user's login (Task
+    ; Manager's Startup tab lists and disables it like a Run value). The
+    ; launcher finds each user's working folder itself, so the shortcut's own
+    ; folder is the program's.
+    CreateShortCut "$StartupLink" "$INSTDIR\${LAUNCHER}" "" "$INSTDIR\${PROGRAM}" 0
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -274,23 +235,31 @@ Section "MerroUpdate"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
-    ; The per-user places, for the uninstaller (see un.onInit).
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "WorkingFolder" "$WorkDir"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "StartupShortcut" "$StartupLink"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "StartMenuShortcut" "$AppLink"
+
+    ; An interactive install or upgrade starts the program for the user who
+    ; ran it, as at login. Explorer starts it, so it runs with that user's
+    ; own unelevated rights, not this elevated installer's. A silent install
+    ; (a deployment, often as SYSTEM) starts nothing: each user's copy starts
+    ; at their next login.
+    ${IfNot} ${Silent}
+        Exec '"$WINDIR\explorer.exe" "$INSTDIR\${LAUNCHER}"'
+    ${EndIf}
 SectionEnd
 
-; Removes the program, the start at login, the Start-menu shortcut the
-; program made, the working folder's files and the rights grant. The
-; working folder goes with its log: the log records a program that is gone.
-; Only the files the program writes are removed, then the folder if nothing
-; else is in it; nothing is removed recursively from a path that might not
-; be ours. The installed extension stays unless the user says to remove it
-; (the question defaults to keep; a silent uninstall keeps it).
+; Removes the program, its defaults, the start at login and the rights
+; grant. The users' working folders and the Start-menu shortcut the program
+; makes for its notifications are in each user's profile, which an
+; uninstaller run as one account (or as SYSTEM) does not reach: they stay.
+; The installed extension stays unless the user says to remove it (the
+; question defaults to keep; a silent uninstall keeps it).
 Section "Uninstall"
     Call un.StopRunningProgram
 
     Delete "$INSTDIR\${PROGRAM}"
+    Delete "$INSTDIR\${LAUNCHER}"
+    Delete "$INSTDIR\defaults\com.qv.plug.zip"
+    Delete "$INSTDIR\defaults\LocalConfig.json"
+    RMDir "$INSTDIR\defaults"
     Delete "$INSTDIR\7z.dll"
     Delete "$INSTDIR\QVLogo.png"
     ; Run as Uninstall.exe _?=DIR, the uninstaller runs from here and cannot
@@ -299,13 +268,6 @@ Section "Uninstall"
     RMDir "$INSTDIR"
 
     Delete "$StartupLink"
-    Delete "$AppLink"
-
-    Delete "$WorkDir\LocalConfig.json"
-    Delete "$WorkDir\com.qv.plug.zip"
-    Delete "$WorkDir\config.json"
-    RMDir /r "$WorkDir\Log"
-    RMDir "$WorkDir"
 
     MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "$(RemoveExtension)" /SD IDNO IDYES remove_extension
     ; Kept: it stays readable by Users through the rights it inherits.

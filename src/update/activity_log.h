@@ -37,6 +37,7 @@ inline constexpr std::string_view VerifyUrlConfigFinish = "Verify UrlConfig Fini
 inline constexpr std::string_view VerifyZipError = "Verify Zip Error: {}";
 inline constexpr std::string_view VerifyZipFinish = "Verify Zip Finish!";
 inline constexpr std::string_view StartFailed = "Start Failed: {}";
+inline constexpr std::string_view ExtensionBusy = "Extension Busy: another copy is replacing it";
 
 }  // namespace logtext
 

@@ -67,8 +67,22 @@ void ExtractIntoExtensionFolder(const ActivityLog& log)
 
 }  // namespace
 
+platform::MachineLock LockExtension(std::chrono::milliseconds wait)
+{
+    return platform::MachineLock(ExtensionLockName, ExtensionLockFile(), wait);
+}
+
+bool MayReplaceExtension(const platform::MachineLock& lock, const ActivityLog& log)
+{
+    if (lock.held() || !lock.error().empty()) return true;
+    log->error(logtext::ExtensionBusy);
+    return false;
+}
+
 RunOutcome SetupRoutine(ActivityLog log, const std::function<void()>& warn_host_running)
 {
+    const platform::MachineLock lock = LockExtension(kStartupLockWait);
+    if (!MayReplaceExtension(lock, log)) return Failure(std::string(logtext::ExtensionBusy));
     RecoverInterruptedReplacement();
     if (ReadLocalConfig("Setup") == "yes") {
         log->info(logtext::NotNeedSetup);

@@ -1,15 +1,12 @@
 #include "update/paths.h"
 
-#include "platform/paths/drive_mapping.h"
+#include "platform/paths/known_folders.h"
 
-std::wstring CepRootDir() { return platform::MapDrivePath(L"C:/Program Files/Common Files/Adobe/CEP/"); }
+// Under the machine's Common Files folder, wherever the system keeps it.
+std::wstring CepRootDir() { return platform::CommonFilesFolder() + L"/Adobe/CEP/"; }
 
-std::wstring CepExtensionsDir()
-{
-    return platform::MapDrivePath(L"C:/Program Files/Common Files/Adobe/CEP/extensions");
-}
+std::wstring CepExtensionsDir() { return platform::CommonFilesFolder() + L"/Adobe/CEP/extensions"; }
 
-std::wstring ExtensionDir()
-{
-    return platform::MapDrivePath(L"C:/Program Files/Common Files/Adobe/CEP/extensions/com.qv.plug");
-}
+std::wstring ExtensionDir() { return platform::CommonFilesFolder() + L"/Adobe/CEP/extensions/com.qv.plug"; }
+
+std::wstring ExtensionLockFile() { return platform::CommonFilesFolder() + L"/Adobe/com.qv.plug.lock"; }

@@ -15,8 +15,16 @@ inline constexpr std::wstring_view VersionDocFileName = L"config.json";
 inline constexpr std::wstring_view VersionServiceUrl =
     L"https://plug.pelvane.com/api/lt/certifyFree/template/qvLtPlugVersions/getPlugAddress";
 
-// The extension platform's folders on drive C:, mapped to where that drive
-// lives on this system. Each is stored whole; nothing joins them from pieces.
+// The extension platform's folders in the machine's Common Files folder
+// (C:/Program Files/Common Files on a standard machine; on Linux that folder
+// of the Wine prefix).
 std::wstring CepRootDir();  // ends with a slash
 std::wstring CepExtensionsDir();
 std::wstring ExtensionDir();
+
+// What every copy on the machine takes before it replaces the extension
+// folder or recovers an interrupted replacement: the mutex's name on
+// Windows, the lock file's path (in the Adobe folder, which exists before
+// the extension platform's folders do) on Linux.
+inline constexpr std::wstring_view ExtensionLockName = L"MerroUpdate-com.qv.plug";
+std::wstring ExtensionLockFile();

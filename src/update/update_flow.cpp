@@ -158,6 +158,8 @@ void DownloadCheckedPackage(const Downloader& download, const VersionDocument& d
 
 void InstallAndRecord(const FetchedDocument& fetched, const VerifiedDocument& verified, const ActivityLog& log)
 {
+    const platform::MachineLock lock = LockExtension(kUpdateLockWait);
+    if (!MayReplaceExtension(lock, log)) throw RunRefused{std::string(logtext::ExtensionBusy)};
     if (!ExtractPackage(log)) Refuse(log, logtext::ExtractZipFileError);
     std::map<std::string, std::string> record = RecordOf(verified);
     record["versionNumber"] = fetched.document.version;

@@ -94,4 +94,32 @@ TEST_F(InstallationTest, SessionLauncherTakesTheWinePrefixFromItsEnvironmentFile
     EXPECT_NE(ReadFileBytes(folder / "Log/action-log.txt").find("Setup Complete!"), std::string::npos);
 }
 
+TEST_F(InstallationTest, SessionLauncherMakesTheFolderFromTheDefaultsOnlyWhereIllustratorIs)
+{
+    const auto folder = work() / "home/.local/share/merroupdate";
+    const std::filesystem::path defaults = MERRO_BINARY_DIR "/share/merroupdate";
+    const testing_support::ScopedEnvironment config_home("XDG_CONFIG_HOME", "");
+    const std::vector<std::string> launcher = {MERRO_BINARY_DIR "/bin/merroupdate-session"};
+
+    std::filesystem::remove_all(prefix_adobe());
+    EXPECT_EQ(Start("no illustrator", launcher)->Wait(10s), 0);
+    EXPECT_FALSE(std::filesystem::exists(folder)) << "a folder for a user without Illustrator";
+
+    std::filesystem::create_directories(prefix_adobe());
+    program = Start("first login", launcher);
+    ASSERT_TRUE(WaitForNotification("Pelvane安装成功")) << program->Stderr();
+    EXPECT_EQ(ReadFileBytes(folder / "com.qv.plug.zip"), ReadFileBytes(defaults / "com.qv.plug.zip"));
+    EXPECT_TRUE(std::filesystem::exists(extension() / "CSXS/manifest.xml"));
+    program->Signal(SIGTERM);
+    ASSERT_EQ(program->Wait(10s), 0);
+
+    // What the program wrote since is the user's: the next login keeps it.
+    const std::string written = ReadFileBytes(folder / "LocalConfig.json");
+    EXPECT_NE(written.find(R"("Setup": "yes")"), std::string::npos) << written;
+    program = Start("next login", launcher);
+    EXPECT_TRUE(WaitForTrayItem(*program)) << program->Stderr();
+    EXPECT_EQ(ReadFileBytes(folder / "LocalConfig.json"), written);
+    EXPECT_EQ(NotificationSummaries().size(), 1u);
+}
+
 }  // namespace

@@ -8,9 +8,14 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/base/text.h"
@@ -21,6 +26,7 @@
 #include "support/documents.h"
 #include "support/temp_folder.h"
 #include "update/extension_replacement.h"
+#include "update/package_installation.h"
 #include "update/paths.h"
 #include "update/run_outcome.h"
 
@@ -61,6 +67,66 @@ inline const FolderTree OldExtension = {
     {"obsolete", "<folder>"},
     {"obsolete/deep", "<folder>"},
     {"obsolete/deep/file.txt", "only in the old extension"},
+};
+
+// Another copy of the machine replacing the extension: a thread holds the
+// extension lock (on Windows a mutex belongs to its thread) until Release.
+class ReplacementByAnotherCopy {
+public:
+    ReplacementByAnotherCopy()
+        : holder_([this] {
+              const platform::MachineLock lock = LockExtension(std::chrono::milliseconds(0));
+              {
+                  const std::lock_guard guard(mutex_);
+                  held_ = lock.held();
+                  taken_ = true;
+              }
+              changed_.notify_all();
+              std::unique_lock guard(mutex_);
+              changed_.wait(guard, [this] { return released_; });
+          })
+    {
+        std::unique_lock guard(mutex_);
+        changed_.wait(guard, [this] { return taken_; });
+    }
+    ~ReplacementByAnotherCopy() { Release(); }
+
+    bool held() const { return held_; }
+
+    void Release()
+    {
+        {
+            const std::lock_guard guard(mutex_);
+            released_ = true;
+        }
+        changed_.notify_all();
+        if (holder_.joinable()) holder_.join();
+    }
+
+    // Releases after `delay`, from the holder's side, while the caller waits.
+    void ReleaseAfter(std::chrono::milliseconds delay)
+    {
+        releaser_ = std::thread([this, delay] {
+            std::this_thread::sleep_for(delay);
+            released_early_ = true;
+            Release();
+        });
+    }
+    bool released_early() const { return released_early_; }
+    void JoinReleaser()
+    {
+        if (releaser_.joinable()) releaser_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool taken_ = false;
+    bool held_ = false;
+    bool released_ = false;
+    std::atomic<bool> released_early_{false};
+    std::thread holder_;
+    std::thread releaser_;
 };
 
 class InstallationTest : public ::testing::Test {

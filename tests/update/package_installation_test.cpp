@@ -126,6 +126,18 @@ TEST_F(PackageInstallationTest, RunningIllustratorIsWarnedAboutAndInstalledAnywa
 }
 #endif
 
+TEST_F(PackageInstallationTest, StartupInstallationWaitsWhileAnotherCopyReplacesTheExtension)
+{
+    PlacePackage(NewPackage);
+    ReplacementByAnotherCopy other;
+    ASSERT_TRUE(other.held());
+    other.ReleaseAfter(std::chrono::milliseconds(500));
+    EXPECT_TRUE(RunSetup());
+    EXPECT_TRUE(other.released_early()) << "installed while the other copy held the lock";
+    other.JoinReleaser();
+    ExpectInstalledOnce();
+}
+
 TEST_F(PackageInstallationTest, ExistingExtensionIsReplacedByExactlyThePackage)
 {
     WriteTree(Extension(), OldExtension);

@@ -42,6 +42,24 @@ TEST_F(UpdateFlowTest, RunningIllustratorStopsTheRunAfterTwoLines)
     ExpectNothingChanged(config);
 }
 
+TEST_F(UpdateFlowTest, AnotherCopyReplacingTheExtensionLeavesTheUpdateToTheNextRun)
+{
+    OfferUpdate("2.0.0");
+    const std::string config = WriteConfig(http_.Url("/version"));
+    {
+        ReplacementByAnotherCopy other;
+        ASSERT_TRUE(other.held());
+        outcome_ = UpdateFlow();
+    }
+    EXPECT_EQ(outcome_, Failure("Extension Busy: another copy is replacing it"));
+    EXPECT_EQ(LogLines().back(), "[error] Extension Busy: another copy is replacing it");
+    ExpectUnchanged(config);
+
+    fs::remove_all("Log");
+    outcome_ = UpdateFlow();
+    ExpectUpdatedFrom(http_.Url("/version"), "2.0.0");
+}
+
 TEST_F(UpdateFlowTest, EqualVersionsEndTheRunAndLeaveTheConfigurationByteForByte)
 {
     OfferUpdate("1.0.9");

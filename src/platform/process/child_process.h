@@ -1,6 +1,9 @@
 #pragma once
-// Running another program and waiting for it.
+// Starting other programs. RunProgram serves Linux (the message boxes, the
+// publisher tool), StartProgramIn Windows (the login launcher); each is
+// built for the platform that uses it.
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -10,5 +13,10 @@ namespace platform {
 // the caller blocks, and waits for it. Returns its exit status, or -1 when
 // it could not be started or did not exit by itself.
 int RunProgram(const std::vector<std::string>& arguments);
+
+// Starts `program` with no arguments in the folder `folder` and returns at
+// once, without waiting for it; false when it could not be started, with
+// the system's reason in `error`.
+bool StartProgramIn(std::wstring_view program, std::wstring_view folder, std::string& error);
 
 }  // namespace platform

@@ -1,0 +1,26 @@
+#include "platform/paths/known_folders.h"
+
+#include <knownfolders.h>
+#include <shlobj.h>
+
+#include "platform/base/windows_api_win.h"
+
+namespace platform {
+namespace {
+
+std::wstring KnownFolder(REFKNOWNFOLDERID id)
+{
+    PWSTR path = nullptr;
+    std::wstring folder;
+    if (SUCCEEDED(::SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &path))) folder = path;
+    ::CoTaskMemFree(path);
+    return folder;
+}
+
+}  // namespace
+
+std::wstring UserDataFolder() { return KnownFolder(FOLDERID_LocalAppData); }
+
+std::wstring CommonFilesFolder() { return KnownFolder(FOLDERID_ProgramFilesCommon); }
+
+}  // namespace platform

@@ -1,0 +1,48 @@
+#include "platform/process/machine_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include "platform/base/text.h"
+
+namespace platform {
+
+MachineLock::MachineLock(std::wstring_view, std::wstring_view linux_lock_file, std::chrono::milliseconds wait)
+{
+    const std::string path = WideToUtf8(linux_lock_file);
+    // Read-only is enough for flock, and lets every user open the file
+    // whatever the umask left of its write bits.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error_ = "Cannot open " + path + ": " + std::strerror(errno);
+        return;
+    }
+    handle_ = fd;
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            held_ = true;
+            return;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            error_ = "Cannot lock " + path + ": " + std::strerror(errno);
+            return;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+MachineLock::~MachineLock()
+{
+    // Closing the last descriptor releases the lock.
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+}  // namespace platform
