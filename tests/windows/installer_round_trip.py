@@ -1,16 +1,18 @@
 """The real setup program (makensis's output) under Wine, installed and removed.
 
-A silent install puts the program files in Program Files\\MerroUpdate, the
-delivered package and a first LocalConfig.json in the working folder
-(%LOCALAPPDATA%\\MerroUpdate), the start at login as a Startup-folder
-shortcut that starts the program in that folder, the uninstaller's
-registration, and creates the extension folder, handing Wine's icacls the
-rights grant. The program, started through that shortcut as at login,
-installs the delivered package from the working folder. A second silent
-install while it runs stops it and keeps the configuration it wrote. The
-silent uninstall stops it again and removes the program, the shortcuts (the
-program's own Start-menu one too), the working folder and the registration,
-and leaves the installed extension in place.
+A silent install, as a deployment tool runs it, puts only machine-wide files
+in place: the program, its login launcher and the defaults (the delivered
+package and the first LocalConfig.json) in Program Files\\MerroUpdate, the
+start at login as a shortcut to the launcher in the all users' Startup
+folder, the uninstaller's registration, and the extension folder, handing
+Wine's icacls the rights grant. It makes no working folder. The launcher,
+started through that shortcut as at a user's login, makes the user's working
+folder (%LOCALAPPDATA%\\MerroUpdate) from the defaults and starts the program
+there, which installs the delivered package. A second silent install while it
+runs stops it and keeps the configuration the user changed. The silent
+uninstall stops it again and removes the program, the defaults, the Startup
+shortcut and the registration, and leaves the user's working folder and the
+installed extension in place.
 
 Wine's icacls is a stub that changes no ACL ("This is dummy icacls"); its
 debug channel prints the command line it was given, which is what is checked
@@ -40,6 +42,8 @@ EXTENSION = EXTENSIONS + r"\com.qv.plug"
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\MerroUpdate"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 SHELL_FOLDERS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
+COMMON_FOLDERS = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
+LAUNCHER = "merroupdate-session.exe"
 USERS = "*S-1-5-32-545"
 # taskkill's exit code when no process has the name.
 NOT_FOUND = 128
@@ -154,8 +158,10 @@ def main():
     wine.run("cmd", "/c", "exit", "0")
     folders = wine.reg_values(SHELL_FOLDERS)
     check(folders is not None, "no Shell Folders in the prefix")
+    common = wine.reg_values(COMMON_FOLDERS)
+    check(common is not None, "no machine-wide Shell Folders in the prefix")
     work = folders["Local AppData"] + r"\MerroUpdate"
-    startup_link = folders["StartUp"] + r"\MerroUpdate.lnk"
+    startup_link = common["Common Startup"] + r"\MerroUpdate.lnk"
     app_link = folders["Programs"] + r"\Pelvane.lnk"
     # Folders the run may create that are not the installation's own: the
     # Adobe folder (above CEP) and the Startup folder.
@@ -191,25 +197,23 @@ def round_trip(wine, setup, inputs, args, work, startup_link, app_link):
     log = work_dir / "Log" / "action-log.txt"
     extension = wine.unix(EXTENSION)
     first_config = {"Elasp": "", "Setup": "no", "url": "", "versionNumber": args.package_version}
+    defaults = inputs / "defaults"
 
-    # --- silent install
+    # --- silent install: machine-wide files only
     status, out, err = wine.run(str(setup), "/S", debug="-all,fixme+icacls")
     check(status == 0, f"the setup program exited with {status}\n{out}{err}")
-    check(files_in(install_dir) == sorted(["7z.dll", "QVLogo.png", "Uninstall.exe", PROGRAM]),
+    check(files_in(install_dir) == sorted(["7z.dll", "QVLogo.png", "Uninstall.exe", PROGRAM, LAUNCHER, "defaults"]),
           f"{install_dir} holds {files_in(install_dir)}")
-    for name in ("7z.dll", "QVLogo.png", PROGRAM):
+    for name in ("7z.dll", "QVLogo.png", PROGRAM, LAUNCHER, "defaults/LocalConfig.json", "defaults/com.qv.plug.zip"):
         check((install_dir / name).read_bytes() == (inputs / name).read_bytes(),
               f"the installed {name} is not the one built")
+    check(json.loads((defaults / "LocalConfig.json").read_text()) == first_config,
+          f"the default LocalConfig.json is {(defaults / 'LocalConfig.json').read_text()!r}")
     check((install_dir / "Uninstall.exe").read_bytes()[:2] == b"MZ", "Uninstall.exe is no program")
-    check(files_in(work_dir) == ["LocalConfig.json", "com.qv.plug.zip"], f"{work_dir} holds {files_in(work_dir)}")
-    check(json.loads(config_file.read_text()) == first_config,
-          f"first LocalConfig.json is {config_file.read_text()!r}")
-    check((work_dir / "com.qv.plug.zip").read_bytes() == (inputs / "com.qv.plug.zip").read_bytes(),
-          "the working folder's com.qv.plug.zip is not the delivered package")
+    check(not work_dir.exists(), f"the setup program made a working folder for the account it ran as: {work_dir}")
 
     target, workdir, arguments = read_shortcut(wine.unix(startup_link))
-    check(target and target.lower() == (INSTALL_DIR + "\\" + PROGRAM).lower(), f"the Startup shortcut starts {target!r}")
-    check(workdir == work, f"the Startup shortcut starts in {workdir!r}, not {work!r}")
+    check(target and target.lower() == (INSTALL_DIR + "\\" + LAUNCHER).lower(), f"the Startup shortcut starts {target!r}")
     check(arguments == "", f"the Startup shortcut passes {arguments!r}")
     run_values = wine.reg_values(RUN_KEY) or {}
     check("MerroUpdate" not in run_values, f"a Run value as well as the Startup shortcut: {run_values}")
@@ -218,8 +222,7 @@ def round_trip(wine, setup, inputs, args, work, startup_link, app_link):
     check(registration is not None, f"no {UNINSTALL_KEY}")
     expected = {"DisplayName": "MerroUpdate", "DisplayVersion": args.version, "Publisher": "Pelvane",
                 "InstallLocation": INSTALL_DIR, "UninstallString": f'"{INSTALL_DIR}\\Uninstall.exe"',
-                "QuietUninstallString": f'"{INSTALL_DIR}\\Uninstall.exe" /S',
-                "WorkingFolder": work, "StartupShortcut": startup_link, "StartMenuShortcut": app_link}
+                "QuietUninstallString": f'"{INSTALL_DIR}\\Uninstall.exe" /S'}
     for name, value in expected.items():
         check(registration.get(name) == value, f"uninstall registration {name} = {registration.get(name)!r}, not {value!r}")
 
@@ -229,25 +232,34 @@ def round_trip(wine, setup, inputs, args, work, startup_link, app_link):
                        [CEP, "/grant:r", f"{USERS}:(AD)"],
                        [EXTENSION, "/grant:r", f"{USERS}:(OI)(CI)(M)"]], "install")
 
-    # --- the program, started as at login. No update checks: they would
-    # ask the real version service, so the first one is weeks away (a value
-    # that is no number would be a failed start-up, with its message box).
-    config = dict(first_config, Elasp="2000000")
-    config_file.write_text(json.dumps(config))
+    # --- a user's first login: the launcher makes the working folder from the
+    # defaults and starts the program there, which installs the package.
     status = wine.start(startup_link)
     check(status == 0, f"start of the Startup shortcut exited with {status}")
     wait_for_log(log, b"Setup Complete!")
+    # Stopped before its first update check, which would ask the real version
+    # service; started again below with the checks weeks apart.
+    check(wine.program_runs(), "the launcher started no program")
     manifest = extension / "CSXS" / "manifest.xml"
     check(manifest.exists() and f'ExtensionBundleVersion="{args.package_version}"' in manifest.read_text(),
           "the delivered package is not in the extension folder")
+    check((work_dir / "com.qv.plug.zip").read_bytes() == (defaults / "com.qv.plug.zip").read_bytes(),
+          "the working folder's com.qv.plug.zip is not the delivered package")
+    check(json.loads(config_file.read_text()) == dict(first_config, Setup="yes"),
+          f"the working folder's LocalConfig.json is {config_file.read_text()!r}")
     check(wine.unix(app_link).exists(), f"the program made no {app_link}")
+    config = dict(first_config, Setup="yes", Elasp="2000000")
+    config_file.write_text(json.dumps(config))
+    status = wine.start(startup_link)
+    check(status == 0, f"start of the Startup shortcut exited with {status}")
+    wait_for_log(log, b"Not Need Setup!")
 
     # --- reinstall over the running program: stops it, keeps its configuration
     status, out, err = wine.run(str(setup), "/S")
     check(status == 0, f"the second setup exited with {status}\n{out}{err}")
     check(not wine.program_runs(), "the reinstall left the program running")
     kept = json.loads(config_file.read_text())
-    check(kept == dict(config, Setup="yes"), f"the reinstall did not keep LocalConfig.json: {kept}")
+    check(kept == config, f"the reinstall did not keep the user's LocalConfig.json: {kept}")
     check((install_dir / PROGRAM).read_bytes() == (inputs / PROGRAM).read_bytes(), "reinstalled program differs")
 
     # --- silent uninstall with the program running. NSIS reads _?= raw, up
@@ -256,7 +268,7 @@ def round_trip(wine, setup, inputs, args, work, startup_link, app_link):
     # spaces. Run so, the uninstaller works in place and returns when done.
     status = wine.start(startup_link)
     check(status == 0, f"start of the Startup shortcut exited with {status}")
-    wait_for_log(log, b"Not Need Setup!")
+    wait_for_log(log, b"Not Need Setup!", count=2)
     status, out, err = wine.run(INSTALL_DIR + r"\Uninstall.exe", "/S", *("_?=" + INSTALL_DIR).split(" "),
                                 debug="-all,fixme+icacls")
     check(status == 0, f"the uninstaller exited with {status}\n{out}{err}")
@@ -264,9 +276,8 @@ def round_trip(wine, setup, inputs, args, work, startup_link, app_link):
     # Running in place it cannot delete itself, nor so its folder.
     check(not install_dir.exists() or files_in(install_dir) == ["Uninstall.exe"],
           f"after the uninstall {install_dir} holds {files_in(install_dir)}")
-    check(not work_dir.exists(), f"the working folder stayed: {files_in(work_dir)}")
+    check(json.loads(config_file.read_text()) == config, "the uninstall changed the user's working folder")
     check(not wine.unix(startup_link).exists(), "the Startup shortcut stayed")
-    check(not wine.unix(app_link).exists(), "the program's Start-menu shortcut stayed")
     check(wine.reg_values(UNINSTALL_KEY) is None, "the uninstall registration stayed")
     check(manifest.exists(), "a silent uninstall removed the installed extension")
     check_icacls(err, [[EXTENSION, "/remove:g", USERS], [CEP, "/remove:g", USERS],

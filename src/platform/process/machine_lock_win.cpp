@@ -23,8 +23,8 @@ MachineLock::MachineLock(std::wstring_view windows_name, std::wstring_view, std:
 {
     const std::wstring name = L"Global\\" + std::wstring(windows_name);
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kEveryoneMaySynchronize, SDDL_REVISION_1,
-                                                                &descriptor, nullptr)) {
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kEveryoneMaySynchronize, SDDL_REVISION_1, &descriptor,
+                                                                nullptr)) {
         error_ = "Cannot describe the lock's rights: " + SystemText(::GetLastError());
         return;
     }
