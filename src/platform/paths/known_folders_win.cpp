@@ -1,9 +1,9 @@
 #include "platform/paths/known_folders.h"
 
+#include "platform/base/windows_api_win.h"
+
 #include <knownfolders.h>
 #include <shlobj.h>
-
-#include "platform/base/windows_api_win.h"
 
 namespace platform {
 namespace {

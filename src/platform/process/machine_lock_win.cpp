@@ -1,12 +1,13 @@
 #include "platform/process/machine_lock.h"
 
+#include "platform/base/windows_api_win.h"
+
 #include <sddl.h>
 
 #include <string>
 #include <system_error>
 
 #include "platform/base/text.h"
-#include "platform/base/windows_api_win.h"
 
 namespace platform {
 namespace {
