@@ -1,15 +1,31 @@
 #include "platform/file_system.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
+#include <system_error>
 
 #include "platform/stat_info_linux.h"
 #include "platform/text.h"
+#include "platform/unique_fd_linux.h"
 
 namespace platform {
+namespace {
+
+// fsync of a file or, opened read-only, of a folder.
+void Flush(const std::filesystem::path& path)
+{
+    const UniqueFd descriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!descriptor || ::fsync(descriptor.get()) != 0) {
+        throw std::filesystem::filesystem_error("fsync", path, std::error_code(errno, std::generic_category()));
+    }
+}
+
+}  // namespace
 
 WindowsError CreateFolder(std::wstring_view path)
 {
@@ -57,6 +73,16 @@ WindowsError RemoveFile(std::wstring_view path)
 WindowsError MoveFileOver(std::wstring_view from, std::wstring_view to)
 {
     return rename(WideToUtf8(from).c_str(), WideToUtf8(to).c_str()) == 0 ? WindowsError::kSuccess : LastSystemError();
+}
+
+void FlushFolder(const std::filesystem::path& path) { Flush(path); }
+
+void FlushTree(const std::filesystem::path& path)
+{
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
+        if (!entry.is_symlink() && (entry.is_directory() || entry.is_regular_file())) Flush(entry.path());
+    }
+    Flush(path);
 }
 
 void RemoveTree(const std::filesystem::path& path) { std::filesystem::remove_all(path); }
