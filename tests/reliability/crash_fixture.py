@@ -84,19 +84,17 @@ class Service(http.server.ThreadingHTTPServer):
 
 class ServiceHandler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
+        service = self.server
         if self.path == "/version":
-            self.server.version_requests += 1
-            self.server.released.wait(30)
-            body = self.server.document()
-        elif self.path == "/package.zip":
-            body = self.server.package
-        else:
-            self.send_error(404)
-            return
+            service.version_requests += 1
+            service.released.wait(30)
+        body = {"/version": service.document, "/package.zip": lambda: service.package}.get(self.path)
+        if body is None:
+            return self.send_error(404)
         self.send_response(200)
-        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Content-Length", str(len(body())))
         self.end_headers()
-        self.wfile.write(body)
+        self.wfile.write(body())
 
     def log_message(self, *args):
         pass
