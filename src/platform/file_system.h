@@ -27,7 +27,10 @@ WindowsError ApplyFileAttributes(std::wstring_view path, std::uint32_t attribute
 
 WindowsError RemoveFile(std::wstring_view path);
 
-// Renames the file `from` over `to` in one step, replacing what `to` held.
+// Renames the file `from` over `to` in one step, replacing what `to` held,
+// and makes the rename durable before returning (MOVEFILE_WRITE_THROUGH on
+// Windows, a flush of the folder of `to` on Linux, where a folder that
+// cannot be flushed leaves the rename as it is).
 WindowsError MoveFileOver(std::wstring_view from, std::wstring_view to);
 
 // Makes the entries of the folder `path` durable: a file or folder created

@@ -72,7 +72,15 @@ WindowsError RemoveFile(std::wstring_view path)
 
 WindowsError MoveFileOver(std::wstring_view from, std::wstring_view to)
 {
-    return rename(WideToUtf8(from).c_str(), WideToUtf8(to).c_str()) == 0 ? WindowsError::kSuccess : LastSystemError();
+    const std::filesystem::path target(WideToUtf8(to));
+    if (rename(WideToUtf8(from).c_str(), target.c_str()) != 0) return LastSystemError();
+    // Until the folder is flushed, a power loss may take back the rename
+    // while what was recorded after it stays. The file has moved either
+    // way, so a folder that cannot be flushed is no failure of the move.
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    const UniqueFd descriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (descriptor) ::fsync(descriptor.get());
+    return WindowsError::kSuccess;
 }
 
 void FlushFolder(const std::filesystem::path& path) { Flush(path); }

@@ -12,7 +12,8 @@ first check version 2 must be installed and recorded, and the program must
 quit with 0.
 
 Prints "N crash states, M inconsistent" and each inconsistent state; exits
-1 when there is one. --sample K checks K states spread over the traces.
+1 when there is one. --sample K checks K states spread over the traces and
+the decisive ones right after each run's last rename.
 """
 import argparse
 import concurrent.futures
@@ -31,8 +32,7 @@ from crash_fixture import (ADOBE, CEP, EXTENSION, NEW_TREE, OLD_TREE, Program, S
                            make_package, read_tree)
 
 # Each worker runs the program as a user of its own (one copy runs per
-# user), never as one of this machine's users.
-FIRST_UID = 61000
+# user), never as one of this machine's users: --first-uid and the next ones.
 FINISHED = ("Update Config Finish!", "Not Need Download Zip")
 
 
@@ -187,6 +187,17 @@ def check_state(binary, folder, tree, worker, packages):
     return problems
 
 
+def decisive_states(recorder, operations):
+    """The digests of the states a crash right after the run's last rename
+    leaves when it loses one earlier operation alone, or all it may: by
+    then everything the run depends on must be durable."""
+    point = max(i for i, operation in enumerate(operations) if operation[0] == "rename") + 1
+    durable = crash_model.durable_points(operations)
+    pending = [i for i in range(point) if operations[i][0] in crash_model.CHANGES and durable[i] >= point]
+    return {crash_model.tree_digest(crash_model.materialise(recorder, operations[:point], set(lost)))
+            for lost in [pending] + [[i] for i in pending]}
+
+
 def spread(items, count):
     """`count` items evenly spread over `items`, first and last included."""
     if count <= 0 or count >= len(items):
@@ -198,10 +209,13 @@ def spread(items, count):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--program", required=True, type=pathlib.Path)
-    parser.add_argument("--sample", type=int, default=0, help="check this many states (0: all)")
+    parser.add_argument("--sample", type=int, default=0,
+                        help="check this many states spread over the runs and those right after each run's last "
+                        "rename (0: all)")
     parser.add_argument("--workers", type=int, default=6)
     parser.add_argument("--random", type=int, default=4, help="random subsets per trace point")
     parser.add_argument("--keep", type=pathlib.Path, help="keep the inconsistent states here")
+    parser.add_argument("--first-uid", type=int, default=61000, help="the recorder's user; the workers' follow")
     arguments = parser.parse_args()
     workers = arguments.workers if os.geteuid() == 0 else 1
 
@@ -210,19 +224,23 @@ def main():
     try:
         packages = Packages(scratch)
         recording_service = Service(packages.new)
-        states = []  # (scenario, recorder, point, lost, tree)
+        states, decisive = [], []  # (scenario, recorder, point, lost, tree)
         for number, (scenario, prepare) in enumerate(SCENARIOS.items()):
             recorder = record(arguments.program, scratch / ("record-%d" % number), prepare, recording_service,
-                              packages, FIRST_UID)
+                              packages, arguments.first_uid)
             found = crash_model.crash_states(recorder, recorder.operations, arguments.random)
             print("%s: %d calls traced, %d operations, %d crash states" % (
                 scenario, len(recorder.descriptions), len(recorder.operations), len(found)), flush=True)
             states += [(scenario, recorder, *found[digest]) for digest in found]
+            decisive += [(scenario, recorder, *found[digest])
+                         for digest in decisive_states(recorder, recorder.operations)]
         chosen = spread(states, arguments.sample)
+        if arguments.sample:
+            chosen += [state for state in decisive if state not in chosen]
 
         slots = queue.Queue()
         for number in range(workers):
-            slots.put((FIRST_UID + 1 + number, Service(packages.new)))
+            slots.put((arguments.first_uid + 1 + number, Service(packages.new)))
         old_address = recording_service.url("").encode()
 
         def check(index):
