@@ -229,8 +229,8 @@ def main():
             recorder = record(arguments.program, scratch / ("record-%d" % number), prepare, recording_service,
                               packages, arguments.first_uid)
             found = crash_model.crash_states(recorder, recorder.operations, arguments.random)
-            print("%s: %d calls traced, %d operations, %d crash states" % (
-                scenario, len(recorder.descriptions), len(recorder.operations), len(found)), flush=True)
+            print("%s: %d operations on the two folders, %d crash states" % (
+                scenario, len(recorder.operations), len(found)), flush=True)
             states += [(scenario, recorder, *found[digest]) for digest in found]
             decisive += [(scenario, recorder, *found[digest])
                          for digest in decisive_states(recorder, recorder.operations)]

@@ -13,7 +13,6 @@ Operations (tuples):
 """
 import os
 import re
-import subprocess
 
 TRACED = ("openat,open,creat,write,pwrite64,writev,pwritev,pwritev2,lseek,ftruncate,truncate,fallocate,"
           "rename,renameat,renameat2,unlink,unlinkat,rmdir,mkdir,mkdirat,link,linkat,symlink,symlinkat,"
@@ -28,7 +27,6 @@ def strace_command(output):
 
 LINE = re.compile(r"^(\d+) +(.*)$")
 CALL = re.compile(r"^(\w+)\((.*)\) += (-?\d+|0x[0-9a-f]+|\?)(?:<(.*)>)?(?: .*)?$", re.S)
-HEX = re.compile(r"((?:\\x[0-9a-f]{2})*)")
 
 
 def unhex(text):
