@@ -119,6 +119,9 @@ class Program:
         self.log = work / "Log/action-log.txt"
         self.lines_before = self.log_lines()
         self.traced = bool(wrapper) and wrapper[0] == "strace"
+        if self.traced:
+            # A sanitizer build's leak check cannot run under ptrace.
+            environment["ASAN_OPTIONS"] = environment.get("ASAN_OPTIONS", "") + ":detect_leaks=0"
         self.process = subprocess.Popen([*wrapper, str(binary)], cwd=work, env=environment,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 

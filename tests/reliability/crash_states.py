@@ -217,6 +217,7 @@ def main():
     parser.add_argument("--keep", type=pathlib.Path, help="keep the inconsistent states here")
     parser.add_argument("--first-uid", type=int, default=61000, help="the recorder's user; the workers' follow")
     arguments = parser.parse_args()
+    arguments.program = arguments.program.resolve()  # started in the state's working folder
     workers = arguments.workers if os.geteuid() == 0 else 1
 
     scratch = pathlib.Path(tempfile.mkdtemp(prefix="crash-states-"))
