@@ -56,10 +56,13 @@ def string_argument(text):
 
 def fd_argument(text):
     """(number or "AT_FDCWD", path or None) of an argument like 5</a/b>."""
-    match = re.match(r"^(\w+)(?:<(.*)>)?", text)
+    match = re.match(r"^(\w+)(?:<(.*)>)?(\(deleted\))?", text)
     path = match.group(2)
-    # Sockets and pipes are no paths; -xx writes paths in hex.
-    return match.group(1), string_argument(path) if path and path.startswith("\\x") else None
+    if path is None or match.group(3) or not re.fullmatch(r"(\\x[0-9a-f]{2})+", path):
+        return match.group(1), None
+    path = string_argument(path)
+    # Sockets and pipes are no paths; a deleted file is named no more.
+    return match.group(1), path if path.startswith("/") else None
 
 
 def joined_lines(trace):
