@@ -210,6 +210,9 @@ class Recorder:
     def on_open(self, pid, arguments, result, returned):
         self.opened(pid, string_argument(arguments[0]), arguments[1], result)
 
+    def on_creat(self, pid, arguments, result, returned):
+        self.opened(pid, string_argument(arguments[0]), "O_CREAT|O_TRUNC", result)
+
     def opened(self, pid, path, flags, fd):
         table = self.table(pid)
         table.pop(fd, None)
