@@ -15,6 +15,16 @@ fs::path ExtensionFolder() { return platform::NativePath(ExtensionDir()); }
 // system, so every move is a rename.
 fs::path BesideExtensions(const char* name) { return platform::NativePath(CepRootDir()) / name; }
 
+// Makes the renames and folder creations between the Adobe folder and the
+// extension folder durable, so that a power loss cannot undo them later.
+void FlushExtensionParents()
+{
+    const fs::path extensions = ExtensionFolder().parent_path();
+    platform::FlushFolder(extensions);
+    platform::FlushFolder(extensions.parent_path());
+    platform::FlushFolder(extensions.parent_path().parent_path());
+}
+
 }  // namespace
 
 fs::path SetAsideFolder() { return BesideExtensions("com.qv.plug.old"); }
@@ -23,6 +33,9 @@ fs::path DiscardFolder() { return BesideExtensions("com.qv.plug.discard"); }
 void ClearExtensionFolder()
 {
     fs::rename(ExtensionFolder(), SetAsideFolder());
+    // Else the folder created next could outlast the rename, and the old
+    // contents be lost.
+    FlushExtensionParents();
     fs::create_directory(ExtensionFolder());
 }
 
@@ -30,12 +43,18 @@ void MarkFreshExtensionFolder()
 {
     // Restoring an empty folder is as good as restoring none.
     fs::create_directory(SetAsideFolder());
+    FlushExtensionParents();
 }
 
 void DiscardSetAsideContents()
 {
-    // The rename is the moment the new contents become the ones to keep.
+    // The new contents are durable before the old ones are given up, and
+    // the rename, the moment the new contents become the ones to keep, is
+    // durable before anything records them.
+    platform::FlushTree(ExtensionFolder());
+    FlushExtensionParents();
     fs::rename(SetAsideFolder(), DiscardFolder());
+    FlushExtensionParents();
     platform::RemoveTree(DiscardFolder());
 }
 
@@ -47,4 +66,5 @@ void RecoverInterruptedReplacement()
     // The extensions folder may have gone with whatever interrupted us.
     fs::create_directories(ExtensionFolder().parent_path());
     fs::rename(SetAsideFolder(), ExtensionFolder());
+    FlushExtensionParents();
 }

@@ -6,8 +6,9 @@
 // the extension platform's root folder before the package is extracted, and given up only after
 // the extraction completed: they are renamed to "com.qv.plug.discard" and then
 // removed. Every step is a single rename or acts on a folder that is not the
-// live one, so whatever a crash interrupts, the folders on disk tell what to
-// do next: see RecoverInterruptedReplacement.
+// live one, and each is flushed to disk before the next one depends on it, so
+// whatever a crash or a power loss interrupts, the folders on disk tell what
+// to do next: see RecoverInterruptedReplacement.
 #include <filesystem>
 
 // The extension folder's contents while a replacement is under way.

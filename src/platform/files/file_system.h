@@ -27,8 +27,21 @@ WindowsError ApplyFileAttributes(std::wstring_view path, std::uint32_t attribute
 
 WindowsError RemoveFile(std::wstring_view path);
 
-// Renames the file `from` over `to` in one step, replacing what `to` held.
+// Renames the file `from` over `to` in one step, replacing what `to` held,
+// and makes the rename durable before returning (MOVEFILE_WRITE_THROUGH on
+// Windows, a flush of the folder of `to` on Linux, where a folder that
+// cannot be flushed leaves the rename as it is).
 WindowsError MoveFileOver(std::wstring_view from, std::wstring_view to);
+
+// Makes the entries of the folder `path` durable: a file or folder created
+// in it, removed from it or renamed into or out of it survives a power loss.
+// Throws filesystem_error; on Windows a file system that cannot flush a
+// folder is left to its own write-back.
+void FlushFolder(const std::filesystem::path& path);
+
+// Makes every file below the folder `path` durable, data and entries, the
+// folder's own entries included. Throws filesystem_error.
+void FlushTree(const std::filesystem::path& path);
 
 // std::filesystem::remove_all, read-only entries included (Windows refuses to
 // delete those until the attribute is cleared). Throws filesystem_error.

@@ -1,15 +1,32 @@
 #include "platform/files/file_system.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
+#include <system_error>
 
 #include "platform/base/text.h"
+#include "platform/base/unique_fd_linux.h"
 #include "platform/files/stat_info_linux.h"
+#include "platform/paths/path.h"
 
 namespace platform {
+namespace {
+
+// fsync of a file or, opened read-only, of a folder.
+void Flush(const std::filesystem::path& path)
+{
+    const UniqueFd descriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!descriptor || ::fsync(descriptor.get()) != 0) {
+        throw std::filesystem::filesystem_error("fsync", path, std::error_code(errno, std::generic_category()));
+    }
+}
+
+}  // namespace
 
 WindowsError CreateFolder(std::wstring_view path)
 {
@@ -21,8 +38,7 @@ WindowsError FindFile(std::wstring_view path, FileInfo& info)
     struct stat status {};
     if (lstat(WideToUtf8(path).c_str(), &status) != 0) return LastSystemError();
     info = FileInfoFromStat(status);
-    const auto slash = path.rfind(kPathSeparator);
-    info.name = path.substr(slash == std::wstring_view::npos ? 0 : slash + 1);
+    info.name = FileNamePart(path);
     return WindowsError::kSuccess;
 }
 
@@ -56,7 +72,25 @@ WindowsError RemoveFile(std::wstring_view path)
 
 WindowsError MoveFileOver(std::wstring_view from, std::wstring_view to)
 {
-    return rename(WideToUtf8(from).c_str(), WideToUtf8(to).c_str()) == 0 ? WindowsError::kSuccess : LastSystemError();
+    const std::filesystem::path target(WideToUtf8(to));
+    if (rename(WideToUtf8(from).c_str(), target.c_str()) != 0) return LastSystemError();
+    // Until the folder is flushed, a power loss may take back the rename
+    // while what was recorded after it stays. The file has moved either
+    // way, so a folder that cannot be flushed is no failure of the move.
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    const UniqueFd descriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (descriptor) ::fsync(descriptor.get());
+    return WindowsError::kSuccess;
+}
+
+void FlushFolder(const std::filesystem::path& path) { Flush(path); }
+
+void FlushTree(const std::filesystem::path& path)
+{
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
+        if (!entry.is_symlink() && (entry.is_directory() || entry.is_regular_file())) Flush(entry.path());
+    }
+    Flush(path);
 }
 
 void RemoveTree(const std::filesystem::path& path) { std::filesystem::remove_all(path); }

@@ -29,6 +29,27 @@ void MakeWritable(const std::filesystem::path& path)
     }
 }
 
+// FlushFileBuffers needs a handle that may write, which a read-only file
+// gives only while its attribute is cleared.
+void FlushFile(const std::filesystem::path& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) MakeWritable(path);
+    const HANDLE file =
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool flushed = file != INVALID_HANDLE_VALUE && ::FlushFileBuffers(file);
+    const DWORD error = flushed ? ERROR_SUCCESS : ::GetLastError();
+    if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        ::SetFileAttributesW(path.c_str(), attributes);
+    }
+    if (!flushed) {
+        throw std::filesystem::filesystem_error("FlushFileBuffers", path,
+                                                std::error_code(static_cast<int>(error), std::system_category()));
+    }
+}
+
 }  // namespace
 
 WindowsError CreateFolder(std::wstring_view path)
@@ -74,6 +95,29 @@ WindowsError MoveFileOver(std::wstring_view from, std::wstring_view to)
     return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? WindowsError::kSuccess
                : LastSystemError();
+}
+
+// NTFS flushes a folder's entries through a handle to the folder; file
+// systems that cannot (FAT, some network shares) refuse, and are left to
+// their own write-back.
+void FlushFolder(const std::filesystem::path& path)
+{
+    const HANDLE folder =
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) return;
+    ::FlushFileBuffers(folder);
+    ::CloseHandle(folder);
+}
+
+void FlushTree(const std::filesystem::path& path)
+{
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
+        if (entry.is_symlink()) continue;
+        if (entry.is_regular_file()) FlushFile(entry.path());
+        else if (entry.is_directory()) FlushFolder(entry.path());
+    }
+    FlushFolder(path);
 }
 
 void RemoveTree(const std::filesystem::path& path)

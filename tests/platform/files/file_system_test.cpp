@@ -83,6 +83,23 @@ TEST_F(FileSystemTest, SystemErrorsBecomeWindowsNumbers)
     }
 }
 
+// What the crash-state check proves flushed, the flush must reach without
+// failing: a read-only file, a folder without write permission, a link.
+TEST_F(FileSystemTest, FlushTreeReachesReadOnlyEntriesAndSkipsLinks)
+{
+    fs::create_directories(root_ / "tree/locked");
+    std::ofstream(root_ / "tree/locked/file") << "x";
+    fs::permissions(root_ / "tree/locked/file", static_cast<fs::perms>(0444));
+    fs::permissions(root_ / "tree/locked", static_cast<fs::perms>(0555));
+    fs::create_symlink(root_ / "missing", root_ / "tree/link");
+    EXPECT_NO_THROW(FlushTree(root_ / "tree"));
+    EXPECT_NO_THROW(FlushFolder(root_ / "tree/locked"));
+    EXPECT_EQ(Mode(root_ / "tree/locked/file"), 0444u);
+    fs::permissions(root_ / "tree/locked", static_cast<fs::perms>(0755));
+    EXPECT_THROW(FlushTree(root_ / "missing"), fs::filesystem_error);
+    EXPECT_THROW(FlushFolder(root_ / "missing"), fs::filesystem_error);
+}
+
 TEST(PathRootTest, OnlyAbsolutePathsHaveARoot)
 {
     EXPECT_EQ(RootPrefixLength(L"/usr"), 1u);
