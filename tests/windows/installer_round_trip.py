@@ -31,6 +31,7 @@ import re
 import shutil
 import struct
 import subprocess
+import time
 
 from program_checks import check, wait_for_log
 
@@ -161,7 +162,7 @@ def main():
     common = wine.reg_values(COMMON_FOLDERS)
     check(common is not None, "no machine-wide Shell Folders in the prefix")
     work = folders["Local AppData"] + r"\MerroUpdate"
-    startup_link = common["Common Startup"] + r"\MerroUpdate.lnk"
+    startup_link = common["Common StartUp"] + r"\MerroUpdate.lnk"
     app_link = folders["Programs"] + r"\Pelvane.lnk"
     # Folders the run may create that are not the installation's own: the
     # Adobe folder (above CEP) and the Startup folder.
@@ -240,6 +241,10 @@ def round_trip(wine, setup, inputs, args, work, startup_link, app_link):
     # Stopped before its first update check, which would ask the real version
     # service; started again below with the checks weeks apart.
     check(wine.program_runs(), "the launcher started no program")
+    deadline = time.monotonic() + 30
+    while wine.program_runs():
+        check(time.monotonic() < deadline, "the program did not quit when asked")
+        time.sleep(0.5)
     manifest = extension / "CSXS" / "manifest.xml"
     check(manifest.exists() and f'ExtensionBundleVersion="{args.package_version}"' in manifest.read_text(),
           "the delivered package is not in the extension folder")
