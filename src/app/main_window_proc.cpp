@@ -7,6 +7,7 @@
 #include "platform/tray_icon.h"
 #include "update/activity_log.h"
 #include "update/local_config.h"
+#include "update/log_value.h"
 #include "update/main_window.h"
 #include "update/package_installation.h"
 
@@ -68,7 +69,7 @@ void ReportStartupFailure(platform::WindowHandle window, const std::string& reas
 {
     try {
         const ActivityLogSession session;
-        session.log()->error(logtext::StartFailed, reason);
+        session.log()->error(logtext::StartFailed, LogValue(reason));
     } catch (...) {
         // The log itself may be what could not be opened.
     }

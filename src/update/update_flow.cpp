@@ -15,6 +15,7 @@
 #include "update/activity_log.h"
 #include "update/host_detection.h"
 #include "update/local_config.h"
+#include "update/log_value.h"
 #include "update/main_window.h"
 #include "update/package_installation.h"
 #include "update/paths.h"
@@ -26,10 +27,11 @@ namespace {
 
 // What the download answered, except that a success without the file there
 // (or with a file that cannot be looked at) is a failure too.
-int DownloadTo(const Downloader& download, std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes)
+int DownloadTo(const Downloader& download, std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes,
+               const platform::TransferDeadline& deadline)
 {
     constexpr int kFileMissing = -1;
-    const int result = download(url, file, max_bytes);
+    const int result = download(url, file, max_bytes, deadline);
     std::error_code unknown;
     return result == 0 && !std::filesystem::exists(platform::NativePath(file), unknown) ? kFileMissing : result;
 }
@@ -51,9 +53,9 @@ void RemoveIfThere(std::wstring_view file)
 bool DownloadCheckedPackage(const Downloader& download, const VersionDocument& document, const PackageCheck& check,
                             const ActivityLog& log)
 {
-    const std::uint64_t limit = check.size ? *check.size : kUnsignedPackageLimit;
-    const int result =
-        DownloadTo(download, platform::Utf8ToWide(document.package_url), UncheckedPackageFileName, limit);
+    const std::uint64_t limit = PackageSizeLimit(check);
+    const int result = DownloadTo(download, platform::Utf8ToWide(document.package_url), UncheckedPackageFileName, limit,
+                                  PackageDeadline(check));
     if (result == platform::kDownloadTooLarge) {
         log->error(logtext::VerifyZipError, "size above " + std::to_string(limit));
         return false;
@@ -68,7 +70,7 @@ bool DownloadCheckedPackage(const Downloader& download, const VersionDocument& d
             VerifyPackage(UncheckedPackageFileName, check);
         } catch (const VerificationError& refusal) {
             RemoveIfThere(UncheckedPackageFileName);
-            log->error(logtext::VerifyZipError, refusal.what());
+            log->error(logtext::VerifyZipError, LogValue(refusal.what()));
             return false;
         }
         log->info(logtext::VerifyZipFinish);
@@ -86,8 +88,9 @@ bool DownloadCheckedPackage(const Downloader& download, const VersionDocument& d
 
 void UpdateFlow()
 {
-    UpdateFlow([](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes) {
-        return platform::DownloadToFile(url, file, max_bytes);
+    UpdateFlow([](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes,
+                  const platform::TransferDeadline& deadline) {
+        return platform::DownloadToFile(url, file, max_bytes, {.whole = deadline});
     });
 }
 
@@ -104,13 +107,13 @@ void UpdateFlow(const Downloader& download)
 
     const std::string local_version = ReadLocalConfig("versionNumber");
     const std::string local_url = ReadLocalConfig("url");
-    log->info(logtext::Local, local_version, local_url);
+    log->info(logtext::Local, LogValue(local_version), LogValue(local_url));
 
     // Both are always tried in this order, even when equal or empty.
     const std::wstring sources[] = {platform::Utf8ToWide(local_url), std::wstring(VersionServiceUrl)};
     const std::wstring* chosen_source = nullptr;
     for (const std::wstring& source : sources) {
-        if (DownloadTo(download, source, VersionDocFileName, kVersionDocumentLimit) == 0) {
+        if (DownloadTo(download, source, VersionDocFileName, kVersionDocumentLimit, kVersionDocumentDeadline) == 0) {
             chosen_source = &source;
             break;
         }
@@ -121,8 +124,14 @@ void UpdateFlow(const Downloader& download)
     }
     log->info(logtext::DownloadUrlConfig);
 
-    const VersionDocument service = ParseVersionDocument(ReadFileText(VersionDocFileName));
-    log->info(logtext::UrlData, service.version, service.package_url);
+    VersionDocument service;
+    try {
+        service = ParseVersionDocument(ReadFileText(VersionDocFileName));
+    } catch (const VerificationError& refusal) {  // nested too deep to be read
+        log->error(logtext::VerifyUrlConfigError, refusal.what());
+        return;
+    }
+    log->info(logtext::UrlData, LogValue(service.version), LogValue(service.package_url));
     RemoveIfThere(VersionDocFileName);
     log->info(logtext::DeleteUrlConfigFinish);
 
@@ -131,22 +140,20 @@ void UpdateFlow(const Downloader& download)
     PackageCheck package;
     try {
         trust = ReadTrustSettings();
-        if (NeedsSignatureCheck(service, trust)) release = VerifyVersionDocument(service, trust, run_start);
+        if (NeedsSignatureCheck(trust)) release = VerifyVersionDocument(service, trust, run_start);
         package = release ? release->package : ReadPackageCheck(service);
     } catch (const VerificationError& refusal) {
-        log->error(logtext::VerifyUrlConfigError, refusal.what());
+        log->error(logtext::VerifyUrlConfigError, LogValue(refusal.what()));
         return;
     }
-    std::map<std::string, std::string> record;
     if (release) {
+        // The floor rises before anything else can fail, against replays.
+        RecordAcceptedRelease(trust, *release);
         log->info(logtext::VerifyUrlConfigFinish);
-        record["signedSequence"] = std::to_string(release->sequence);
     }
 
     // Byte for byte: any difference, an older service version included, updates.
     if (local_version == service.version) {
-        // A newer signed sequence still raises the floor against replays.
-        if (release && release->sequence != trust.sequence_floor) WriteLocalConfig(record);
         log->info(logtext::NotNeedDownloadZip);
         return;
     }
@@ -156,9 +163,7 @@ void UpdateFlow(const Downloader& download)
         log->error(logtext::ExtractZipFileError);
         return;
     }
-    record["versionNumber"] = service.version;
-    record["url"] = platform::WideToUtf8(*chosen_source);
-    WriteLocalConfig(record);
+    WriteLocalConfig({{"versionNumber", service.version}, {"url", platform::WideToUtf8(*chosen_source)}});
     log->info(logtext::UpdateConfigFinish);
     platform::PostToWindow(MainWindowHandle, UpdateNotice, 0, 0);
 }
