@@ -1,5 +1,6 @@
 // Malformed local configurations and version documents: each run ends with
-// the JSON library's error and changes nothing, however the text is broken.
+// the JSON library's error (or, for a version document nested too deep, its
+// refusal line) and changes nothing, however the text is broken.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
