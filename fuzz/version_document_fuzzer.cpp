@@ -246,7 +246,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     if (too_deep) {
-        Require(!read_error && !type_error && packages.empty() && Nesting(text) > 64);
+        Require(!read_error && !type_error && packages.empty() && Nesting(text) > kMaxDocumentNesting);
         Require(fs::exists(platform::NativePath(VersionDocFileName)));
         fs::remove(platform::NativePath(VersionDocFileName), ignored);
         return 0;
