@@ -303,7 +303,12 @@ int Fetch(HINTERNET session, const Url& url, BodyTarget& target, std::wstring& l
     unsigned long long received = 0;
     for (DWORD read = 0;; received += read) {
         if (const int error = CapWaits(request.get(), timeouts, clock.Left(received, announced))) return error;
-        if (!WinHttpReadData(request.get(), buffer.data(), kChunk, &read)) return LastError();
+        // Only what has arrived: a read of more may wait for all of it (Wine's
+        // does), however long the deadline has left.
+        DWORD available = 0;
+        if (!WinHttpQueryDataAvailable(request.get(), &available)) return LastError();
+        if (available == 0) break;
+        if (!WinHttpReadData(request.get(), buffer.data(), std::min(available, kChunk), &read)) return LastError();
         if (read == 0) break;
         if (const int error = target.Write(buffer.data(), read)) return error;
     }
