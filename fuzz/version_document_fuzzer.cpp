@@ -3,16 +3,20 @@
 // the JSON library's error. A document that fails changes nothing: the local
 // configuration and the extension stay as they were, and no package is asked
 // for. Package downloads always fail here, so nothing is ever installed.
-// A signing key is configured: a signed document leads to a package request
-// only with the very members a seed of the corpus was signed with, and an
-// unsigned one only when its "sha256" and "size", if any, are well formed;
-// the request is bounded by the document's size.
+// A text that holds "signature" runs with a signing key configured: a signed
+// document leads to a package request only with the very members a seed of
+// the corpus was signed with (and records its sequence), an unsigned one to
+// none. Any other text runs without a key: a package is asked for only when
+// "sha256" and "size", if any, are well formed, bounded by the size where it
+// is below 4 GiB. A document nested too deep is refused before it is read.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -31,7 +35,7 @@ using testing_support::ReadFileBytes;
 
 namespace fs = std::filesystem;
 
-constexpr char kLocalConfig[] = R"({
+constexpr char kKeyedConfig[] = R"({
     "Elasp": "",
     "Setup": "yes",
     "signingKeys": "RWSn4vv+9Z0xumv3f5cc6V2Am8HnOKP8TYMAf3vS4CO5PmaxqgEG/SGt",
@@ -39,6 +43,14 @@ constexpr char kLocalConfig[] = R"({
     "versionNumber": "1.0"
 }
 )";
+constexpr char kKeylessConfig[] = R"({
+    "Elasp": "",
+    "Setup": "yes",
+    "url": "http://127.0.0.1:9/version",
+    "versionNumber": "1.0"
+}
+)";
+constexpr char kTooDeep[] = "Verify UrlConfig Error: document nested deeper than 64 levels";
 
 // What the seeds signed_*.json were signed with (the secret key is gone):
 // version, urlPath, sha256, size, sequence, expires.
@@ -62,13 +74,22 @@ class WorkingFolder {
 public:
     WorkingFolder()
     {
-        Write(platform::NativePath(LocalConfigFileName), kLocalConfig);
         fs::create_directories(platform::NativePath(ExtensionDir()));
         Write(platform::NativePath(ExtensionDir()) / kExtensionFile, kExtensionContent);
     }
-    static void CheckUnchanged()
+    static void Configure(const char* config) { Write(platform::NativePath(LocalConfigFileName), config); }
+    // Nothing installed; the configuration as written, or with the floor of
+    // an accepted signed document added.
+    static void CheckUnchanged(const char* config, bool floor_may_rise)
     {
-        Require(ReadFileBytes(platform::NativePath(LocalConfigFileName)) == kLocalConfig);
+        const std::string now = ReadFileBytes(platform::NativePath(LocalConfigFileName));
+        if (now != config) {
+            Require(floor_may_rise);
+            nlohmann::json recorded = nlohmann::json::parse(now);
+            recorded.erase("signedSequence");
+            recorded.erase("signedPayloadSha256");
+            Require(recorded == nlohmann::json::parse(config));
+        }
         const fs::path extension = platform::NativePath(ExtensionDir());
         Require(std::distance(fs::directory_iterator(extension), fs::directory_iterator{}) == 1);
         Require(ReadFileBytes(extension / kExtensionFile) == kExtensionContent);
@@ -87,6 +108,7 @@ struct Expected {
     std::string url;
     std::string version;
     bool is_signed = false;
+    bool keyed = false;        // run with a signing key
     bool may_install = false;  // a package may be asked for: must be, unless signed
     std::uint64_t package_limit = std::uint64_t{4} << 30;
 };
@@ -103,23 +125,55 @@ void ReadOptionalMembers(const nlohmann::json& plug, Expected& expected)
 {
     const auto member = [&](const char* name) { return plug.contains(name) ? &plug.at(name) : nullptr; };
     expected.is_signed = member("signature") != nullptr;
-    if (expected.is_signed) {
+    if (expected.keyed) {
         std::vector<nlohmann::json> release;
         for (const char* name : {"versionNumber", "urlPath", "sha256", "size", "sequence", "expires"}) {
             release.push_back(member(name) ? *member(name) : nlohmann::json());
         }
-        expected.may_install = kSignedReleases.contains(release);
+        expected.may_install = expected.is_signed && kSignedReleases.contains(release);
     } else {
         const nlohmann::json* sha256 = member("sha256");
         const nlohmann::json* size = member("size");
         expected.may_install = (!sha256 || WellFormedSha256(*sha256)) && (!size || size->is_number_unsigned());
     }
-    if (expected.may_install && member("size")) expected.package_limit = member("size")->get<std::uint64_t>();
+    if (expected.may_install && member("size")) {
+        const std::uint64_t size = member("size")->get<std::uint64_t>();
+        expected.package_limit = expected.is_signed ? size : std::min(size, expected.package_limit);
+    }
+}
+
+// The deepest nesting of arrays and objects, strings skipped: the text's
+// first value nests at least this deep wherever the JSON reader stopped.
+std::size_t Nesting(const std::string& text)
+{
+    std::size_t depth = 0, deepest = 0;
+    bool in_string = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (in_string) {
+            if (c == '\\') ++i;
+            else if (c == '"') in_string = false;
+        } else if (c == '"') {
+            in_string = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
+bool LastLogLineEndsWith(std::string_view text)
+{
+    const std::string log = ReadFileBytes("Log/action-log.txt");
+    return log.size() >= text.size() + 2 && log.compare(log.size() - text.size() - 2, text.size(), text) == 0;
 }
 
 Expected ReadExpected(const std::string& text)
 {
     Expected expected;
+    expected.keyed = text.find("signature") != std::string::npos;
     nlohmann::json document;
     std::istringstream in(text);
     try {
@@ -158,7 +212,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
     std::vector<Download> packages;
     bool served = false;
-    const Downloader download = [&](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes) {
+    const Expected expected = ReadExpected(text);
+    WorkingFolder::Configure(expected.keyed ? kKeyedConfig : kKeylessConfig);
+    const Downloader download = [&](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes,
+                                    const platform::TransferDeadline&) {
         if (file != VersionDocFileName) {
             packages.push_back({std::wstring(url), std::wstring(file), max_bytes});
             return 1;  // the package is never there
@@ -168,7 +225,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     };
 
-    const Expected expected = ReadExpected(text);
     bool read_error = false;
     bool type_error = false;
     try {
@@ -178,13 +234,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const nlohmann::json::exception&) {
         read_error = true;
     }
+    const bool too_deep = served && LastLogLineEndsWith(kTooDeep);
     std::error_code ignored;
     fs::remove_all("Log", ignored);  // each run appends to the activity log
-    WorkingFolder::CheckUnchanged();
+    WorkingFolder::CheckUnchanged(expected.keyed ? kKeyedConfig : kKeylessConfig,
+                                  expected.keyed && expected.may_install);
     // A host application started by someone else on this machine skips the
     // whole run: nothing is downloaded and nothing raised.
     if (!served) {
         Require(!read_error && !type_error && packages.empty());
+        return 0;
+    }
+    if (too_deep) {
+        Require(!read_error && !type_error && packages.empty() && Nesting(text) > kMaxDocumentNesting);
+        Require(fs::exists(platform::NativePath(VersionDocFileName)));
+        fs::remove(platform::NativePath(VersionDocFileName), ignored);
         return 0;
     }
     Require(read_error == !expected.parses);

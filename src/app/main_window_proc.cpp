@@ -7,8 +7,9 @@
 #include "desktop/tray/tray_icon.h"
 #include "notify/update_notification.h"
 #include "platform/base/text.h"
-#include "update/activity_log.h"
 #include "update/local_config.h"
+#include "update/log/activity_log.h"
+#include "update/log/log_value.h"
 #include "update/package_installation.h"
 
 namespace {
@@ -71,7 +72,7 @@ void ReportStartupFailure(desktop::WindowHandle window, const std::string& reaso
 {
     try {
         const ActivityLogSession session;
-        session.log()->error(logtext::StartFailed, reason);
+        session.log()->error(logtext::StartFailed, LogValue(reason));
     } catch (...) {
         // The log itself may be what could not be opened.
     }

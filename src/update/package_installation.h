@@ -6,7 +6,7 @@
 
 #include "platform/process/machine_lock.h"
 
-#include "update/activity_log.h"
+#include "update/log/activity_log.h"
 #include "update/run_outcome.h"
 
 // The host application whose running process holds up installations.

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -15,9 +14,10 @@
 #include "platform/files/file_system.h"
 #include "platform/net/download.h"
 #include "platform/paths/native_path.h"
-#include "update/activity_log.h"
 #include "update/host_detection.h"
 #include "update/local_config.h"
+#include "update/log/activity_log.h"
+#include "update/log/log_value.h"
 #include "update/package_installation.h"
 #include "update/paths.h"
 #include "update/signing/trust_settings.h"
@@ -41,10 +41,11 @@ template <typename... Args>
 
 // What the download answered, except that a success without the file there
 // (or with a file that cannot be looked at) is a failure too.
-int DownloadTo(const Downloader& download, std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes)
+int DownloadTo(const Downloader& download, std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes,
+               const platform::TransferDeadline& deadline)
 {
     constexpr int kFileMissing = -1;
-    const int result = download(url, file, max_bytes);
+    const int result = download(url, file, max_bytes, deadline);
     std::error_code unknown;
     return result == 0 && !std::filesystem::exists(platform::NativePath(file), unknown) ? kFileMissing : result;
 }
@@ -70,7 +71,7 @@ struct InstalledRelease {
 InstalledRelease ReadInstalledRelease(const ActivityLog& log)
 {
     InstalledRelease installed{ReadLocalConfig("versionNumber"), ReadLocalConfig("url")};
-    log->info(logtext::Local, installed.version, installed.url);
+    log->info(logtext::Local, LogValue(installed.version), LogValue(installed.url));
     return installed;
 }
 
@@ -86,10 +87,17 @@ FetchedDocument FetchVersionDocument(const Downloader& download, const Installed
                                      const ActivityLog& log)
 {
     for (std::wstring source : {platform::Utf8ToWide(installed.url), std::wstring(VersionServiceUrl)}) {
-        if (DownloadTo(download, source, VersionDocFileName, kVersionDocumentLimit) != 0) continue;
+        if (DownloadTo(download, source, VersionDocFileName, kVersionDocumentLimit, kVersionDocumentDeadline) != 0) {
+            continue;
+        }
         log->info(logtext::DownloadUrlConfig);
-        VersionDocument document = ParseVersionDocument(ReadFileText(VersionDocFileName));
-        log->info(logtext::UrlData, document.version, document.package_url);
+        VersionDocument document;
+        try {
+            document = ParseVersionDocument(ReadFileText(VersionDocFileName));
+        } catch (const VerificationError& refusal) {  // nested too deep to be read
+            Refuse(log, logtext::VerifyUrlConfigError, refusal.what());
+        }
+        log->info(logtext::UrlData, LogValue(document.version), LogValue(document.package_url));
         RemoveIfThere(VersionDocFileName);
         log->info(logtext::DeleteUrlConfigFinish);
         return {std::move(document), std::move(source)};
@@ -110,23 +118,19 @@ VerifiedDocument VerifyDocument(const VersionDocument& document, std::chrono::sy
     VerifiedDocument verified;
     try {
         verified.trust = ReadTrustSettings();
-        if (NeedsSignatureCheck(document, verified.trust)) {
+        if (NeedsSignatureCheck(verified.trust)) {
             verified.release = VerifyVersionDocument(document, verified.trust, run_start);
         }
         verified.package = verified.release ? verified.release->package : ReadPackageCheck(document);
     } catch (const VerificationError& refusal) {
-        Refuse(log, logtext::VerifyUrlConfigError, refusal.what());
+        Refuse(log, logtext::VerifyUrlConfigError, LogValue(refusal.what()));
     }
-    if (verified.release) log->info(logtext::VerifyUrlConfigFinish);
+    if (verified.release) {
+        // The floor rises before anything else can fail, against replays.
+        RecordAcceptedRelease(verified.trust, *verified.release);
+        log->info(logtext::VerifyUrlConfigFinish);
+    }
     return verified;
-}
-
-// The configuration's new values: the signed sequence once a signature was checked.
-std::map<std::string, std::string> RecordOf(const VerifiedDocument& verified)
-{
-    std::map<std::string, std::string> record;
-    if (verified.release) record["signedSequence"] = std::to_string(verified.release->sequence);
-    return record;
 }
 
 // Downloads the package under its unchecked name, checks it and moves it
@@ -134,9 +138,9 @@ std::map<std::string, std::string> RecordOf(const VerifiedDocument& verified)
 void DownloadCheckedPackage(const Downloader& download, const VersionDocument& document, const PackageCheck& check,
                             const ActivityLog& log)
 {
-    const std::uint64_t limit = check.size ? *check.size : kUnsignedPackageLimit;
-    const int result =
-        DownloadTo(download, platform::Utf8ToWide(document.package_url), UncheckedPackageFileName, limit);
+    const std::uint64_t limit = PackageSizeLimit(check);
+    const int result = DownloadTo(download, platform::Utf8ToWide(document.package_url), UncheckedPackageFileName, limit,
+                                  PackageDeadline(check));
     if (result == platform::kDownloadTooLarge)
         Refuse(log, logtext::VerifyZipError, "size above " + std::to_string(limit));
     if (result != 0) Refuse(log, logtext::DownloadZipError);
@@ -146,7 +150,7 @@ void DownloadCheckedPackage(const Downloader& download, const VersionDocument& d
             VerifyPackage(UncheckedPackageFileName, check);
         } catch (const VerificationError& refusal) {
             RemoveIfThere(UncheckedPackageFileName);
-            Refuse(log, logtext::VerifyZipError, refusal.what());
+            Refuse(log, logtext::VerifyZipError, LogValue(refusal.what()));
         }
         log->info(logtext::VerifyZipFinish);
     }
@@ -156,15 +160,12 @@ void DownloadCheckedPackage(const Downloader& download, const VersionDocument& d
     }
 }
 
-void InstallAndRecord(const FetchedDocument& fetched, const VerifiedDocument& verified, const ActivityLog& log)
+void InstallAndRecord(const FetchedDocument& fetched, const ActivityLog& log)
 {
     const platform::MachineLock lock = LockExtension(kUpdateLockWait);
     if (!MayReplaceExtension(lock, log)) throw RunRefused{std::string(logtext::ExtensionBusy)};
     if (!ExtractPackage(log)) Refuse(log, logtext::ExtractZipFileError);
-    std::map<std::string, std::string> record = RecordOf(verified);
-    record["versionNumber"] = fetched.document.version;
-    record["url"] = platform::WideToUtf8(fetched.source);
-    WriteLocalConfig(record);
+    WriteLocalConfig({{"versionNumber", fetched.document.version}, {"url", platform::WideToUtf8(fetched.source)}});
     log->info(logtext::UpdateConfigFinish);
 }
 
@@ -172,8 +173,9 @@ void InstallAndRecord(const FetchedDocument& fetched, const VerifiedDocument& ve
 
 RunOutcome UpdateFlow()
 {
-    return UpdateFlow([](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes) {
-        return platform::DownloadToFile(url, file, max_bytes);
+    return UpdateFlow([](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes,
+                         const platform::TransferDeadline& deadline) {
+        return platform::DownloadToFile(url, file, max_bytes, {.whole = deadline});
     });
 }
 
@@ -193,15 +195,11 @@ RunOutcome UpdateFlow(const Downloader& download)
         const VerifiedDocument verified = VerifyDocument(fetched.document, run_start, log);
         // Byte for byte: any difference, an older service version included, updates.
         if (installed.version == fetched.document.version) {
-            // A newer signed sequence still raises the floor against replays.
-            if (verified.release && verified.release->sequence != verified.trust.sequence_floor) {
-                WriteLocalConfig(RecordOf(verified));
-            }
             log->info(logtext::NotNeedDownloadZip);
             return {};
         }
         DownloadCheckedPackage(download, fetched.document, verified.package, log);
-        InstallAndRecord(fetched, verified, log);
+        InstallAndRecord(fetched, log);
         return {RunResult::kUpdated, {}};
     } catch (const RunRefused& refusal) {
         return Failure(refusal.reason);

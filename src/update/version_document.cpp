@@ -3,6 +3,7 @@
 #include <charconv>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -12,26 +13,30 @@ namespace {
 
 using Json = nlohmann::json;
 
-// Finds a member that appears twice in one object anywhere in the document;
-// the JSON library itself keeps the last one silently.
-class DuplicateFinder : public nlohmann::json_sax<Json> {
+// Looks at the document's structure before it is parsed into a tree: how
+// deep it nests, which the scan stops at past the limit so that no tree that
+// deep is ever built, and whether a member appears twice in one object
+// anywhere (the JSON library itself keeps the last one silently).
+class StructureScan : public nlohmann::json_sax<Json> {
 public:
-    bool found() const { return found_; }
+    bool too_deep() const { return too_deep_; }
+    bool has_duplicates() const { return has_duplicates_; }
 
     bool start_object(std::size_t) override
     {
         keys_.emplace_back();
-        return true;
+        return Enter();
     }
     bool end_object() override
     {
         keys_.pop_back();
+        --depth_;
         return true;
     }
     bool key(string_t& name) override
     {
-        if (!keys_.back().insert(name).second) found_ = true;
-        return !found_;
+        if (!keys_.back().insert(name).second) has_duplicates_ = true;
+        return true;
     }
     bool null() override { return true; }
     bool boolean(bool) override { return true; }
@@ -40,13 +45,25 @@ public:
     bool number_float(number_float_t, const string_t&) override { return true; }
     bool string(string_t&) override { return true; }
     bool binary(binary_t&) override { return true; }
-    bool start_array(std::size_t) override { return true; }
-    bool end_array() override { return true; }
+    bool start_array(std::size_t) override { return Enter(); }
+    bool end_array() override
+    {
+        --depth_;
+        return true;
+    }
     bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
 
 private:
+    bool Enter()
+    {
+        too_deep_ = ++depth_ > kMaxDocumentNesting;
+        return !too_deep_;
+    }
+
     std::vector<std::set<std::string>> keys_;
-    bool found_ = false;
+    std::size_t depth_ = 0;
+    bool too_deep_ = false;
+    bool has_duplicates_ = false;
 };
 
 [[noreturn]] void Refuse(const std::string& reason) { throw VerificationError(reason); }
@@ -83,6 +100,9 @@ std::vector<std::string> ReadSignatures(const Json& value)
 
 VersionDocument ParseVersionDocument(std::string_view text)
 {
+    StructureScan scan;
+    Json::sax_parse(text, &scan, Json::input_format_t::json, false);
+    if (scan.too_deep()) Refuse(fmt::format("document nested deeper than {} levels", kMaxDocumentNesting));
     Json parsed;
     {
         std::istringstream in{std::string(text)};
@@ -92,10 +112,8 @@ VersionDocument ParseVersionDocument(std::string_view text)
     Json& plug = parsed["data"]["plug"];
     document.package_url = plug["urlPath"].get<std::string>();
     document.version = plug["versionNumber"].get<std::string>();
-    document.plug = plug;
-    DuplicateFinder duplicates;
-    Json::sax_parse(text, &duplicates, Json::input_format_t::json, false);
-    document.has_duplicate_members = duplicates.found();
+    document.plug = std::move(plug);
+    document.has_duplicate_members = scan.has_duplicates();
     return document;
 }
 
@@ -174,6 +192,10 @@ std::optional<std::chrono::sys_seconds> ParseUtcTime(std::string_view text)
         for (std::size_t i = at; i < at + length; ++i) value = value * 10 + (text[i] - '0');
         return value;
     };
+    // Times before the epoch are never an expiry; the four digits keep the
+    // year at most 9999, far inside the range of seconds.
+    constexpr int kFirstYear = 1970;
+    if (number(0, 4) < kFirstYear) return std::nullopt;
     using namespace std::chrono;
     const year_month_day date{year{number(0, 4)}, month{static_cast<unsigned>(number(5, 2))},
                               day{static_cast<unsigned>(number(8, 2))}};

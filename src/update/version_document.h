@@ -3,6 +3,7 @@
 // and its version, optionally with the package's size and SHA-256 and a
 // signature over both.
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,15 +21,20 @@ struct VersionDocument {
     bool IsSigned() const { return plug.contains("signature"); }
 };
 
-// Reads one JSON value; text after it is not examined. Raises the JSON
-// library's parse error for text that is no JSON value and its type error
-// when "urlPath" or "versionNumber" is missing or not a string.
+// Arrays and objects nested deeper than this are refused before parsing.
+inline constexpr std::size_t kMaxDocumentNesting = 64;
+
+// Reads one JSON value; text after it is not examined. Raises
+// VerificationError for nesting deeper than kMaxDocumentNesting, then the
+// JSON library's parse error for text that is no JSON value and its type
+// error when "urlPath" or "versionNumber" is missing or not a string.
 VersionDocument ParseVersionDocument(std::string_view text);
 
 // What the package must be, as far as the document says.
 struct PackageCheck {
     std::optional<std::string> sha256;  // 64 lower-case hex digits
     std::optional<std::uint64_t> size;
+    bool is_signed = false;  // both covered by a verified signature
 
     bool IsEmpty() const { return !sha256 && !size; }
 };
@@ -44,6 +50,7 @@ struct SignedRelease {
     std::string expires;
     std::chrono::sys_seconds expiry;
     std::vector<std::string> signatures;  // texts of .minisig files
+    std::string payload_sha256;           // lower-case hex, once verified
 };
 
 // Raises VerificationError naming the member that is missing or malformed,
@@ -60,5 +67,6 @@ bool HasLineBreakOrNul(std::string_view text);
 // digits only; nullopt otherwise or when it is out of range.
 std::optional<std::uint64_t> ParseSequence(std::string_view text);
 
-// "YYYY-MM-DDTHH:MM:SSZ", a valid UTC time; nullopt otherwise.
+// "YYYY-MM-DDTHH:MM:SSZ", a valid UTC time of the years 1970 to 9999;
+// nullopt otherwise.
 std::optional<std::chrono::sys_seconds> ParseUtcTime(std::string_view text);

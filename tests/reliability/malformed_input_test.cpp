@@ -1,5 +1,6 @@
 // Malformed local configurations and version documents: each run ends with
-// the JSON library's error and changes nothing, however the text is broken.
+// the JSON library's error (or, for a version document nested too deep, its
+// refusal line) and changes nothing, however the text is broken.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -24,6 +25,9 @@ constexpr int kParseError = 101;
 constexpr int kNotAString = 302;
 constexpr int kNotAnObject = 305;
 constexpr int kNumberOutOfRange = 406;
+// Not raised: a version document nested too deep is refused with its error
+// line before it is parsed.
+constexpr int kRefusedTooDeep = 0;
 
 struct Malformed {
     const char* what;
@@ -98,6 +102,11 @@ std::vector<Malformed> MalformedConfigs()
 std::vector<Malformed> MalformedVersionDocuments()
 {
     std::vector<Malformed> corpus = BrokenTexts();
+    for (Malformed& broken : corpus) {
+        if (broken.text.find_first_not_of('[') == std::string::npos && !broken.text.empty()) {
+            broken.error = kRefusedTooDeep;  // unclosed, but too deep first
+        }
+    }
     auto plug = [](const std::string& members) { return "{\"data\": {\"plug\": {" + members + "}}}"; };
     const std::string url = "\"urlPath\": \"http://127.0.0.1:9/p.zip\"";
     const std::vector<Malformed> wrong_shapes = {
@@ -105,10 +114,10 @@ std::vector<Malformed> MalformedVersionDocuments()
         {"data an array", "{\"data\": []}", kNotAnObject},
         {"data a string", "{\"data\": \"plug\"}", kNotAnObject},
         {"plug a number", "{\"data\": {\"plug\": 7}}", kNotAnObject},
-        {"deeply nested arrays", Nested("[", "]", 100000), kNotAnObject},
+        {"deeply nested arrays", Nested("[", "]", 100000), kRefusedTooDeep},
         {"no data", "{\"code\": 500, \"msg\": \"internal error\"}", kNotAString},
         {"urlPath a number", plug("\"urlPath\": 5, \"versionNumber\": \"2.0\""), kNotAString},
-        {"urlPath deeply nested", plug("\"urlPath\": " + Nested("[", "]", 100000)), kNotAString},
+        {"urlPath deeply nested", plug("\"urlPath\": " + Nested("[", "]", 100000)), kRefusedTooDeep},
         {"versionNumber a number", plug(url + ", \"versionNumber\": 2.0"), kNotAString},
         {"versionNumber null", plug(url + ", \"versionNumber\": null"), kNotAString},
         {"versionNumber a huge integer", plug(url + ", \"versionNumber\": 123456789012345678901234567890"),
@@ -177,7 +186,9 @@ TEST_F(MalformedInputTest, MalformedVersionDocumentEndsTheRunAndTheNextRunWorks)
         EXPECT_EQ(JsonErrorOf([&] { RunUpdate(); }), document.error);
 
         ExpectNothingChanged(config);
-        EXPECT_EQ(LogLines().back(), "[info] Download UrlConfig!");
+        EXPECT_EQ(LogLines().back(), document.error == kRefusedTooDeep
+                                         ? "[error] Verify UrlConfig Error: document nested deeper than 64 levels"
+                                         : "[info] Download UrlConfig!");
         // Kept for a look at what the service sent.
         EXPECT_EQ(ReadFileBytes("config.json"), document.text);
     }

@@ -31,10 +31,12 @@ protected:
     // One update run whose built-in service address is `builtin_url_`.
     void RunUpdate()
     {
-        outcome_ = UpdateFlow([this](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes) {
+        outcome_ = UpdateFlow([this](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes,
+                                     const platform::TransferDeadline& deadline) {
             const std::wstring target =
                 url == VersionServiceUrl ? platform::Utf8ToWide(builtin_url_) : std::wstring(url);
-            return platform::DownloadToFile(target, file, max_bytes, kShortTimeouts);
+            return platform::DownloadToFile(target, file, max_bytes,
+                                            {kShortTimeouts.connect, kShortTimeouts.stall, deadline});
         });
     }
 

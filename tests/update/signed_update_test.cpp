@@ -15,6 +15,8 @@
 #include "minisign_key.h"
 #include "platform/process/child_process.h"
 #include "update/local_config.h"
+#include "update/signing/trust_settings.h"
+#include "update/signing/verification_error.h"
 #include "update_flow_fixture.h"
 
 namespace {
@@ -97,6 +99,13 @@ protected:
         return Document(Plug(release, key.Sign(Payload(release))));
     }
 
+    // What LocalConfig.json records once `release` has been accepted.
+    static std::map<std::string, std::string> Accepted(const Release& release)
+    {
+        return {{"signedSequence", std::to_string(release.sequence)},
+                {"signedPayloadSha256", Sha256Hex(Payload(release))}};
+    }
+
     void ExpectInstalled(const std::string& sequence)
     {
         ExpectUpdatedFrom(http_.Url("/version"), release_.version);
@@ -136,10 +145,15 @@ TEST_F(SignedUpdateTest, SignedDocumentAndPackageAreInstalledWithTheirCheckLines
     ExpectInstalled("5");
 }
 
-TEST_F(SignedUpdateTest, UnsignedDocumentsRunAsBeforeWhenNothingRequiresASignature)
+TEST_F(SignedUpdateTest, UnsignedDocumentsAreRefusedWhenAKeyIsTrustedAndRunAsBeforeWithout)
 {
     document_ = VersionDocument("1.0.0", release_.url);
-    const std::string config = WriteConfig(key_.public_line());
+    const std::string keyed = WriteConfig(key_.public_line());
+    outcome_ = UpdateFlow();
+    ExpectRefused(keyed, "[error] Verify UrlConfig Error: unsigned document refused");
+
+    // No key here nor built in, and nothing required.
+    const std::string config = WriteConfig("");
     outcome_ = UpdateFlow();
     EXPECT_EQ(LogLines().back(), "[info] Not Need Download Zip");
     EXPECT_EQ(LogLines().size(), 6u);
@@ -171,7 +185,8 @@ TEST_F(SignedUpdateTest, PackageOtherThanTheSignedOneIsRefused)
         {package_.substr(1), "size " + std::to_string(package_.size() - 1) + " instead of " + size},
         {package_ + "x", "size above " + size},
     };
-    const std::string config = WriteConfig(key_.public_line());
+    // The floor is recorded before the package is asked for.
+    const std::string config = WriteConfig(key_.public_line(), Accepted(release_));
     document_ = SignedBy(key_, release_);
     for (const auto& [served, reason] : cases) {
         served_package_ = served;
@@ -180,9 +195,11 @@ TEST_F(SignedUpdateTest, PackageOtherThanTheSignedOneIsRefused)
     }
     Release endless = release_;
     endless.url = http_.Url("/endless.zip");
+    endless.sequence = 6;
     document_ = SignedBy(key_, endless);
+    const std::string endless_config = WriteConfig(key_.public_line(), Accepted(endless));
     outcome_ = UpdateFlow();
-    ExpectRefused(config, "[error] Verify Zip Error: size above " + size);
+    ExpectRefused(endless_config, "[error] Verify Zip Error: size above " + size);
 }
 
 TEST_F(SignedUpdateTest, EverySignedMemberIsCoveredBySignature)
@@ -293,13 +310,126 @@ TEST_F(SignedUpdateTest, ExpiryHasADayOfGrace)
     document_ = SignedBy(key_, release_);
     outcome_ = UpdateFlow();
     ExpectInstalled("5");
+
+    // Past the range of the clock's nanoseconds, which ends in 2262.
+    Release later = release_;
+    for (const char* expires : {"2300-01-01T00:00:00Z", "9999-12-31T23:59:59Z"}) {
+        SCOPED_TRACE(expires);
+        fs::remove_all("Log");
+        later.expires = expires;
+        ++later.sequence;
+        document_ = SignedBy(key_, later);
+        outcome_ = UpdateFlow();
+        EXPECT_EQ(LogLines().back(), "[info] Not Need Download Zip");
+        EXPECT_EQ(ReadLocalConfig("signedSequence"), std::to_string(later.sequence));
+    }
+}
+
+TEST_F(SignedUpdateTest, TheFloorIsRecordedAsSoonAsTheDocumentIsVerified)
+{
+    WriteConfig(key_.public_line());
+    document_ = SignedBy(key_, release_);
+    std::vector<platform::TransferDeadline> deadlines;
+    const Downloader package_lost = [&](std::wstring_view url, std::wstring_view file, std::uint64_t max,
+                                        const platform::TransferDeadline& deadline) {
+        deadlines.push_back(deadline);
+        return file == L"config.json" ? platform::DownloadToFile(url, file, max) : 1;
+    };
+    outcome_ = UpdateFlow(package_lost);
+    EXPECT_EQ(LogLines().back(), "[error] Download Zip Error");
+    EXPECT_EQ(ReadLocalConfig("signedSequence"), "5");
+    EXPECT_EQ(ReadLocalConfig("signedPayloadSha256"), Sha256Hex(Payload(release_)));
+    EXPECT_EQ(ReadLocalConfig("versionNumber"), "1.0.0");
+    // The signed size sets the package's deadline.
+    ASSERT_EQ(deadlines.size(), 2u);
+    EXPECT_EQ(deadlines[1],
+              (platform::TransferDeadline{
+                  .base = std::chrono::seconds(60), .min_rate = 32 * 1024, .expected_bytes = release_.size}));
+
+    fs::remove_all("Log");
+    const std::string latched = ReadFileBytes("LocalConfig.json");
+    Release older = release_;
+    older.sequence = 4;
+    document_ = SignedBy(key_, older);
+    outcome_ = UpdateFlow();
+    ExpectRefused(latched, "[error] Verify UrlConfig Error: replayed document, sequence 4 below 5");
+}
+
+TEST_F(SignedUpdateTest, AnEqualSequenceIsAcceptedOnlyForThePayloadAcceptedAtIt)
+{
+    WriteConfig(key_.public_line());
+    document_ = SignedBy(key_, release_);
+    outcome_ = UpdateFlow();
+    ExpectInstalled("5");
+    fs::remove_all("Log");
+    outcome_ = UpdateFlow();
+    EXPECT_EQ(LogLines().back(), "[info] Not Need Download Zip");
+
+    const std::string accepted = ReadFileBytes("LocalConfig.json");
+    Release other = release_;
+    other.version = "3.0.0";
+    document_ = SignedBy(key_, other);
+    fs::remove_all("Log");
+    outcome_ = UpdateFlow();
+    EXPECT_EQ(LogLines().back(), "[error] Verify UrlConfig Error: sequence 5 already accepted for another document");
+    EXPECT_EQ(ReadFileBytes("LocalConfig.json"), accepted);
+    EXPECT_EQ(Requested(), (std::vector<std::string>{"/version", "/package.zip", "/version", "/version"}));
+}
+
+TEST_F(SignedUpdateTest, RequireSignatureIsYesOrOffAndAnythingElseRefusesTheRun)
+{
+    document_ = VersionDocument("1.0.0", release_.url);
+    for (const char* off : {"", "no"}) {
+        SCOPED_TRACE(off);
+        const std::string config = WriteConfig("", {{"requireSignature", off}});
+        outcome_ = UpdateFlow();
+        EXPECT_EQ(LogLines().back(), "[info] Not Need Download Zip");
+        ExpectNothingChanged(config);
+        fs::remove_all("Log");
+    }
+    const std::string required = WriteConfig("", {{"requireSignature", "yes"}});
+    outcome_ = UpdateFlow();
+    ExpectRefused(required, "[error] Verify UrlConfig Error: unsigned document refused");
+    const std::pair<const char*, const char*> misspelt[] = {
+        {"true", "true"}, {"Yes", "Yes"}, {"1", "1"}, {"yes\r\n", "yes\\r\\n"}};
+    for (const auto& [value, logged] : misspelt) {
+        SCOPED_TRACE(value);
+        const std::string config = WriteConfig("", {{"requireSignature", value}});
+        outcome_ = UpdateFlow();
+        ExpectRefused(config, std::string("[error] Verify UrlConfig Error: requireSignature is \"") + logged +
+                                  "\", not \"yes\", \"no\" or \"\"");
+    }
+}
+
+TEST_F(SignedUpdateTest, ABuildsMinimumSequenceRefusesOlderDocumentsFromTheFirstCheck)
+{
+    WriteConfig("");  // the build's keys only
+    const std::string built_in_key = key_.public_line();
+    const TrustSettings trust = ReadTrustSettings({built_in_key, 7});
+    EXPECT_TRUE(NeedsSignatureCheck(trust));
+    const auto refusal = [&](const std::string& document) -> std::string {
+        try {
+            VerifyVersionDocument(ParseVersionDocument(document), trust, std::chrono::system_clock::now());
+        } catch (const VerificationError& error) {
+            return error.what();
+        }
+        return "";
+    };
+    EXPECT_EQ(refusal(SignedBy(key_, release_)), "replayed document, sequence 5 below 7");
+    Release current = release_;
+    current.sequence = 7;
+    EXPECT_EQ(refusal(SignedBy(key_, current)), "");
+    EXPECT_EQ(refusal(VersionDocument("2.0.0", release_.url)), "unsigned document refused");
+    // This repository's build has neither.
+    EXPECT_EQ(ReadTrustSettings().minimum_sequence, 0u);
+    EXPECT_TRUE(ReadTrustSettings().keys.empty());
 }
 
 TEST_F(SignedUpdateTest, UnsignedDocumentsAreRefusedWhenRequiredOrOnceASignedOneWasAccepted)
 {
     const std::string unsigned_document = VersionDocument("2.0.0", release_.url);
     document_ = unsigned_document;
-    const std::string required = WriteConfig(key_.public_line(), {{"requireSignature", "yes"}});
+    const std::string required = WriteConfig("", {{"requireSignature", "yes"}});
     outcome_ = UpdateFlow();
     ExpectRefused(required, "[error] Verify UrlConfig Error: unsigned document refused");
 
@@ -313,8 +443,8 @@ TEST_F(SignedUpdateTest, UnsignedDocumentsAreRefusedWhenRequiredOrOnceASignedOne
     EXPECT_EQ(ReadLocalConfig("signedSequence"), "5");
     fs::remove_all("Log");
 
-    // ...and from then on an unsigned one is refused.
-    const std::string latched = ReadFileBytes("LocalConfig.json");
+    // ...and from then on an unsigned one is refused, even with no key left.
+    const std::string latched = WriteConfig("", Accepted(same));
     document_ = unsigned_document;
     outcome_ = UpdateFlow();
     ExpectRefused(latched, "[error] Verify UrlConfig Error: unsigned document refused");
@@ -340,12 +470,13 @@ TEST_F(SignedUpdateTest, EitherOfTwoKeysIsTrustedForRotation)
 
 TEST_F(SignedUpdateTest, AKillBetweenDownloadAndCheckNeverInstallsTheUncheckedPackage)
 {
-    const std::string config = WriteConfig(key_.public_line());
+    const std::string config = WriteConfig(key_.public_line(), Accepted(release_));
     std::string tampered = package_;
     tampered[tampered.size() / 2] ^= 1;
     served_package_ = tampered;
     document_ = SignedBy(key_, release_);
-    const Downloader killed_after_the_package = [](std::wstring_view url, std::wstring_view file, std::uint64_t max) {
+    const Downloader killed_after_the_package = [](std::wstring_view url, std::wstring_view file, std::uint64_t max,
+                                                   const platform::TransferDeadline&) {
         const int result = platform::DownloadToFile(url, file, max);
         if (file == UncheckedPackageFileName) _exit(9);
         return result;

@@ -67,10 +67,11 @@ protected:
     // is answered by the loopback server at `path`.
     Downloader BuiltInServiceAt(const std::string& path)
     {
-        return [this, path](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes) {
+        return [this, path](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes,
+                            const platform::TransferDeadline& deadline) {
             const std::wstring target =
                 url == VersionServiceUrl ? platform::Utf8ToWide(http_.Url(path)) : std::wstring(url);
-            return platform::DownloadToFile(target, file, max_bytes);
+            return platform::DownloadToFile(target, file, max_bytes, {.whole = deadline});
         };
     }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <spdlog/spdlog.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -20,6 +22,8 @@
 #include "support/temp_folder.h"
 #include "support/wine.h"
 #include "update/local_config.h"
+#include "update/log/log_value.h"
+#include "update/version_document.h"
 
 namespace {
 
@@ -142,12 +146,14 @@ TEST_F(UpdateFlowTest, ADownloadReportingSuccessWithoutAFileCountsAsFailed)
 {
     OfferUpdate("2.0.0");
     const std::string config = WriteConfig(http_.Url("/version"));
-    const Downloader claims_success = [](std::wstring_view, std::wstring_view, std::uint64_t) { return 0; };
+    const Downloader claims_success = [](std::wstring_view, std::wstring_view, std::uint64_t,
+                                         const platform::TransferDeadline&) { return 0; };
     outcome_ = UpdateFlow(claims_success);
     EXPECT_EQ(LogLines().back(), "[error] Download Config Error");
 
     fs::remove_all("Log");
-    const Downloader only_the_document = [](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes) {
+    const Downloader only_the_document = [](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes,
+                                            const platform::TransferDeadline&) {
         return file == L"config.json" ? platform::DownloadToFile(url, file, max_bytes) : 0;
     };
     outcome_ = UpdateFlow(only_the_document);
@@ -213,3 +219,74 @@ TEST_F(UpdateFlowTest, UnreadableLocalConfigurationRaisesAfterTheFirstLine)
 }
 
 }  // namespace
+
+TEST_F(UpdateFlowTest, DeeplyNestedDocumentIsRefusedBeforeItIsRead)
+{
+    // The document's own object, "data" and "plug" are three levels.
+    const auto nested_in_plug = [this](int arrays) {
+        return R"({"data": {"plug": {"urlPath": ")" + http_.Url("/package.zip") +
+               R"(", "versionNumber": "2.0.0", "extra": )" + std::string(arrays, '[') + std::string(arrays, ']') +
+               "}}}";
+    };
+    Serve("/deep", nested_in_plug(100000));  // about 200 KB
+    Serve("/one-too-deep", nested_in_plug(kMaxDocumentNesting - 2));
+    for (const char* path : {"/deep", "/one-too-deep"}) {
+        SCOPED_TRACE(path);
+        const std::string config = WriteConfig(http_.Url(path));
+        outcome_ = UpdateFlow();
+        EXPECT_EQ(LogLines().back(), "[error] Verify UrlConfig Error: document nested deeper than 64 levels");
+        ExpectNothingChanged(config);
+    }
+    EXPECT_EQ(Requested(), (Lines{"/deep", "/one-too-deep"}));
+
+    Serve("/deepest-read", nested_in_plug(kMaxDocumentNesting - 3));
+    Serve("/package.zip", MakePackage(NewPackage));
+    WriteConfig(http_.Url("/deepest-read"));
+    outcome_ = UpdateFlow();
+    ExpectUpdatedFrom(http_.Url("/deepest-read"), "2.0.0");
+}
+
+TEST_F(UpdateFlowTest, ControlCharactersInLoggedValuesAreWrittenAsEscapes)
+{
+    const std::string forged_line = "[2026-12-09 09:30:05.123] [basic_logger] [info] Update Config Finish!";
+    Serve("/version", VersionDocument("2.0.0\r\n" + forged_line, "\x1b[2J\t\x7f\xc2\x9b" + http_.Url("/p.zip")));
+    WriteConfig(http_.Url("/version"), "1.0.0\n");
+    outcome_ = UpdateFlow();
+    EXPECT_EQ(LogLines(),
+              (Lines{"[info] Download Process Start!", "[info] Local: 1.0.0\\n " + http_.Url("/version"),
+                     "[info] Download UrlConfig!",
+                     "[info] URLData: 2.0.0\\r\\n" + forged_line + " \\x1b[2J\\t\\x7f\\u009b" + http_.Url("/p.zip"),
+                     "[info] Delete UrlConfig Finish!", "[error] Download Zip Error"}));
+    EXPECT_EQ(LogValue("版本 1.0 \\n"), "版本 1.0 \\n");
+}
+
+TEST_F(UpdateFlowTest, UnsignedSizeOnlyLowersThePackageLimitAndEveryDownloadHasADeadline)
+{
+    struct Asked {
+        std::uint64_t max_bytes;
+        platform::TransferDeadline deadline;
+    };
+    std::vector<Asked> asked;
+    const Downloader recording = [&](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes,
+                                     const platform::TransferDeadline& deadline) {
+        asked.push_back({max_bytes, deadline});
+        return file == L"config.json" ? platform::DownloadToFile(url, file, max_bytes) : 1;
+    };
+    const platform::TransferDeadline document{.base = std::chrono::seconds(30)};
+    const platform::TransferDeadline package{.base = std::chrono::seconds(60), .min_rate = 32 * 1024};
+    const std::uint64_t four_gib = std::uint64_t{4} << 30;
+    for (const std::uint64_t size : {std::uint64_t{1000}, four_gib * 2}) {
+        SCOPED_TRACE(size);
+        const std::string path = "/sized/" + std::to_string(size);
+        Serve(path,
+              testing_support::VersionDocument("2.0.0", http_.Url("/p.zip"), {{"data", {{"plug", {{"size", size}}}}}}));
+        asked.clear();
+        WriteConfig(http_.Url(path));
+        outcome_ = UpdateFlow(recording);
+        ASSERT_EQ(asked.size(), 2u);
+        EXPECT_EQ(asked[0].max_bytes, std::uint64_t{1} << 20);
+        EXPECT_EQ(asked[0].deadline, document);
+        EXPECT_EQ(asked[1].max_bytes, std::min(size, four_gib));
+        EXPECT_EQ(asked[1].deadline, package);
+    }
+}

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "support/installation_fixture.h"
-#include "update/activity_log.h"
+#include "update/log/activity_log.h"
 #include "update/package_installation.h"
 
 namespace {

@@ -2,12 +2,15 @@
 
 #include <curl/curl.h>
 #include <dlfcn.h>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "platform/base/text.h"
 #include "platform/files/replacement_file.h"
 #include "platform/net/bounded_body.h"
+#include "platform/net/transfer_clock.h"
 #include "platform/process/child_process_linux.h"
 #include "platform/process/dynamic_library.h"
 
@@ -47,9 +50,11 @@ bool LoadCurl(Curl& curl)
            FindEntry(curl.library, "curl_easy_perform", curl.easy_perform);
 }
 
-// The body as the child writes it, and how its writing ended.
+// The body as the child writes it, the transfer's deadline, and how its
+// writing ended.
 struct Body {
     BoundedBody file;
+    TransferClock clock;
     int result = 0;
 };
 
@@ -59,6 +64,15 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user)
     body->result = body->file.Write(data, size * count);
     // Anything but the full count makes libcurl stop with CURLE_WRITE_ERROR.
     return body->result == 0 ? size * count : 0;
+}
+
+// Ends the transfer once it has run past its deadline; libcurl calls this at
+// least once a second, whether or not data arrives.
+int CheckDeadline(void* user, curl_off_t total, curl_off_t received, curl_off_t, curl_off_t)
+{
+    const auto* body = static_cast<const Body*>(user);
+    const auto announced = total > 0 ? std::optional(static_cast<std::uint64_t>(total)) : std::nullopt;
+    return body->clock.Expired(static_cast<std::uint64_t>(received), announced) ? 1 : 0;
 }
 
 // Applies every option; stops at the first one libcurl refuses.
@@ -75,6 +89,7 @@ CURLcode Configure(const Curl& library, CURL* curl, const std::string& url, Body
         {CURLOPT_CONNECTTIMEOUT, static_cast<long>(timeouts.connect.count())},
         {CURLOPT_LOW_SPEED_LIMIT, 1L},
         {CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeouts.stall.count())},
+        {CURLOPT_NOPROGRESS, 0L},
     };
     for (const auto& [option, value] : numbers) {
         if (const CURLcode result = library.easy_setopt(curl, option, value); result != CURLE_OK) return result;
@@ -90,7 +105,14 @@ CURLcode Configure(const Curl& library, CURL* curl, const std::string& url, Body
     if (const CURLcode result = library.easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteBody); result != CURLE_OK) {
         return result;
     }
-    return library.easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    if (const CURLcode result = library.easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CheckDeadline);
+        result != CURLE_OK) {
+        return result;
+    }
+    for (const CURLoption option : {CURLOPT_WRITEDATA, CURLOPT_XFERINFODATA}) {
+        if (const CURLcode result = library.easy_setopt(curl, option, &body); result != CURLE_OK) return result;
+    }
+    return CURLE_OK;
 }
 
 // How the transfer's child reports what is no CURLcode (those are below 100).
@@ -117,7 +139,7 @@ int DownloadToFile(std::wstring_view url, std::wstring_view file, std::uint64_t 
 {
     ReplacementFile replacement(file);
     if (replacement.error() != 0) return CURLE_WRITE_ERROR;
-    Body body{{replacement, max_bytes}};
+    Body body{{replacement, max_bytes}, {timeouts.whole, max_bytes}};
 
     const std::string address = WideToUtf8(url);
     switch (const int result = RunInChildProcess([&] { return RunTransfer(address, body, timeouts); })) {

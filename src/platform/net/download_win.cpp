@@ -15,6 +15,7 @@
 #include "platform/base/text.h"
 #include "platform/files/replacement_file.h"
 #include "platform/net/bounded_body.h"
+#include "platform/net/transfer_clock.h"
 #include "platform/net/url.h"
 
 // Failure codes are Windows error numbers (GetLastError, 12xxx from WinHTTP).
@@ -79,9 +80,30 @@ int QueryHeader(HINTERNET request, DWORD info, std::wstring& value)
     return 0;
 }
 
+int Milliseconds(std::chrono::seconds value);
+
+// Caps each wait of the request at what the whole transfer has left;
+// ERROR_WINHTTP_TIMEOUT once nothing is.
+int CapWaits(HINTERNET request, const DownloadTimeouts& timeouts, std::chrono::milliseconds left)
+{
+    if (left <= std::chrono::milliseconds::zero()) return ERROR_WINHTTP_TIMEOUT;
+    const auto cap = [left](std::chrono::seconds wait) {
+        const int limit = static_cast<int>(std::min<long long>(left.count(), INT_MAX));
+        const int own = Milliseconds(wait);
+        return own < 0 ? limit : std::min(own, limit);
+    };
+    int stall = cap(timeouts.stall);
+    if (!WinHttpSetTimeouts(request, cap(timeouts.connect), cap(timeouts.connect), stall, stall) ||
+        !WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &stall, sizeof stall)) {
+        return LastError();
+    }
+    return 0;
+}
+
 // One GET without following redirects. A redirect leaves its Location in
 // `location`; any other answer below 400 is stored in `target`.
-int Fetch(HINTERNET session, const Url& url, BodyTarget& target, std::wstring& location)
+int Fetch(HINTERNET session, const Url& url, BodyTarget& target, std::wstring& location,
+          const DownloadTimeouts& timeouts, const TransferClock& clock)
 {
     const std::wstring object = RequestTarget(url);
     const std::wstring address = url.scheme + L"://" + url.authority + object;
@@ -98,6 +120,7 @@ int Fetch(HINTERNET session, const Url& url, BodyTarget& target, std::wstring& l
     const Internet request(WinHttpOpenRequest(connection.get(), L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
                                               WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
     if (!request) return LastError();
+    if (const int error = CapWaits(request.get(), timeouts, clock.Left(0, std::nullopt))) return error;
     // Redirects are followed by hand, to bound their number and their schemes.
     DWORD no_redirects = WINHTTP_DISABLE_REDIRECTS;
     if (!WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &no_redirects, sizeof no_redirects) ||
@@ -130,10 +153,17 @@ int Fetch(HINTERNET session, const Url& url, BodyTarget& target, std::wstring& l
             length = length * 10 + static_cast<unsigned>(c - L'0');
         }
     }
+    const auto announced = length_error == 0 ? std::optional<std::uint64_t>(length) : std::nullopt;
     std::vector<char> buffer(kChunk);
     unsigned long long received = 0;
     for (DWORD read = 0;; received += read) {
-        if (!WinHttpReadData(request.get(), buffer.data(), kChunk, &read)) return LastError();
+        if (const int error = CapWaits(request.get(), timeouts, clock.Left(received, announced))) return error;
+        // Only what has arrived: a read of more may wait for all of it (Wine's
+        // does), however long the deadline has left.
+        DWORD available = 0;
+        if (!WinHttpQueryDataAvailable(request.get(), &available)) return LastError();
+        if (available == 0) break;
+        if (!WinHttpReadData(request.get(), buffer.data(), std::min(available, kChunk), &read)) return LastError();
         if (read == 0) break;
         if (const int error = target.Write(buffer.data(), read)) return error;
     }
@@ -146,7 +176,7 @@ int Milliseconds(std::chrono::seconds value)
     return value.count() <= 0 ? -1 : static_cast<int>(std::min<long long>(value.count(), INT_MAX / 1000) * 1000);
 }
 
-int HttpDownload(Url url, BodyTarget& target, const DownloadTimeouts& timeouts)
+int HttpDownload(Url url, BodyTarget& target, const DownloadTimeouts& timeouts, const TransferClock& clock)
 {
     // The system's proxy settings, as a browser uses them (Windows 8.1 and later).
     const Internet session(WinHttpOpen(L"MerroUpdate", WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
@@ -162,7 +192,10 @@ int HttpDownload(Url url, BodyTarget& target, const DownloadTimeouts& timeouts)
     }
     for (int redirects = 0;; ++redirects) {
         std::wstring location;
-        if (const int error = Fetch(session.get(), url, target, location); error != 0 || location.empty()) return error;
+        if (const int error = Fetch(session.get(), url, target, location, timeouts, clock);
+            error != 0 || location.empty()) {
+            return error;
+        }
         url = ResolveReference(url, location);
         if (redirects == kMaxRedirects || (url.scheme != L"http" && url.scheme != L"https")) {
             return ERROR_WINHTTP_REDIRECT_FAILED;
@@ -179,12 +212,14 @@ int DownloadToFile(std::wstring_view url, std::wstring_view file, std::uint64_t 
         ReplacementFile replacement(file);
         if (replacement.error() != 0) return replacement.error();
         BodyTarget target{replacement, max_bytes};
+        const TransferClock clock(timeouts.whole, max_bytes);
         // As curl does, a URL without a scheme is taken for http.
         const Url parsed =
             ResolveReference(Url{}, ParseUrl(url).has_scheme ? std::wstring(url) : L"http://" + std::wstring(url));
         int result = ERROR_WINHTTP_UNRECOGNIZED_SCHEME;
         if (parsed.scheme == L"file") result = CopyFileUrl(url.substr(url.find(L':') + 1), target);
-        else if (parsed.scheme == L"http" || parsed.scheme == L"https") result = HttpDownload(parsed, target, timeouts);
+        else if (parsed.scheme == L"http" || parsed.scheme == L"https")
+            result = HttpDownload(parsed, target, timeouts, clock);
         return result != 0 ? result : replacement.Commit();
     } catch (...) {  // only allocation can throw here
         return ERROR_NOT_ENOUGH_MEMORY;

@@ -18,6 +18,13 @@ std::string Hex(std::span<const std::uint8_t> bytes)
     return text;
 }
 
+std::string Sha256Hex(std::string_view text)
+{
+    crypto::Sha256 sha256;
+    sha256.Update({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+    return Hex(sha256.Finish());
+}
+
 // Tries every signature; a failure by a trusted key tells more than an
 // unknown key, so that one is reported when none verifies.
 void VerifySignatures(const std::vector<std::string>& signatures, const std::string& payload,
@@ -57,21 +64,31 @@ std::vector<minisign::PublicKey> ParseKeyList(std::string_view text)
     return keys;
 }
 
-bool NeedsSignatureCheck(const VersionDocument& document, const TrustSettings& trust)
+bool NeedsSignatureCheck(const TrustSettings& trust)
 {
-    return trust.signature_required || trust.sequence_floor || (document.IsSigned() && !trust.keys.empty());
+    return trust.signature_required || trust.sequence_floor || !trust.keys.empty();
 }
 
 SignedRelease VerifyVersionDocument(const VersionDocument& document, const TrustSettings& trust,
                                     std::chrono::system_clock::time_point now)
 {
     if (!document.IsSigned()) throw VerificationError("unsigned document refused");
-    const SignedRelease release = ReadSignedRelease(document);
-    VerifySignatures(release.signatures, SignedPayload(document, release), trust.keys);
-    if (now > release.expiry + kExpiryGrace) throw VerificationError("expired at " + release.expires);
-    if (trust.sequence_floor && release.sequence < *trust.sequence_floor) {
-        throw VerificationError(
-            fmt::format("replayed document, sequence {} below {}", release.sequence, *trust.sequence_floor));
+    SignedRelease release = ReadSignedRelease(document);
+    const std::string payload = SignedPayload(document, release);
+    VerifySignatures(release.signatures, payload, trust.keys);
+    // In seconds: the clock's own unit would wrap for years after 2262.
+    if (std::chrono::floor<std::chrono::seconds>(now) > release.expiry + kExpiryGrace) {
+        throw VerificationError("expired at " + release.expires);
+    }
+    const std::uint64_t floor = std::max(trust.sequence_floor.value_or(0), trust.minimum_sequence);
+    if (release.sequence < floor) {
+        throw VerificationError(fmt::format("replayed document, sequence {} below {}", release.sequence, floor));
+    }
+    release.payload_sha256 = Sha256Hex(payload);
+    release.package.is_signed = true;
+    if (release.sequence == trust.sequence_floor && trust.accepted_payload_sha256 &&
+        release.payload_sha256 != *trust.accepted_payload_sha256) {
+        throw VerificationError(fmt::format("sequence {} already accepted for another document", release.sequence));
     }
     return release;
 }

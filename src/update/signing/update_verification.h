@@ -18,18 +18,25 @@ struct TrustSettings {
     std::vector<minisign::PublicKey> keys;
     bool signature_required = false;
     std::optional<std::uint64_t> sequence_floor;  // the highest sequence accepted so far
+    // The SHA-256 of the signed payload accepted at that sequence, the only
+    // one that sequence is accepted for again.
+    std::optional<std::string> accepted_payload_sha256;
+    std::uint64_t minimum_sequence = 0;  // the lowest one this build accepts
 };
 
 // Keys separated by spaces; raises VerificationError naming one that is not a key.
 std::vector<minisign::PublicKey> ParseKeyList(std::string_view text);
 
-// Whether the document's signature is to be checked: it has one and there
-// is a key to check it with, or one is required.
-bool NeedsSignatureCheck(const VersionDocument& document, const TrustSettings& trust);
+// Whether every document needs a valid signature: a key is trusted, one is
+// required, or a signed document has been accepted before.
+bool NeedsSignatureCheck(const TrustSettings& trust);
 
 // Checks in order the members' shapes, the signatures (one of them by a
-// trusted key), the expiry against `now` and the sequence floor. Returns the
-// release it verified; raises VerificationError with the reason otherwise.
+// trusted key), the expiry against `now` (in whole seconds) and the
+// sequence: not below the floor or the build's minimum, and when equal to
+// the floor only for the payload accepted then. Returns the release it
+// verified, its payload's SHA-256 filled in; raises VerificationError with
+// the reason otherwise.
 SignedRelease VerifyVersionDocument(const VersionDocument& document, const TrustSettings& trust,
                                     std::chrono::system_clock::time_point now);
 

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 
 #include "platform/base/text.h"
 #include "support/loopback_server.h"
@@ -173,6 +176,42 @@ TEST_F(DownloadTest, StalledBodyIsGivenUp)
         gate->done = true;
     }
     gate->released.notify_all();
+}
+
+TEST_F(DownloadTest, DrippingBodyIsGivenUpAtItsDeadline)
+{
+    // A byte every 50 ms, far above any stall rule, for a minute unless the
+    // client leaves first.
+    const auto drip = [](size_t offset, httplib::DataSink& sink) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return offset < 1200 && sink.write("x", 1);
+    };
+    http_.server().Get("/announced", [drip](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(100000, "application/octet-stream",
+                                 [drip](size_t offset, size_t, httplib::DataSink& sink) { return drip(offset, sink); });
+    });
+    http_.server().Get("/chunked", [drip](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("application/octet-stream", drip);
+    });
+    using std::chrono::seconds;
+    const std::pair<const char*, TransferDeadline> cases[] = {
+        {"/chunked", {.base = seconds(1)}},
+        {"/announced", {.base = seconds(1), .min_rate = 50000}},                 // 100000 bytes announced
+        {"/chunked", {.base = seconds(1), .min_rate = 1000}},                    // what has arrived so far
+        {"/chunked", {.base = seconds(1), .min_rate = 1, .expected_bytes = 2}},  // the size given
+    };
+    for (const auto& [path, deadline] : cases) {
+        SCOPED_TRACE(path);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_NE(Download(http_.Url(path), "target.bin", {.whole = deadline}), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(30));
+        EXPECT_FALSE(std::filesystem::exists("target.bin"));
+    }
+    http_.server().Get("/prompt", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("whole", "application/octet-stream");
+    });
+    EXPECT_EQ(Download(http_.Url("/prompt"), "target.bin", {.whole = {.base = seconds(5), .min_rate = 1}}), 0);
+    EXPECT_EQ(ReadFileBytes("target.bin"), "whole");
 }
 
 TEST_F(DownloadTest, FollowsAtMostTenRedirects)

@@ -93,9 +93,10 @@ TEST(VersionDocumentTest, ExpiryTimesAreStrictUtc)
     using namespace std::chrono;
     EXPECT_EQ(ParseUtcTime("2028-02-29T23:59:59Z"), sys_days{2028y / 2 / 29} + 23h + 59min + 59s);
     EXPECT_EQ(ParseUtcTime("1970-01-01T00:00:00Z"), sys_seconds{});
-    for (const char* bad :
-         {"2027-02-29T00:00:00Z", "2027-01-31T24:00:00Z", "2027-01-31T00:60:00Z", "2027-01-31T00:00:00z",
-          "2027-01-31 00:00:00Z", "2027-1-31T00:00:00Z", "2027-01-31T00:00:00+00:00", "+027-01-31T00:00:00Z"}) {
+    EXPECT_EQ(ParseUtcTime("9999-12-31T23:59:59Z"), sys_days{9999y / 12 / 31} + 23h + 59min + 59s);
+    for (const char* bad : {"2027-02-29T00:00:00Z", "2027-01-31T24:00:00Z", "2027-01-31T00:60:00Z",
+                            "2027-01-31T00:00:00z", "2027-01-31 00:00:00Z", "2027-1-31T00:00:00Z",
+                            "2027-01-31T00:00:00+00:00", "+027-01-31T00:00:00Z", "1969-12-31T23:59:59Z"}) {
         EXPECT_FALSE(ParseUtcTime(bad)) << bad;
     }
 }

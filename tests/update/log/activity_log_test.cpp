@@ -1,4 +1,4 @@
-#include "update/activity_log.h"
+#include "update/log/activity_log.h"
 
 #include <gtest/gtest.h>
 

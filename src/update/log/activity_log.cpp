@@ -1,4 +1,4 @@
-#include "update/activity_log.h"
+#include "update/log/activity_log.h"
 
 #include <spdlog/pattern_formatter.h>
 #include <spdlog/sinks/rotating_file_sink.h>

@@ -1,0 +1,90 @@
+// The real program against a hostile version service on 127.0.0.1: a
+// document nested deep enough to overflow a recursive copy, and an answer
+// dripped a byte at a time. The program stays up, ends the check with its
+// error line, and its thread is free again for the next check and for quit.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "app/program_fixture.h"
+#include "support/scoped_environment.h"
+#include "support/scripted_server.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::ScriptedServer;
+
+class ProgramHostileServiceTest : public ProgramTest {
+protected:
+    // Version 1 installed, checked every second against `url`.
+    void Configure(const std::string& url)
+    {
+        testing_support::WriteFileBytes(work() / "LocalConfig.json",
+                                        testing_support::LocalConfigText("yes", "1", url, "1"));
+    }
+
+    // SIGTERM ends it with 0 at once: no transfer holds its thread.
+    static void ExpectQuitsAtOnce(ChildProcess& program)
+    {
+        program.Signal(SIGTERM);
+        EXPECT_EQ(program.Wait(5s), 0);
+    }
+};
+
+TEST_F(ProgramHostileServiceTest, DeeplyNestedDocumentEndsEachCheckWithItsErrorLine)
+{
+    // 100 000 nested arrays in the plug object, about 200 KB.
+    const std::string deep =
+        R"({"data": {"plug": {"urlPath": "http://127.0.0.1:9/p.zip", "versionNumber": "2", "extra": )" +
+        std::string(100000, '[') + std::string(100000, ']') + "}}}";
+    ScriptedServer service([&deep](int& socket, const std::string&) {
+        ScriptedServer::Send(socket, ScriptedServer::Head(deep.size()) + deep);
+    });
+    Configure(service.Url("/version"));
+    auto program = Start();
+    const std::string refusal = "Verify UrlConfig Error: document nested deeper than 64 levels";
+    ASSERT_TRUE(Serve([&] { return LogLinesWith(refusal).size() >= 2 || program->Exited(); }, 20s))
+        << program->Stderr();
+    EXPECT_FALSE(program->Exited()) << program->Stderr();
+    ExpectQuitsAtOnce(*program);
+}
+
+TEST_F(ProgramHostileServiceTest, DrippedVersionDocumentIsGivenUpAtItsDeadline)
+{
+    // The built-in service is asked through a proxy where nothing listens,
+    // so it fails at once, without leaving the machine.
+    const std::string nowhere = [] {
+        const ScriptedServer gone([](int&, const std::string&) {});
+        return gone.Url("");
+    }();
+    const testing_support::ScopedEnvironment proxy("https_proxy", nowhere);
+    const testing_support::ScopedEnvironment direct("no_proxy", "127.0.0.1");
+
+    const std::string document = testing_support::VersionDocument("1", "http://127.0.0.1:9/p.zip");
+    std::atomic<bool> first{true};
+    ScriptedServer service([&](int& socket, const std::string&) {
+        if (!first.exchange(false))
+            return ScriptedServer::Send(socket, ScriptedServer::Head(document.size()) + document);
+        // A blank every half second for two minutes, unless the client leaves.
+        ScriptedServer::Send(socket, ScriptedServer::Head(1000));
+        for (int i = 0; i < 240 && ::send(socket, " ", 1, MSG_NOSIGNAL) == 1; ++i) std::this_thread::sleep_for(500ms);
+    });
+    Configure(service.Url("/version"));
+    auto program = Start();
+    ASSERT_TRUE(Serve([&] { return !LogLinesWith("Not Need Download Zip").empty() || program->Exited(); }, 90s))
+        << program->Stderr();
+    const auto started = LogLinesWith("Download Process Start!");
+    const auto failed = LogLinesWith("Download Config Error");
+    ASSERT_EQ(failed.size(), 1u);
+    EXPECT_GE(failed[0].time - started.at(0).time, 29s);
+    EXPECT_LT(failed[0].time - started.at(0).time, 40s);
+    ExpectQuitsAtOnce(*program);
+}
+
+}  // namespace
