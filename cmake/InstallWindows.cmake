@@ -11,6 +11,7 @@
 #   QVLogo.png               the notification logo
 #   defaults\               the delivered package and the first
 #                            LocalConfig.json (cmake/Defaults.cmake)
+include(${PROJECT_SOURCE_DIR}/cmake/Signing.cmake)
 find_program(MAKENSIS makensis REQUIRED)
 if(NOT CMAKE_STRIP)
     message(FATAL_ERROR "The installer strips the program with the toolchain's strip, which CMake did not find")
@@ -34,10 +35,13 @@ add_custom_command(OUTPUT ${merro_setup_files}
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/resources/QVLogo.png ${merro_setup_input}/QVLogo.png
     COMMAND ${CMAKE_COMMAND} -E copy ${MERRO_DEFAULTS_DIR}/LocalConfig.json ${MERRO_DEFAULTS_DIR}/com.qv.plug.zip
             ${merro_setup_input}/defaults
+    COMMAND ${MERRO_SIGN_FILE} ${merro_setup_input}/merroupdate.exe
+    COMMAND ${MERRO_SIGN_FILE} ${merro_setup_input}/merroupdate-session.exe
+    COMMAND ${MERRO_SIGN_FILE} ${merro_setup_input}/7z.dll
     DEPENDS merroupdate $<TARGET_FILE:merroupdate> merroupdate-session $<TARGET_FILE:merroupdate-session>
             merro_codec_dll ${MERRO_CODEC_DLL} ${PROJECT_SOURCE_DIR}/resources/QVLogo.png merro_defaults
             ${MERRO_DEFAULTS_DIR}/LocalConfig.json ${MERRO_DEFAULTS_DIR}/com.qv.plug.zip
-    COMMENT "The installer's files, stripped"
+    COMMENT "The installer's files, stripped and signed"
     VERBATIM)
 
 # -WX: a warning of makensis fails the build.
@@ -47,6 +51,7 @@ add_custom_command(OUTPUT ${merro_setup_file}
             -DVERSION=${PROJECT_VERSION}
             -DBINDIR=${merro_setup_input}
             -DOUTDIR=${merro_package_dir}
+            -DSIGN=${MERRO_SIGN_FILE}
             ${merro_setup_script}
     DEPENDS ${merro_setup_script} ${merro_setup_files}
     COMMENT "MerroUpdate-${PROJECT_VERSION}-setup.exe (makensis)"
@@ -56,4 +61,5 @@ add_custom_target(merro_setup ALL DEPENDS ${merro_setup_file})
 set_target_properties(merro_setup PROPERTIES
     MERRO_SETUP_FILE ${merro_setup_file}
     MERRO_SETUP_INPUT ${merro_setup_input}
+    MERRO_SIGNING_CERTIFICATE "${MERRO_SIGNING_CERTIFICATE}"
     MERRO_DELIVERED_VERSION ${MERRO_DELIVERED_VERSION})

@@ -41,6 +41,13 @@ SetCompressor /SOLID lzma
 !insertmacro RequireDefine BINDIR
 !insertmacro RequireDefine OUTDIR
 
+; The setup program and its uninstaller are signed as makensis writes them
+; (-DSIGN=<build tree>/sign-file, see cmake/Signing.cmake).
+!ifdef SIGN
+    !finalize '"${SIGN}" "%1"'
+    !uninstfinalize '"${SIGN}" "%1"'
+!endif
+
 !include LogicLib.nsh
 !include FileFunc.nsh
 
