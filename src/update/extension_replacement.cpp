@@ -22,7 +22,7 @@ fs::path DiscardFolder() { return BesideExtensions("com.qv.plug.discard"); }
 
 void ClearExtensionFolder()
 {
-    fs::rename(ExtensionFolder(), SetAsideFolder());
+    platform::MoveFolder(ExtensionFolder(), SetAsideFolder());
     fs::create_directory(ExtensionFolder());
 }
 
@@ -35,7 +35,7 @@ void MarkFreshExtensionFolder()
 void DiscardSetAsideContents()
 {
     // The rename is the moment the new contents become the ones to keep.
-    fs::rename(SetAsideFolder(), DiscardFolder());
+    platform::MoveFolder(SetAsideFolder(), DiscardFolder());
     platform::RemoveTree(DiscardFolder());
 }
 
@@ -46,5 +46,5 @@ void RecoverInterruptedReplacement()
     platform::RemoveTree(ExtensionFolder());
     // The extensions folder may have gone with whatever interrupted us.
     fs::create_directories(ExtensionFolder().parent_path());
-    fs::rename(SetAsideFolder(), ExtensionFolder());
+    platform::MoveFolder(SetAsideFolder(), ExtensionFolder());
 }

@@ -7,7 +7,8 @@
 // the extraction completed: they are renamed to "com.qv.plug.discard" and then
 // removed. Every step is a single rename or acts on a folder that is not the
 // live one, so whatever a crash interrupts, the folders on disk tell what to
-// do next: see RecoverInterruptedReplacement.
+// do next: see RecoverInterruptedReplacement. On Windows each rename and
+// deletion waits a few seconds for a file that another program holds open.
 #include <filesystem>
 
 // The extension folder's contents while a replacement is under way.

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
 #include "support/installation_fixture.h"
 #include "update/activity_log.h"
 #include "update/package_installation.h"
+#include "update/paths.h"
 
 namespace {
 
@@ -45,6 +47,31 @@ TEST_F(WindowsInstallationTest, InterruptedReplacementWithReadOnlyFilesIsUndone)
     MakeReadOnly(Extension() / "index.html");
     RecoverInterruptedReplacement();
     EXPECT_EQ(ReadTree(Extension()), OldExtension);
+    EXPECT_TRUE(NoReplacementLeftovers());
+}
+
+// Without the "\\?\" prefix every file call fails past 260 characters on a
+// machine without the long-path policy (Wine has no such limit: there this
+// shows that the prefixed paths reach the same files).
+TEST_F(WindowsInstallationTest, PackageWithPathsPastTheOldLimitInstallsAndIsReplaced)
+{
+    FolderTree deep = NewPackage;
+    std::string folder = "node_modules";
+    deep[folder] = "<folder>";
+    for (int level = 0; level < 8; ++level) {
+        folder += "/package-with-a-rather-long-name-" + std::to_string(level);
+        deep[folder] = "<folder>";
+    }
+    deep[folder + "/index.js"] = "module.exports = 1;";
+    ASSERT_GT(ExtensionDir().size() + folder.size(), 300u);
+    const ActivityLogSession session;
+    testing_support::WriteFileBytes("com.qv.plug.zip", MakePackage(deep));
+    ASSERT_TRUE(ExtractPackage(session.log()));
+    EXPECT_EQ(ReadTree(Extension()), deep);
+
+    testing_support::WriteFileBytes("com.qv.plug.zip", MakePackage(NewPackage));
+    ASSERT_TRUE(ExtractPackage(session.log()));
+    EXPECT_EQ(ReadTree(Extension()), NewPackage);
     EXPECT_TRUE(NoReplacementLeftovers());
 }
 

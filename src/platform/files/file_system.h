@@ -30,6 +30,10 @@ WindowsError RemoveFile(std::wstring_view path);
 // Renames the file `from` over `to` in one step, replacing what `to` held.
 WindowsError MoveFileOver(std::wstring_view from, std::wstring_view to);
 
+// Renames the folder (or file) `from` to `to`, which must not exist, on the
+// same volume. Throws filesystem_error as std::filesystem::rename does.
+void MoveFolder(const std::filesystem::path& from, const std::filesystem::path& to);
+
 // std::filesystem::remove_all, read-only entries included (Windows refuses to
 // delete those until the attribute is cleared). Throws filesystem_error.
 void RemoveTree(const std::filesystem::path& path);

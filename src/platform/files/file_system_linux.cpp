@@ -59,6 +59,11 @@ WindowsError MoveFileOver(std::wstring_view from, std::wstring_view to)
     return rename(WideToUtf8(from).c_str(), WideToUtf8(to).c_str()) == 0 ? WindowsError::kSuccess : LastSystemError();
 }
 
+void MoveFolder(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    std::filesystem::rename(from, to);
+}
+
 void RemoveTree(const std::filesystem::path& path) { std::filesystem::remove_all(path); }
 
 }  // namespace platform
