@@ -15,6 +15,7 @@
 #include "platform/process/dynamic_library.h"
 #include "update/extension_replacement.h"
 #include "update/host_detection.h"
+#include "update/leftover_files.h"
 #include "update/local_config.h"
 #include "update/paths.h"
 
@@ -69,6 +70,7 @@ void ExtractIntoExtensionFolder(const ActivityLog& log)
 
 RunOutcome SetupRoutine(ActivityLog log, const std::function<void()>& warn_host_running)
 {
+    RemoveLeftoverFiles();
     RecoverInterruptedReplacement();
     if (ReadLocalConfig("Setup") == "yes") {
         log->info(logtext::NotNeedSetup);
