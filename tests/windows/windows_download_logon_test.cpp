@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "platform/net/download.h"
 #include "support/files.h"
@@ -19,14 +20,16 @@ constexpr int kStatus401 = 0x20000000 | 401;
 class WindowsDownloadLogonTest : public ::testing::Test {
 protected:
     // Serves 401 with these challenges, whatever the request carries.
-    void Demand(std::initializer_list<const char*> challenges)
+    void Demand(std::vector<std::string> challenges)
     {
-        http_.server().Get("/package.zip", [this, challenges](const httplib::Request& request, httplib::Response& response) {
-            ++requests_;
-            if (request.has_header("Authorization")) ++with_authorization_;
-            for (const char* challenge : challenges) response.headers.emplace("WWW-Authenticate", challenge);
-            response.status = 401;
-        });
+        http_.server().Get("/package.zip",
+                           [this, challenges](const httplib::Request& request, httplib::Response& response) {
+                               ++requests_;
+                               if (request.has_header("Authorization")) ++with_authorization_;
+                               for (const std::string& challenge : challenges)
+                                   response.headers.emplace("WWW-Authenticate", challenge);
+                               response.status = 401;
+                           });
     }
 
     int Download()
