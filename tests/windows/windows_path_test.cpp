@@ -48,6 +48,8 @@ TEST(WindowsPathTest, ItemPathsThatLeaveTheFolderAreRefused)
 TEST(WindowsPathTest, FileCallsGetAbsoluteBackslashedLongPaths)
 {
     EXPECT_EQ(platform::LongPath(L"C:/Program Files/x/../y.txt"), L"\\\\?\\C:\\Program Files\\y.txt");
+    EXPECT_EQ(platform::LongPath(L"C:/Program Files/"), L"\\\\?\\C:\\Program Files");
+    EXPECT_EQ(platform::LongPath(L"C:/"), L"\\\\?\\C:\\");
     EXPECT_EQ(platform::LongPath(L"//server/share/a"), L"\\\\?\\UNC\\server\\share\\a");
     EXPECT_EQ(platform::LongPath(L"\\\\?\\C:\\as is/.."), L"\\\\?\\C:\\as is/..");
     wchar_t current[MAX_PATH];

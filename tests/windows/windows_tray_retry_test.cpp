@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
-#include <utility>
 #include <vector>
 
 #include "app/app_icon.h"
@@ -20,70 +18,46 @@
 
 namespace {
 
-constexpr desktop::Message kTrayNotify = desktop::WmUser + 0x100;
 constexpr std::uint32_t kTrayId = 128;
 
-// What the stand-in shell was asked, how many adds it still refuses, and
-// whether it shows the icon.
-struct ShellCall {
-    DWORD message;
-    HWND window;
-    UINT id;
-    UINT callback_message;
-    std::wstring tip;
-    bool has_icon;
-};
-std::vector<ShellCall> calls;
+std::vector<NOTIFYICONDATAW> calls;  // uFlags holds the message
 int refused_adds = 0;
 bool showing = false;
 
 BOOL StandInShell(DWORD message, NOTIFYICONDATAW* data)
 {
-    calls.push_back({message, data->hWnd, data->uID, data->uCallbackMessage, data->szTip, data->hIcon != nullptr});
-    switch (message) {
-    case NIM_ADD:
-        if (refused_adds > 0) {
-            --refused_adds;
-            ::SetLastError(ERROR_TIMEOUT);
-            return FALSE;
-        }
-        showing = true;
-        return TRUE;
-    case NIM_MODIFY: return showing;
-    case NIM_DELETE: return std::exchange(showing, false);
-    default: return FALSE;
-    }
+    calls.push_back(*data);
+    calls.back().uFlags = message;
+    if (message == NIM_DELETE) return std::exchange(showing, false);
+    if (message == NIM_MODIFY) return showing;
+    if (refused_adds-- > 0) return ::SetLastError(ERROR_TIMEOUT), FALSE;
+    return showing = true;
 }
 
-desktop::LResult Ignore(desktop::WindowHandle, desktop::Message, desktop::WParam, desktop::LParam) { return 0; }
+int Adds()
+{
+    return static_cast<int>(
+        std::count_if(calls.begin(), calls.end(), [](const auto& c) { return c.uFlags == NIM_ADD; }));
+}
 
 // Dispatches the thread's messages for `milliseconds`, or until `done`.
 void PumpFor(
     ULONGLONG milliseconds, bool (*done)() = [] { return false; })
 {
-    const ULONGLONG end = ::GetTickCount64() + milliseconds;
-    while (::GetTickCount64() < end && !done()) {
+    for (const ULONGLONG end = ::GetTickCount64() + milliseconds; ::GetTickCount64() < end && !done();) {
         MSG message;
         while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
 }
 
-int Adds()
-{
-    return static_cast<int>(
-        std::count_if(calls.begin(), calls.end(), [](const ShellCall& call) { return call.message == NIM_ADD; }));
-}
+desktop::LResult Ignore(desktop::WindowHandle, desktop::Message, desktop::WParam, desktop::LParam) { return 0; }
 
 class WindowsTrayRetryTest : public ::testing::Test {
 protected:
     WindowsTrayRetryTest() : previous_(desktop::ReplaceShellNotifyIcon(&StandInShell))
     {
-        record_.window = &window_;
-        record_.id = kTrayId;
-        record_.callback_message = kTrayNotify;
-        record_.icon = icon_;
-        record_.tip = L"Pelvane更新程序";
+        record_ = {&window_, kTrayId, desktop::WmUser + 0x100, icon_, L"Pelvane更新程序", L"MerroUpdate", {}};
         calls.clear();
         showing = false;
     }
@@ -104,21 +78,17 @@ TEST_F(WindowsTrayRetryTest, RefusedIconIsOfferedAgainUntilTheShellTakesIt)
 {
     refused_adds = 2;
     EXPECT_FALSE(desktop::AddTrayIcon(record_));
-    // Two refusals, so the third offer, a second after the second one.
     PumpFor(10 * desktop::kTrayRetryMilliseconds, [] { return Adds() == 3; });
     ASSERT_EQ(Adds(), 3);
-    const HWND native = desktop::NativeWindow(&window_);
-    for (const ShellCall& call : calls) {
-        EXPECT_EQ(call.window, native);
-        EXPECT_EQ(call.id, kTrayId);
-        EXPECT_EQ(call.callback_message, kTrayNotify);
-        EXPECT_EQ(call.tip, L"Pelvane更新程序");
-        EXPECT_TRUE(call.has_icon);
+    for (const NOTIFYICONDATAW& call : calls) {  // the same icon record each time
+        EXPECT_EQ(call.hWnd, desktop::NativeWindow(&window_));
+        EXPECT_EQ(call.uID, kTrayId);
+        EXPECT_EQ(call.uCallbackMessage, record_.callback_message);
+        EXPECT_STREQ(call.szTip, L"Pelvane更新程序");
     }
-    // Taken: no more offers.
-    const std::size_t after_success = calls.size();
+    const std::size_t taken = calls.size();
     PumpFor(2 * desktop::kTrayRetryMilliseconds);
-    EXPECT_EQ(calls.size(), after_success);
+    EXPECT_EQ(calls.size(), taken);
 }
 
 TEST_F(WindowsTrayRetryTest, TaskbarCreatedAddsTheRefusedIconAtOnceAndEndsTheRetries)
@@ -127,9 +97,9 @@ TEST_F(WindowsTrayRetryTest, TaskbarCreatedAddsTheRefusedIconAtOnceAndEndsTheRet
     EXPECT_FALSE(desktop::AddTrayIcon(record_));
     ::SendMessageW(desktop::NativeWindow(&window_), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     EXPECT_EQ(Adds(), 2);
-    const std::size_t after_success = calls.size();
+    const std::size_t taken = calls.size();
     PumpFor(2 * desktop::kTrayRetryMilliseconds);
-    EXPECT_EQ(calls.size(), after_success);
+    EXPECT_EQ(calls.size(), taken);
 }
 
 }  // namespace

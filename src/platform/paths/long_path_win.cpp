@@ -15,6 +15,9 @@ std::wstring LongPath(std::wstring_view path)
         if (length == 0) return name;
         if (length < full.size()) {
             full.resize(length);
+            // "C:\folder\" would name "folder" plus an empty component once
+            // prefixed; a drive's root keeps its separator.
+            while (full.size() > 3 && full.back() == L'\\') full.pop_back();
             // A device ("CON") comes back as "\\.\CON"; it must stay one.
             if (full.starts_with(L"\\\\.\\") || full.starts_with(L"\\\\?\\")) return full;
             if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);

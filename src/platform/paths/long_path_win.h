@@ -9,7 +9,7 @@ namespace platform {
 
 // "\\?\C:\..." for a drive path, "\\?\UNC\server\share\..." for a share,
 // made absolute against the current folder first, with "." and ".." resolved
-// (the prefix turns that off). A path that already has "\\?\" or "\\.\", and
+// (the prefix turns that off) and no separator at the end. A path that already has "\\?\" or "\\.\", and
 // one the system cannot make absolute, is returned as it is.
 std::wstring LongPath(std::wstring_view path);
 

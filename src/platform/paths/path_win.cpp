@@ -1,5 +1,7 @@
 #include "platform/paths/path.h"
 
+#include <string>
+
 namespace platform {
 namespace {
 
