@@ -1,7 +1,7 @@
 // A server that asks for a login: Negotiate and NTLM are answered with the
 // user's own logon, each once, and Basic never gets credentials made up.
-// Wine's WinHTTP takes no proxy from the automatic setting, so a proxy's 407
-// cannot be shown here; a server's 401 goes through the same answer.
+// A server's 401 goes through the same answer as a proxy's 407; Wine has no
+// logon to give, so the server never accepts it.
 #include <gtest/gtest.h>
 
 #include <atomic>
