@@ -9,7 +9,6 @@
 #include <memory>
 #include <string>
 
-#include "platform/base/text.h"
 #include "platform/net/download.h"
 #include "support/files.h"
 #include "support/scoped_environment.h"
@@ -22,72 +21,68 @@ namespace {
 using testing_support::ScriptedServer;
 
 constexpr const char* kBody = "through the proxy";
-constexpr const char* kRealm = "merro";
-constexpr const char* kNonce = "4f2a9c";
+constexpr const char* kDigestChallenge = "Digest realm=\"merro\", nonce=\"4f2a9c\", qop=\"auth\"";
 
 std::string Md5Hex(const std::string& text)
 {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     EVP_Digest(text.data(), text.size(), digest, &length, EVP_md5(), nullptr);
-    static constexpr char kHex[] = "0123456789abcdef";
     std::string hex;
-    for (unsigned int i = 0; i < length; ++i) hex += {kHex[digest[i] >> 4], kHex[digest[i] & 15]};
+    for (unsigned int i = 0; i < length; ++i)
+        hex += {"0123456789abcdef"[digest[i] >> 4], "0123456789abcdef"[digest[i] & 15]};
     return hex;
 }
 
-// The value of `name="..."` (or name=value) in a Digest header line.
-std::string DigestField(const std::string& line, const std::string& name)
+// The value of name="..." (or name=value) in the request's Digest answer.
+std::string Field(const std::string& head, const std::string& name)
 {
-    std::size_t at = line.find(" " + name + "=");
-    if (at == std::string::npos) at = line.find("," + name + "=");
+    std::size_t at = head.find(" " + name + "=");
+    if (at == std::string::npos) at = head.find("," + name + "=");
     if (at == std::string::npos) return "";
     at += name.size() + 2;
-    const bool quoted = line[at] == '"';
-    if (quoted) ++at;
-    const std::size_t end = line.find_first_of(quoted ? "\"" : ",\r", at);
-    return line.substr(at, end - at);
+    const bool quoted = head[at] == '"';
+    return head.substr(at + quoted, head.find_first_of(quoted ? "\"" : ",\r", at + quoted) - at - quoted);
 }
 
-std::string HeaderLine(const std::string& head, const std::string& name)
+// RFC 7616 for qop "auth", with the password the proxy knows.
+bool IsDigestOfSecret(const std::string& head)
 {
-    const std::size_t at = head.find("\r\n" + name + ": ");
-    return at == std::string::npos ? "" : head.substr(at + 2, head.find("\r\n", at + 2) - at - 2);
+    if (head.find("\r\nProxy-Authorization: Digest ") == std::string::npos || Field(head, "username") != "user") {
+        return false;
+    }
+    const std::string ha1 = Md5Hex("user:" + Field(head, "realm") + ":secret");
+    const std::string ha2 = Md5Hex("GET:" + Field(head, "uri"));
+    return Field(head, "nonce") == "4f2a9c" &&
+           Field(head, "response") ==
+               Md5Hex(ha1 + ":4f2a9c:" + Field(head, "nc") + ":" + Field(head, "cnonce") + ":auth:" + ha2);
 }
 
-// A Digest answer as RFC 7616 computes it for qop "auth", with the password
-// the proxy knows.
-bool IsDigestAnswer(const std::string& line, const std::string& password)
+bool IsBasicOfSecret(const std::string& head)
 {
-    if (!line.starts_with("Proxy-Authorization: Digest ") || DigestField(line, "username") != "user") return false;
-    const std::string ha1 = Md5Hex("user:" + DigestField(line, "realm") + ":" + password);
-    const std::string ha2 = Md5Hex("GET:" + DigestField(line, "uri"));
-    const std::string expected = Md5Hex(ha1 + ":" + DigestField(line, "nonce") + ":" + DigestField(line, "nc") + ":" +
-                                        DigestField(line, "cnonce") + ":auth:" + ha2);
-    return DigestField(line, "nonce") == kNonce && DigestField(line, "response") == expected;
+    return head.find("\r\nProxy-Authorization: Basic dXNlcjpzZWNyZXQ=\r\n") != std::string::npos;  // user:secret
 }
 
 class ProxyDownloadTest : public ::testing::Test {
 protected:
     // A proxy that demands `challenge` until `accepted` says the request's
-    // Proxy-Authorization line is right.
-    void StartProxy(std::string challenge, bool (*accepted)(const std::string&))
+    // head carries the right answer; `password` goes into http_proxy.
+    void StartProxy(std::string challenge, bool (*accepted)(const std::string&), const std::string& password)
     {
         proxy_ = std::make_unique<ScriptedServer>(
             ScriptedServer::WholeHead{}, [this, challenge, accepted](int& socket, const std::string& head) {
                 ++requests_;
-                if (accepted(HeaderLine(head, "Proxy-Authorization"))) {
-                    ScriptedServer::Send(socket, ScriptedServer::Head(std::string(kBody).size()) + kBody);
-                    return;
-                }
-                ScriptedServer::Send(socket, "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: " +
-                                                 challenge + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                ScriptedServer::Send(socket, accepted(head) ? ScriptedServer::Head(std::string(kBody).size()) + kBody
+                                                            : "HTTP/1.1 407 Proxy Authentication Required\r\n"
+                                                              "Proxy-Authenticate: " +
+                                                                  challenge +
+                                                                  "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
             });
-        const std::string address = proxy_->Url("");
-        environment_.Set("http_proxy",
-                         "http://user:" + password_ + "@" + address.substr(std::string("http://").size()));
+        const std::string address = proxy_->Url("").substr(std::string("http://").size());
+        environment_.Set("http_proxy", "http://user:" + password + "@" + address);
         environment_.Unset("no_proxy");
         environment_.Unset("NO_PROXY");
+        requests_ = 0;
     }
 
     int Download() { return DownloadToFile(L"http://packages.invalid/com.qv.plug.zip", L"target.zip", UINT64_MAX, {}); }
@@ -95,31 +90,25 @@ protected:
     testing_support::WorkFolder work_;
     testing_support::ScopedEnvironment environment_;
     std::unique_ptr<ScriptedServer> proxy_;
-    std::string password_ = "secret";
     std::atomic<int> requests_{0};
 };
 
 TEST_F(ProxyDownloadTest, AnswersABasicProxyWithTheCredentialsOfTheProxyAddress)
 {
-    StartProxy("Basic realm=\"merro\"",
-               [](const std::string& line) { return line == "Proxy-Authorization: Basic dXNlcjpzZWNyZXQ="; });
+    StartProxy("Basic realm=\"merro\"", IsBasicOfSecret, "secret");
     ASSERT_EQ(Download(), 0);
     EXPECT_EQ(testing_support::ReadFileBytes("target.zip"), kBody);
 }
 
 TEST_F(ProxyDownloadTest, AnswersADigestProxyAndFailsWithAWrongPassword)
 {
-    const auto digest_of_secret = [](const std::string& line) { return IsDigestAnswer(line, "secret"); };
-    const std::string challenge =
-        std::string("Digest realm=\"") + kRealm + "\", nonce=\"" + kNonce + "\", qop=\"auth\"";
-    StartProxy(challenge, digest_of_secret);
+    StartProxy(kDigestChallenge, IsDigestOfSecret, "secret");
     ASSERT_EQ(Download(), 0);
     EXPECT_EQ(testing_support::ReadFileBytes("target.zip"), kBody);
     EXPECT_EQ(requests_, 2);  // the first one without credentials, as the scheme is not known yet
 
     proxy_.reset();
-    password_ = "wrong";
-    StartProxy(challenge, digest_of_secret);
+    StartProxy(kDigestChallenge, IsDigestOfSecret, "wrong");
     EXPECT_NE(Download(), 0);
     EXPECT_EQ(testing_support::ReadFileBytes("target.zip"), kBody);
 }
