@@ -32,7 +32,7 @@ fs::path DiscardFolder() { return BesideExtensions("com.qv.plug.discard"); }
 
 void ClearExtensionFolder()
 {
-    fs::rename(ExtensionFolder(), SetAsideFolder());
+    platform::MoveFolder(ExtensionFolder(), SetAsideFolder());
     // Else the folder created next could outlast the rename, and the old
     // contents be lost.
     FlushExtensionParents();
@@ -53,7 +53,7 @@ void DiscardSetAsideContents()
     // durable before anything records them.
     platform::FlushTree(ExtensionFolder());
     FlushExtensionParents();
-    fs::rename(SetAsideFolder(), DiscardFolder());
+    platform::MoveFolder(SetAsideFolder(), DiscardFolder());
     FlushExtensionParents();
     platform::RemoveTree(DiscardFolder());
 }
@@ -65,6 +65,6 @@ void RecoverInterruptedReplacement()
     platform::RemoveTree(ExtensionFolder());
     // The extensions folder may have gone with whatever interrupted us.
     fs::create_directories(ExtensionFolder().parent_path());
-    fs::rename(SetAsideFolder(), ExtensionFolder());
+    platform::MoveFolder(SetAsideFolder(), ExtensionFolder());
     FlushExtensionParents();
 }

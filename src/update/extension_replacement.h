@@ -8,7 +8,8 @@
 // removed. Every step is a single rename or acts on a folder that is not the
 // live one, and each is flushed to disk before the next one depends on it, so
 // whatever a crash or a power loss interrupts, the folders on disk tell what
-// to do next: see RecoverInterruptedReplacement.
+// to do next: see RecoverInterruptedReplacement. On Windows each rename and
+// deletion waits a few seconds for a file that another program holds open.
 #include <filesystem>
 
 // The extension folder's contents while a replacement is under way.

@@ -15,6 +15,7 @@
 #include "platform/process/dynamic_library.h"
 #include "update/extension_replacement.h"
 #include "update/host_detection.h"
+#include "update/leftover_files.h"
 #include "update/local_config.h"
 #include "update/paths.h"
 
@@ -81,6 +82,7 @@ bool MayReplaceExtension(const platform::MachineLock& lock, const ActivityLog& l
 
 RunOutcome SetupRoutine(ActivityLog log, const std::function<void()>& warn_host_running)
 {
+    RemoveLeftoverFiles();
     const platform::MachineLock lock = LockExtension(kStartupLockWait);
     if (!MayReplaceExtension(lock, log)) return Failure(std::string(logtext::ExtensionBusy));
     RecoverInterruptedReplacement();

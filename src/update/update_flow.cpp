@@ -56,11 +56,8 @@ std::string ReadFileText(std::wstring_view file)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void RemoveIfThere(std::wstring_view file)
-{
-    std::error_code ignored;
-    std::filesystem::remove(platform::NativePath(file), ignored);
-}
+// Through the platform, which waits for a scanner that holds the new file.
+void RemoveIfThere(std::wstring_view file) { platform::RemoveFile(file); }
 
 // What the configuration records of the installed release.
 struct InstalledRelease {

@@ -24,22 +24,13 @@ public:
     // closed when it returns, unless the script closed it already.
     using Script = std::function<void(int& socket, const std::string& path)>;
 
-    explicit ScriptedServer(Script script) : script_(std::move(script))
-    {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener_, 16) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            if (listener_ >= 0) ::close(listener_);
-            throw std::runtime_error("cannot listen on a loopback port");
-        }
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { Serve(); });
-    }
+    explicit ScriptedServer(Script script) : script_(std::move(script)) { Listen(); }
+
+    // The script is called with the whole request head instead of its path
+    // (a proxy looks at the request's headers).
+    struct WholeHead {};
+    ScriptedServer(WholeHead, Script script) : script_(std::move(script)), whole_head_(true) { Listen(); }
+
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
     ~ScriptedServer()
@@ -92,6 +83,23 @@ public:
     }
 
 private:
+    void Listen()
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(listener_, 16) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            if (listener_ >= 0) ::close(listener_);
+            throw std::runtime_error("cannot listen on a loopback port");
+        }
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { Serve(); });
+    }
+
     void Serve()
     {
         while (!stopping_) {
@@ -99,14 +107,14 @@ private:
             if (::poll(&waiting, 1, 50) <= 0) continue;
             int socket = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
             if (socket < 0) continue;
-            const std::string path = ReadRequestPath(socket);
-            script_(socket, path);
+            const std::string head = ReadRequestHead(socket);
+            script_(socket, whole_head_ ? head : PathOf(head));
             if (socket >= 0) ::close(socket);
         }
     }
 
-    // Reads up to the end of the request head; the path of its first line.
-    static std::string ReadRequestPath(int socket)
+    // Reads up to the end of the request head.
+    static std::string ReadRequestHead(int socket)
     {
         std::string head;
         char buffer[1024];
@@ -117,12 +125,19 @@ private:
             if (got <= 0) break;
             head.append(buffer, static_cast<std::size_t>(got));
         }
+        return head;
+    }
+
+    // The path of the request line.
+    static std::string PathOf(const std::string& head)
+    {
         const auto start = head.find(' ');
         const auto end = head.find(' ', start + 1);
         return start == std::string::npos || end == std::string::npos ? "" : head.substr(start + 1, end - start - 1);
     }
 
     Script script_;
+    bool whole_head_ = false;
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
+#include "platform/paths/long_path_win.h"
 #include "support/installation_fixture.h"
 #include "update/log/activity_log.h"
 #include "update/package_installation.h"
+#include "update/paths.h"
 
 namespace {
 
@@ -45,6 +48,34 @@ TEST_F(WindowsInstallationTest, InterruptedReplacementWithReadOnlyFilesIsUndone)
     MakeReadOnly(Extension() / "index.html");
     RecoverInterruptedReplacement();
     EXPECT_EQ(ReadTree(Extension()), OldExtension);
+    EXPECT_TRUE(NoReplacementLeftovers());
+}
+
+// Without the "\\?\" prefix every file call fails past 260 characters on a
+// machine without the long-path policy. Wine has no such limit for the
+// system's calls, but the C++ library's directory walk has one, so the deep
+// file is read through a prefixed path.
+TEST_F(WindowsInstallationTest, PackageWithPathsPastTheOldLimitInstallsAndIsReplaced)
+{
+    FolderTree deep = NewPackage;
+    std::string folder = "node_modules";
+    deep[folder] = "<folder>";
+    for (int level = 0; level < 8; ++level) {
+        folder += "/package-with-a-rather-long-name-" + std::to_string(level);
+        deep[folder] = "<folder>";
+    }
+    deep[folder + "/index.js"] = "module.exports = 1;";
+    const std::wstring installed =
+        platform::LongPath(ExtensionDir() + L"/" + platform::Utf8ToWide(folder) + L"/index.js");
+    ASSERT_GT(installed.size(), 300u);
+    const ActivityLogSession session;
+    testing_support::WriteFileBytes("com.qv.plug.zip", MakePackage(deep));
+    ASSERT_TRUE(ExtractPackage(session.log()));
+    EXPECT_EQ(testing_support::ReadFileBytes(installed), "module.exports = 1;");
+
+    testing_support::WriteFileBytes("com.qv.plug.zip", MakePackage(NewPackage));
+    ASSERT_TRUE(ExtractPackage(session.log()));
+    EXPECT_EQ(ReadTree(Extension()), NewPackage);
     EXPECT_TRUE(NoReplacementLeftovers());
 }
 

@@ -1,8 +1,13 @@
 // Windows spells paths with both separators and several kinds of root; an
 // archive item must not use any of them to leave the extension folder.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "archive/extraction/file_operations.h"
+#include "platform/paths/long_path_win.h"
 #include "platform/paths/path.h"
 
 namespace {
@@ -36,6 +41,33 @@ TEST(WindowsPathTest, ItemPathsThatLeaveTheFolderAreRefused)
         EXPECT_TRUE(archive::IsUnsafeItemPath(path)) << path;
     }
     for (const wchar_t* path : {L"a\\b.txt", L"a/b/c", L".\\a", L"资源\\图标.png", L"a..b\\c", L".hidden"}) {
+        EXPECT_FALSE(archive::IsUnsafeItemPath(path)) << path;
+    }
+}
+
+TEST(WindowsPathTest, FileCallsGetAbsoluteBackslashedLongPaths)
+{
+    EXPECT_EQ(platform::LongPath(L"C:/Program Files/x/../y.txt"), L"\\\\?\\C:\\Program Files\\y.txt");
+    EXPECT_EQ(platform::LongPath(L"C:/Program Files/"), L"\\\\?\\C:\\Program Files");
+    EXPECT_EQ(platform::LongPath(L"C:/"), L"\\\\?\\C:\\");
+    EXPECT_EQ(platform::LongPath(L"//server/share/a"), L"\\\\?\\UNC\\server\\share\\a");
+    EXPECT_EQ(platform::LongPath(L"\\\\?\\C:\\as is/.."), L"\\\\?\\C:\\as is/..");
+    wchar_t current[MAX_PATH];
+    ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH, current), 0u);
+    const std::wstring relative = platform::LongPath(L"LocalConfig.json");
+    EXPECT_EQ(relative, L"\\\\?\\" + std::wstring(current) + L"\\LocalConfig.json");
+    const std::wstring deep(300, L'd');
+    EXPECT_EQ(platform::LongPath(L"C:\\" + deep + L"\\f"), L"\\\\?\\C:\\" + deep + L"\\f");
+}
+
+TEST(WindowsPathTest, ItemNamesThatOpenADeviceAreRefused)
+{
+    for (const wchar_t* path : {L"CON", L"a\\con", L"prn.txt", L"a/Aux.tar.gz", L"nul", L"NUL.", L"com1", L"COM9.log",
+                                L"lpt1\\x", L"a\\LpT5.dat", L"con .txt", L"Com1 ", L"aux..", L"nul . "}) {
+        EXPECT_TRUE(archive::IsUnsafeItemPath(path)) << path;
+    }
+    for (const wchar_t* path :
+         {L"console", L"a\\conx.txt", L"com0", L"com10", L"lpt", L"xnul", L"a\\con_", L"auxiliary.js", L"COM\\1"}) {
         EXPECT_FALSE(archive::IsUnsafeItemPath(path)) << path;
     }
 }

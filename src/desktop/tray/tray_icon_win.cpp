@@ -2,7 +2,9 @@
 // does for the program on Linux is done here, in the hidden window's message
 // hook, before the portable procedure sees the message: the right-click menu
 // (its choice arrives as WM_COMMAND with the item's command) and adding the
-// icon again when Explorer starts anew ("TaskbarCreated").
+// icon again when Explorer starts anew ("TaskbarCreated") and, while the
+// shell refuses it (Explorer not ready at log-on answers ERROR_TIMEOUT),
+// every kTrayRetryMilliseconds until it takes it.
 #include "desktop/tray/tray_icon.h"
 
 #include <windows.h>
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "desktop/message_loop_win.h"
+#include "desktop/tray/tray_icon_win.h"
 
 namespace desktop {
 namespace {
@@ -53,6 +56,18 @@ std::map<IconKey, PublishedIcon>& PublishedIcons()
 {
     static std::map<IconKey, PublishedIcon> icons;
     return icons;
+}
+
+// The window timer that offers refused icons again; thread timers, which the
+// message loop uses, never reach the window.
+constexpr UINT_PTR kRetryTimer = 0x7E41;
+
+BOOL CallShell(DWORD message, NOTIFYICONDATAW* data) { return ::Shell_NotifyIconW(message, data); }
+
+ShellNotifyIconCall& ShellNotifyIcon()
+{
+    static ShellNotifyIconCall call = &CallShell;
+    return call;
 }
 
 UINT TaskbarCreatedMessage()
@@ -117,11 +132,26 @@ NOTIFYICONDATAW NotifyData(const PublishedIcon& icon)
     return data;
 }
 
+// Adds the icon. An add that fails may still have reached the shell (one
+// that timed out often did; after a change of the display's scale,
+// "TaskbarCreated" comes while the icon is still there), so the icon is
+// then refreshed, which succeeds only if the shell has it.
 bool Publish(PublishedIcon& icon)
 {
     NOTIFYICONDATAW data = NotifyData(icon);
-    icon.shown = ::Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    icon.shown = ShellNotifyIcon()(NIM_ADD, &data) != FALSE || ShellNotifyIcon()(NIM_MODIFY, &data) != FALSE;
     return icon.shown;
+}
+
+// Runs the retry timer of the window while one of its icons is not shown.
+void ScheduleRetry(HWND hwnd)
+{
+    const auto& icons = PublishedIcons();
+    const bool waiting = std::any_of(icons.begin(), icons.end(), [hwnd](const auto& entry) {
+        return entry.second.hwnd == hwnd && !entry.second.shown;
+    });
+    if (waiting) ::SetTimer(hwnd, kRetryTimer, kTrayRetryMilliseconds, nullptr);
+    else ::KillTimer(hwnd, kRetryTimer);
 }
 
 // The menu at the cursor. Without TPM_RETURNCMD the choice is posted to the
@@ -148,16 +178,17 @@ void ShowMenu(HWND hwnd, const std::vector<TrayMenuItem>& items)
 bool OnWindowMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result)
 {
     auto& icons = PublishedIcons();
-    if (message == TaskbarCreatedMessage() && message != 0) {
-        // Explorer started anew and has forgotten every icon. (Windows also
-        // sends it when the display's scale changes; the icon is still there
-        // then, and NIM_ADD fails: it is only refreshed.)
+    const bool taskbar_created = message == TaskbarCreatedMessage() && message != 0;
+    const bool retry = message == WM_TIMER && wparam == kRetryTimer;
+    if (taskbar_created || retry) {
+        // Explorer started anew and has forgotten every icon, or has not
+        // taken one yet.
         for (auto& [key, icon] : icons) {
-            if (icon.hwnd != hwnd || Publish(icon)) continue;
-            NOTIFYICONDATAW data = NotifyData(icon);
-            icon.shown = ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+            if (icon.hwnd == hwnd && (taskbar_created || !icon.shown)) Publish(icon);
         }
-        return false;
+        ScheduleRetry(hwnd);
+        result = 0;
+        return retry;
     }
     for (const auto& [key, icon] : icons) {
         if (icon.hwnd != hwnd || icon.callback_message != message || icon.id != wparam) continue;
@@ -208,9 +239,11 @@ bool AddTrayIcon(const TrayIconRecord& record)
     if (const IconImage* image = NearestImage(record.icon, size)) icon.icon = MakeIcon(ScaledDown(*image, size));
 
     // Kept even when the shell refuses it (no taskbar yet at log-on): the
-    // "TaskbarCreated" broadcast adds it once there is one.
+    // retry timer or the "TaskbarCreated" broadcast adds it once there is one.
     PublishedIcon& kept = icons.insert_or_assign(key, std::move(icon)).first->second;
-    return Publish(kept);
+    const bool shown = Publish(kept);
+    ScheduleRetry(hwnd);
+    return shown;
 }
 
 bool DeleteTrayIcon(const TrayIconRecord& record)
@@ -222,9 +255,16 @@ bool DeleteTrayIcon(const TrayIconRecord& record)
     data.cbSize = sizeof(data);
     data.hWnd = found->second.hwnd;
     data.uID = found->second.id;
-    const bool deleted = ::Shell_NotifyIconW(NIM_DELETE, &data) != FALSE;
+    const bool deleted = ShellNotifyIcon()(NIM_DELETE, &data) != FALSE;
+    const HWND hwnd = found->second.hwnd;
     icons.erase(found);  // and with it the icon's handle
+    ScheduleRetry(hwnd);
     return deleted;
+}
+
+ShellNotifyIconCall ReplaceShellNotifyIcon(ShellNotifyIconCall call)
+{
+    return std::exchange(ShellNotifyIcon(), call != nullptr ? call : &CallShell);
 }
 
 }  // namespace desktop

@@ -43,6 +43,10 @@ void FlushFolder(const std::filesystem::path& path);
 // folder's own entries included. Throws filesystem_error.
 void FlushTree(const std::filesystem::path& path);
 
+// Renames the folder (or file) `from` to `to`, which must not exist, on the
+// same volume. Throws filesystem_error as std::filesystem::rename does.
+void MoveFolder(const std::filesystem::path& from, const std::filesystem::path& to);
+
 // std::filesystem::remove_all, read-only entries included (Windows refuses to
 // delete those until the attribute is cleared). Throws filesystem_error.
 void RemoveTree(const std::filesystem::path& path);

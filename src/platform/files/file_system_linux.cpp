@@ -93,6 +93,11 @@ void FlushTree(const std::filesystem::path& path)
     Flush(path);
 }
 
+void MoveFolder(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    std::filesystem::rename(from, to);
+}
+
 void RemoveTree(const std::filesystem::path& path) { std::filesystem::remove_all(path); }
 
 }  // namespace platform

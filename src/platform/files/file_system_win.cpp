@@ -1,10 +1,13 @@
 #include "platform/files/file_system.h"
 
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "platform/base/windows_api_win.h"
 #include "platform/files/file_info_win.h"
+#include "platform/files/lock_retry_win.h"
+#include "platform/paths/long_path_win.h"
 
 namespace platform {
 namespace {
@@ -21,18 +24,51 @@ bool IsReadOnly(std::uint32_t attributes)
     return attributes & kAttributeReadOnly;
 }
 
-void MakeWritable(const std::filesystem::path& path)
+DWORD RemoveEntry(const std::wstring& path, DWORD attributes);
+
+// Every entry below the folder `path`; the first error that outlasts the
+// retries ends it.
+DWORD RemoveContents(const std::wstring& path)
 {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE search =
+        ::FindFirstFileExW((path + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) return ::GetLastError();
+    DWORD error = ERROR_SUCCESS;
+    do {
+        const std::wstring_view name = found.cFileName;
+        if (name != L"." && name != L"..") error = RemoveEntry(path + L"\\" + found.cFileName, found.dwFileAttributes);
+    } while (error == ERROR_SUCCESS && ::FindNextFileW(search, &found));
+    if (error == ERROR_SUCCESS && ::GetLastError() != ERROR_NO_MORE_FILES) error = ::GetLastError();
+    ::FindClose(search);
+    return error;
+}
+
+// The entry at the long path `path`, a folder with everything below it;
+// read-only entries are made writable first, as Windows refuses to delete
+// them. A link is removed, never followed.
+DWORD RemoveEntry(const std::wstring& path, DWORD attributes)
+{
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
         ::SetFileAttributesW(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
     }
+    const bool folder = attributes & FILE_ATTRIBUTE_DIRECTORY;
+    if (folder && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        if (const DWORD error = RemoveContents(path); error != ERROR_SUCCESS) return error;
+    }
+    // A file deleted while another process still has it open lingers until
+    // that handle closes, and keeps its folder from being removed till then.
+    const auto lingering = [](DWORD error) { return IsTransientLock(error) || error == ERROR_DIR_NOT_EMPTY; };
+    const bool removed = folder ? RetryWhileLocked([&] { return ::RemoveDirectoryW(path.c_str()) != FALSE; }, lingering)
+                                : RetryWhileLocked([&] { return ::DeleteFileW(path.c_str()) != FALSE; });
+    return removed ? ERROR_SUCCESS : ::GetLastError();
 }
 
 // FlushFileBuffers needs a handle that may write, which a read-only file
 // gives only while its attribute is cleared.
-void FlushFile(const std::filesystem::path& path)
+void FlushFile(const std::filesystem::path& file_path)
 {
+    const std::filesystem::path path = LongPath(file_path.native());
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) MakeWritable(path);
     const HANDLE file =
@@ -54,14 +90,14 @@ void FlushFile(const std::filesystem::path& path)
 
 WindowsError CreateFolder(std::wstring_view path)
 {
-    const std::wstring name(path);
+    const std::wstring name = LongPath(path);
     return ::CreateDirectoryW(name.c_str(), nullptr) ? WindowsError::kSuccess : LastSystemError();
 }
 
 // The entry itself: a reparse point (a link) is described, not followed.
 WindowsError FindFile(std::wstring_view path, FileInfo& info)
 {
-    const std::wstring name(path);
+    const std::wstring name = LongPath(path);
     WIN32_FILE_ATTRIBUTE_DATA native{};
     if (!::GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &native)) return LastSystemError();
     info = FileInfoFrom(native);
@@ -71,7 +107,7 @@ WindowsError FindFile(std::wstring_view path, FileInfo& info)
 
 WindowsError ApplyFileAttributes(std::wstring_view path, std::uint32_t attributes)
 {
-    const std::wstring name(path);
+    const std::wstring name = LongPath(path);
     const DWORD current = ::GetFileAttributesW(name.c_str());
     if (current == INVALID_FILE_ATTRIBUTES) return LastSystemError();
     if (current & FILE_ATTRIBUTE_REPARSE_POINT) return WindowsError::kSuccess;
@@ -84,15 +120,19 @@ WindowsError ApplyFileAttributes(std::wstring_view path, std::uint32_t attribute
 
 WindowsError RemoveFile(std::wstring_view path)
 {
-    const std::wstring name(path);
-    return ::DeleteFileW(name.c_str()) ? WindowsError::kSuccess : LastSystemError();
+    const std::wstring name = LongPath(path);
+    return RetryWhileLocked([&] { return ::DeleteFileW(name.c_str()) != FALSE; }) ? WindowsError::kSuccess
+                                                                                  : LastSystemError();
 }
 
 WindowsError MoveFileOver(std::wstring_view from, std::wstring_view to)
 {
-    const std::wstring source(from);
-    const std::wstring target(to);
-    return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+    const std::wstring source = LongPath(from);
+    const std::wstring target = LongPath(to);
+    return RetryWhileLocked([&] {
+        return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+               FALSE;
+    })
                ? WindowsError::kSuccess
                : LastSystemError();
 }
@@ -102,8 +142,9 @@ WindowsError MoveFileOver(std::wstring_view from, std::wstring_view to)
 // their own write-back.
 void FlushFolder(const std::filesystem::path& path)
 {
+    const std::wstring name = LongPath(path.native());
     const HANDLE folder =
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        ::CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE) return;
     ::FlushFileBuffers(folder);
@@ -112,7 +153,8 @@ void FlushFolder(const std::filesystem::path& path)
 
 void FlushTree(const std::filesystem::path& path)
 {
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
+    // Walked by its long name, so a tree deeper than 260 characters is too.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(LongPath(path.native()))) {
         if (entry.is_symlink()) continue;
         if (entry.is_regular_file()) FlushFile(entry.path());
         else if (entry.is_directory()) FlushFolder(entry.path());
@@ -120,15 +162,29 @@ void FlushTree(const std::filesystem::path& path)
     FlushFolder(path);
 }
 
+void MoveFolder(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    const std::wstring source = LongPath(from.native());
+    const std::wstring target = LongPath(to.native());
+    if (!RetryWhileLocked([&] { return ::MoveFileExW(source.c_str(), target.c_str(), 0) != FALSE; })) {
+        throw std::filesystem::filesystem_error(
+            "cannot rename", from, to, std::error_code(static_cast<int>(::GetLastError()), std::system_category()));
+    }
+}
+
 void RemoveTree(const std::filesystem::path& path)
 {
-    std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(path, error))) return;
-    MakeWritable(path);
-    if (std::filesystem::is_directory(std::filesystem::symlink_status(path))) {
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) MakeWritable(entry.path());
+    const std::wstring name = LongPath(path.native());
+    const DWORD attributes = ::GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES &&
+        (::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND)) {
+        return;
     }
-    std::filesystem::remove_all(path);
+    const DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? ::GetLastError() : RemoveEntry(name, attributes);
+    if (error != ERROR_SUCCESS) {
+        throw std::filesystem::filesystem_error("cannot remove all", path,
+                                                std::error_code(static_cast<int>(error), std::system_category()));
+    }
 }
 
 }  // namespace platform

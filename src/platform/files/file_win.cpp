@@ -4,6 +4,7 @@
 
 #include "platform/base/windows_api_win.h"
 #include "platform/files/file_info_win.h"
+#include "platform/paths/long_path_win.h"
 
 namespace platform {
 namespace {
@@ -17,7 +18,7 @@ WindowsError Result(BOOL succeeded) { return succeeded ? WindowsError::kSuccess 
 WindowsError File::Open(std::wstring_view path, bool for_writing, CreationDisposition disposition)
 {
     if (IsOpen()) return WindowsError::kGeneralFailure;
-    const std::wstring name(path);
+    const std::wstring name = LongPath(path);
     // The creation dispositions carry the Windows values. A folder cannot be
     // opened without backup semantics, so it fails with access denied.
     HANDLE file = ::CreateFileW(name.c_str(), for_writing ? GENERIC_WRITE : GENERIC_READ,

@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "platform/base/windows_api_win.h"
+#include "platform/files/file_system.h"
+#include "platform/paths/long_path_win.h"
 
 namespace platform {
 namespace {
@@ -16,7 +18,7 @@ HANDLE Native(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 const char* ReplacementFile::CreateNew(std::optional<std::uint32_t>)
 {
     const HANDLE file =
-        ::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ::CreateFileW(LongPath(path_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "CreateFileW";
     handle_ = reinterpret_cast<std::intptr_t>(file);
     return nullptr;
@@ -38,18 +40,16 @@ const char* ReplacementFile::FlushAndClose()
     return nullptr;
 }
 
+// Both wait a few seconds for a scanner or reader that holds the file.
 const char* ReplacementFile::MoveOverTarget()
 {
-    if (!::MoveFileExW(path_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return "MoveFileExW";
-    }
-    return nullptr;
+    return MoveFileOver(path_, target_) == WindowsError::kSuccess ? nullptr : "MoveFileExW";
 }
 
 void ReplacementFile::CloseAndRemove()
 {
     if (handle_ != kNoHandle) ::CloseHandle(Native(std::exchange(handle_, kNoHandle)));
-    if (!path_.empty()) ::DeleteFileW(path_.c_str());
+    if (!path_.empty()) RemoveFile(path_);
 }
 
 unsigned long ReplacementFile::ProcessId() { return ::GetCurrentProcessId(); }
@@ -66,7 +66,7 @@ std::string ReplacementFile::ErrorText() const { return std::system_category().m
 
 ReplacedFile LookAtReplacedFile(std::wstring_view path)
 {
-    const DWORD attributes = ::GetFileAttributesW(std::wstring(path).c_str());
+    const DWORD attributes = ::GetFileAttributesW(LongPath(path).c_str());
     return {attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0, std::nullopt};
 }
 

@@ -90,6 +90,9 @@ CURLcode Configure(const Curl& library, CURL* curl, const std::string& url, Body
         {CURLOPT_LOW_SPEED_LIMIT, 1L},
         {CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeouts.stall.count())},
         {CURLOPT_NOPROGRESS, 0L},
+        // A proxy named with user:password in http_proxy or https_proxy gets
+        // them in whatever scheme it asks for, not only Basic.
+        {CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_ANY)},
     };
     for (const auto& [option, value] : numbers) {
         if (const CURLcode result = library.easy_setopt(curl, option, value); result != CURLE_OK) return result;

@@ -17,6 +17,7 @@
 #include "platform/net/bounded_body.h"
 #include "platform/net/transfer_clock.h"
 #include "platform/net/url.h"
+#include "platform/paths/long_path_win.h"
 
 // Failure codes are Windows error numbers (GetLastError, 12xxx from WinHTTP).
 // An HTTP status of 400 or more is returned as kHttpStatusFailure | status:
@@ -51,8 +52,8 @@ int CopyFileUrl(std::wstring_view rest, BodyTarget& target)
 {
     const std::optional<std::wstring> path = WindowsPathOfFileUrl(rest);
     if (!path) return ERROR_WINHTTP_INVALID_URL;
-    const Handle source = OwnFile(CreateFileW(path->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const Handle source = OwnFile(CreateFileW(LongPath(*path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!source) return LastError();
     std::vector<char> buffer(kChunk);
     for (DWORD read = 0;;) {
@@ -100,6 +101,58 @@ int CapWaits(HINTERNET request, const DownloadTimeouts& timeouts, std::chrono::m
     return 0;
 }
 
+// The schemes already answered with the user's logon, for the proxy and for
+// the server.
+struct LogonAnswers {
+    DWORD proxy = 0;
+    DWORD server = 0;
+};
+
+// A proxy's 407, or a server's 401, that offers Negotiate or NTLM is answered
+// with the user's own logon (null credentials), each scheme once; Basic and
+// Digest would need a password, which is never made up. The proxy gets the
+// logon whatever zone it is in (the low autologon policy); a server only as
+// the system's policy allows. True when the request is to be sent again.
+bool AnswerWithLogon(HINTERNET request, LogonAnswers& answered)
+{
+    DWORD supported = 0;
+    DWORD first = 0;
+    DWORD target = 0;
+    if (!WinHttpQueryAuthSchemes(request, &supported, &first, &target)) return false;
+    const bool proxy = target == WINHTTP_AUTH_TARGET_PROXY;
+    DWORD& tried = proxy ? answered.proxy : answered.server;
+    for (const DWORD scheme : {WINHTTP_AUTH_SCHEME_NEGOTIATE, WINHTTP_AUTH_SCHEME_NTLM}) {
+        if (!(supported & scheme) || (tried & scheme)) continue;
+        tried |= scheme;
+        DWORD policy = WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW;
+        if (proxy && !WinHttpSetOption(request, WINHTTP_OPTION_AUTOLOGON_POLICY, &policy, sizeof policy)) return false;
+        return WinHttpSetCredentials(request, target, scheme, nullptr, nullptr, nullptr) != FALSE;
+    }
+    return false;
+}
+
+// Sends the request, again with the user's logon while the proxy or server
+// asks for one that can be given; the last answer's status in `status`.
+int SendWithLogon(HINTERNET request, DWORD& status)
+{
+    LogonAnswers answered;
+    for (;;) {
+        if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+            !WinHttpReceiveResponse(request, nullptr)) {
+            return LastError();
+        }
+        DWORD size = sizeof status;
+        if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                                 WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+            return LastError();
+        }
+        if ((status != HTTP_STATUS_PROXY_AUTH_REQ && status != HTTP_STATUS_DENIED) ||
+            !AnswerWithLogon(request, answered)) {
+            return 0;
+        }
+    }
+}
+
 // One GET without following redirects. A redirect leaves its Location in
 // `location`; any other answer below 400 is stored in `target`.
 int Fetch(HINTERNET session, const Url& url, BodyTarget& target, std::wstring& location,
@@ -123,17 +176,11 @@ int Fetch(HINTERNET session, const Url& url, BodyTarget& target, std::wstring& l
     if (const int error = CapWaits(request.get(), timeouts, clock.Left(0, std::nullopt))) return error;
     // Redirects are followed by hand, to bound their number and their schemes.
     DWORD no_redirects = WINHTTP_DISABLE_REDIRECTS;
-    if (!WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &no_redirects, sizeof no_redirects) ||
-        !WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(request.get(), nullptr)) {
+    if (!WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &no_redirects, sizeof no_redirects)) {
         return LastError();
     }
     DWORD status = 0;
-    DWORD size = sizeof status;
-    if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
-        return LastError();
-    }
+    if (const int error = SendWithLogon(request.get(), status)) return error;
     if (status >= 400) return kHttpStatusFailure | static_cast<int>(std::min<DWORD>(status, 0xFFFF));
     if (status >= 300) {  // as curl: any 3xx with a Location is followed, one without is the answer
         const int error = QueryHeader(request.get(), WINHTTP_QUERY_LOCATION, location);

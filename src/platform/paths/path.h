@@ -49,7 +49,8 @@ std::size_t RootPrefixLength(std::wstring_view path);
 
 // True for a component of a relative path that does not name an entry inside
 // the folder it is relative to: empty, "..", or, on Windows, one the system
-// would read as such (dots and spaces only) or that names a drive or stream.
+// would read as such (dots and spaces only), that names a drive or stream, or
+// that opens a device instead of a file ("CON", "nul.txt", "COM1").
 bool IsEscapingComponent(std::wstring_view component);
 
 }  // namespace platform

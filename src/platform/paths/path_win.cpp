@@ -1,5 +1,7 @@
 #include "platform/paths/path.h"
 
+#include <string>
+
 namespace platform {
 namespace {
 
@@ -10,6 +12,22 @@ std::size_t DriveLength(std::wstring_view path, std::size_t at)
 {
     if (path.size() < at + 2 || !IsDriveLetter(path[at]) || path[at + 1] != L':') return 0;
     return path.size() > at + 2 && IsPathSeparator(path[at + 2]) ? 3 : 2;
+}
+
+wchar_t Upper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+
+// CON, PRN, AUX, NUL, COM1-COM9 and LPT1-LPT9 name a device in every folder,
+// whatever follows them after a dot and whatever trailing dots and spaces
+// the system strips ("nul.txt", "Com1 .", "AUX..").
+bool NamesDevice(std::wstring_view component)
+{
+    std::wstring_view stem = component.substr(0, component.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ') stem.remove_suffix(1);
+    std::wstring name;
+    for (const wchar_t c : stem) name += Upper(c);
+    if (name == L"CON" || name == L"PRN" || name == L"AUX" || name == L"NUL") return true;
+    return name.size() == 4 && (name.starts_with(L"COM") || name.starts_with(L"LPT")) && name[3] >= L'1' &&
+           name[3] <= L'9';
 }
 
 // End of the component starting at `at`, with its separator.
@@ -41,7 +59,7 @@ bool IsEscapingComponent(std::wstring_view component)
     // The system drops trailing dots and spaces, so "..." and ". ." read as
     // a parent or as nothing; a single dot is the folder itself.
     if (component == L".") return false;
-    return component.find_first_not_of(L". ") == std::wstring_view::npos;
+    return component.find_first_not_of(L". ") == std::wstring_view::npos || NamesDevice(component);
 }
 
 }  // namespace platform

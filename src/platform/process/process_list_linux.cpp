@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -77,6 +78,13 @@ bool VisitProcessNames(const std::function<bool(std::wstring_view executable_nam
         if (visit(Utf8ToWide(name))) return true;
     }
     return true;
+}
+
+bool IsProcessIdRunning(unsigned long process_id)
+{
+    const auto pid = static_cast<pid_t>(process_id);
+    if (pid <= 0 || static_cast<unsigned long>(pid) != process_id) return false;
+    return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
 }  // namespace platform

@@ -18,4 +18,13 @@ bool VisitProcessNames(const std::function<bool(std::wstring_view executable_nam
     return true;
 }
 
+bool IsProcessIdRunning(unsigned long process_id)
+{
+    const UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+    // Another account's process, or a protected one, may not be opened.
+    if (!process) return ::GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD exit_code = 0;
+    return !::GetExitCodeProcess(process.get(), &exit_code) || exit_code == STILL_ACTIVE;
+}
+
 }  // namespace platform
