@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/base/text.h"
-#include "platform/files/atomic_file.h"
+#include "platform/durable/atomic_file.h"
 #include "update/paths.h"
 
 namespace {

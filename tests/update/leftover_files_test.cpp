@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/files/replacement_file.h"
+#include "platform/durable/replacement_file.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
 

@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/files/atomic_file.h"
+#include "platform/durable/atomic_file.h"
 #include "support/documents.h"
 #include "support/temp_folder.h"
 

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "platform/files/file_system.h"
-#include "platform/files/replacement_file.h"
+#include "platform/durable/replacement_file.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
 

@@ -9,7 +9,7 @@
 
 #include "desktop/identity/desktop_entry.h"
 #include "platform/base/text.h"
-#include "platform/files/replacement_file.h"
+#include "platform/durable/replacement_file.h"
 #include "platform/paths/native_path.h"
 
 namespace desktop {

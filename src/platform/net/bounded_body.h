@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/files/replacement_file.h"
+#include "platform/durable/replacement_file.h"
 #include "platform/net/download.h"
 
 namespace platform {

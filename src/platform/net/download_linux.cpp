@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "platform/base/text.h"
-#include "platform/files/replacement_file.h"
+#include "platform/durable/replacement_file.h"
 #include "platform/net/bounded_body.h"
 #include "platform/net/transfer_clock.h"
 #include "platform/process/child_process_linux.h"

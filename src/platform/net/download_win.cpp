@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/base/text.h"
-#include "platform/files/replacement_file.h"
+#include "platform/durable/replacement_file.h"
 #include "platform/net/bounded_body.h"
 #include "platform/net/transfer_clock.h"
 #include "platform/net/url.h"

@@ -1,4 +1,4 @@
-#include "platform/files/replacement_file.h"
+#include "platform/durable/replacement_file.h"
 
 #include <algorithm>
 #include <system_error>

@@ -1,4 +1,4 @@
-#include "platform/files/replacement_file.h"
+#include "platform/durable/replacement_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

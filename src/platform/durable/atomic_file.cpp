@@ -1,7 +1,7 @@
-#include "platform/files/atomic_file.h"
+#include "platform/durable/atomic_file.h"
 
 #include "platform/base/text.h"
-#include "platform/files/replacement_file.h"
+#include "platform/durable/replacement_file.h"
 
 namespace platform {
 namespace {

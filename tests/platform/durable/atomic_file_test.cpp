@@ -1,4 +1,4 @@
-#include "platform/files/atomic_file.h"
+#include "platform/durable/atomic_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/mount.h>
