@@ -274,6 +274,10 @@ def round_trip(wine, setup, inputs, args, work, startup_link, app_link):
     check(json.loads(config_file.read_text()) == dict(first_config, Setup="yes"),
           f"the working folder's LocalConfig.json is {config_file.read_text()!r}")
     check(wine.unix(app_link).exists(), f"the program made no {app_link}")
+    # Clicked, the Start-menu shortcut starts the launcher, which finds the
+    # user's working folder as at login.
+    target, _, _ = read_shortcut(wine.unix(app_link))
+    check(target and target.lower() == (INSTALL_DIR + "\\" + LAUNCHER).lower(), f"{app_link} starts {target!r}")
     config = dict(first_config, Setup="yes", Elasp="2000000")
     config_file.write_text(json.dumps(config))
     status = wine.start(startup_link)

@@ -4,6 +4,7 @@
 // identifier; on Windows a .lnk whose System.AppUserModel.ID property does.
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/base/hresult.h"
 
@@ -38,5 +39,11 @@ platform::HResult WriteShortcutId(const std::wstring& path, const std::wstring& 
 
 // Writes a new shortcut (creating its folder), replacing an existing file.
 platform::HResult CreateShortcut(const std::wstring& path, const ShortcutLink& link);
+
+// The login launcher that the installed program has beside it, which the
+// Start-menu shortcut starts so that the program runs in the user's working
+// folder: "merroupdate-session.exe" on Windows; none on Linux, whose menu
+// never shows the entry.
+std::wstring_view LauncherFileName();
 
 }  // namespace desktop

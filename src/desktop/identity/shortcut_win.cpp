@@ -107,4 +107,6 @@ platform::HResult CreateShortcut(const std::wstring& path, const ShortcutLink& s
     return Save(*link.Get(), path);
 }
 
+std::wstring_view LauncherFileName() { return L"merroupdate-session.exe"; }
+
 }  // namespace desktop

@@ -1,11 +1,16 @@
 #include "desktop/toast/shared_toast_platform.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "desktop/identity/app_identity.h"
 #include "desktop/identity/shortcut.h"
 #include "desktop/toast/toast_template_content.h"
 #include "platform/base/os_version.h"
 #include "platform/base/system_time.h"
 #include "platform/paths/executable_path.h"
+#include "platform/paths/native_path.h"
+#include "platform/paths/path.h"
 
 namespace desktop {
 
@@ -18,7 +23,17 @@ std::uint32_t SharedToastPlatform::MajorVersion() { return platform::WindowsMajo
 
 std::int64_t SharedToastPlatform::SystemTimeAsFileTime() { return platform::SystemTimeAsFileTime(); }
 
-std::wstring SharedToastPlatform::ExecutablePath() { return platform::ExecutablePath(); }
+// What the Start-menu shortcut starts: the launcher beside the program where
+// there is one, the program itself otherwise.
+std::wstring SharedToastPlatform::ExecutablePath()
+{
+    const std::wstring program = platform::ExecutablePath();
+    if (LauncherFileName().empty()) return program;
+    const std::wstring launcher =
+        platform::ExecutableFolder() + platform::kPathSeparator + std::wstring(LauncherFileName());
+    std::error_code unknown;
+    return std::filesystem::is_regular_file(platform::NativePath(launcher), unknown) ? launcher : program;
+}
 
 std::wstring SharedToastPlatform::ShortcutFolder() { return desktop::ShortcutFolder(); }
 
