@@ -10,8 +10,8 @@
 #include <future>
 #include <thread>
 
-#include "platform/files/file_system.h"
 #include "platform/durable/replacement_file.h"
+#include "platform/files/file_system.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
 
