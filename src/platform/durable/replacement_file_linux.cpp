@@ -7,23 +7,12 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/base/text.h"
-#include "platform/base/unique_fd_linux.h"
-#include "platform/paths/path.h"
+#include "platform/files/file_system.h"
 
 namespace platform {
-namespace {
-
-// A file's folder as open() takes it.
-std::string FolderOfFile(std::wstring_view path)
-{
-    const std::optional<std::wstring_view> folder = FolderPart(path);
-    if (!folder) return ".";
-    return folder->empty() ? "/" : WideToUtf8(*folder);
-}
-
-}  // namespace
 
 const char* ReplacementFile::CreateNew(std::optional<std::uint32_t> mode)
 {
@@ -53,14 +42,10 @@ const char* ReplacementFile::FlushAndClose()
     return nullptr;
 }
 
+// The rename, then its folder flushed, so that it lasts.
 const char* ReplacementFile::MoveOverTarget()
 {
-    const std::string target = WideToUtf8(target_);
-    if (::rename(WideToUtf8(path_).c_str(), target.c_str()) != 0) return "rename";
-    // The rename lasts only once its folder is on disk too.
-    const UniqueFd folder(::open(FolderOfFile(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder) ::fsync(folder.get());
-    return nullptr;
+    return MoveFileOver(path_, target_) == WindowsError::kSuccess ? nullptr : "rename";
 }
 
 void ReplacementFile::CloseAndRemove()
