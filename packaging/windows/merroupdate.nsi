@@ -3,7 +3,8 @@
 ;   makensis -WX -DVERSION=1.0.0 -DBINDIR=<folder> -DOUTDIR=<folder> merroupdate.nsi
 ;
 ; writes OUTDIR\MerroUpdate-VERSION-setup.exe. BINDIR holds the built
-; merroupdate.exe, merroupdate-session.exe, 7z.dll and QVLogo.png, and in
+; merroupdate.exe, merroupdate-session.exe, merroupdate-rights.exe, 7z.dll
+; and QVLogo.png, and in
 ; defaults\ the delivered extension package and the first LocalConfig.json
 ; (cmake/Defaults.cmake). cmake/InstallWindows.cmake runs it (target
 ; merro_setup).
@@ -17,7 +18,8 @@
 ;   all users' Startup\MerroUpdate.lnk  the start at login: the launcher
 ;   $COMMONFILES64\Adobe\CEP\extensions\com.qv.plug
 ;                                       created, with the rights grant below
-;   HKLM\...\Uninstall\MerroUpdate      the uninstaller's registration
+;   HKLM\...\Uninstall\MerroUpdate      the uninstaller's registration, and
+;                                       which rights entries it added
 ; The launcher, run at each login as the user who logs in, makes that user's
 ; working folder %LOCALAPPDATA%\MerroUpdate from defaults\ when it holds no
 ; LocalConfig.json yet, and starts the program there (asInvoker, unelevated).
@@ -54,10 +56,9 @@ SetCompressor /SOLID lzma
 !define PRODUCT MerroUpdate
 !define PROGRAM merroupdate.exe
 !define LAUNCHER merroupdate-session.exe
+; Carried by the setup program and the uninstaller, not installed.
+!define RIGHTS_TOOL merroupdate-rights.exe
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
-; The built-in Users group by its well-known SID: the same on every
-; language's Windows, where the group's name is translated.
-!define USERS_SID "*S-1-5-32-545"
 
 Name "${PRODUCT}"
 OutFile "${OUTDIR}\${PRODUCT}-${VERSION}-setup.exe"
@@ -71,8 +72,8 @@ ShowUninstDetails show
 LoadLanguageFile "${NSISDIR}\Contrib\Language files\English.nlf"
 LoadLanguageFile "${NSISDIR}\Contrib\Language files\SimpChinese.nlf"
 
-LangString GrantFailed ${LANG_ENGLISH} "Could not give the Users group its rights on the extension folders (icacls exited with"
-LangString GrantFailed ${LANG_SIMPCHINESE} "无法为 Users 组设置扩展文件夹的权限（icacls 退出码"
+LangString GrantFailed ${LANG_ENGLISH} "Could not give the Users group its rights on the extension folders (${RIGHTS_TOOL} exited with"
+LangString GrantFailed ${LANG_SIMPCHINESE} "无法为 Users 组设置扩展文件夹的权限（${RIGHTS_TOOL} 退出码"
 LangString RemoveExtension ${LANG_ENGLISH} "Also remove the installed extension com.qv.plug from Illustrator's extension folder?"
 LangString RemoveExtension ${LANG_SIMPCHINESE} "是否同时从 Illustrator 扩展文件夹中删除已安装的扩展 com.qv.plug？"
 
@@ -140,16 +141,37 @@ FunctionEnd
 !insertmacro StopRunningProgram ""
 !insertmacro StopRunningProgram "un."
 
-; icacls FOLDER /grant:r USERS:RIGHTS replaces whatever the Users group was
-; granted explicitly on FOLDER by exactly RIGHTS (so a reinstall ends in the
-; same state) and propagates inheritable rights to what is already inside.
-!macro GrantUsers FOLDER RIGHTS
-    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "${FOLDER}" /grant:r ${USERS_SID}:${RIGHTS}'
+; The rights tool adds the Users group's entry for ACCESS to FOLDER's rights
+; and leaves every other entry as it was, including what IT or another
+; vendor granted the Users group there; inheritable rights reach what the
+; folder holds already. It exits 0 when it added the entry, 10 when one
+; exactly like it was there already (a reinstall, or an administrator's).
+; Only an entry this setup added is recorded (as RECORD in the uninstall
+; key), and only a recorded one is removed by the uninstaller.
+!macro GrantUsers FOLDER ACCESS RECORD
+    nsExec::ExecToLog '"$PLUGINSDIR\${RIGHTS_TOOL}" grant ${ACCESS} "${FOLDER}"'
     Pop $0
-    ${If} $0 != 0
+    ${If} $0 == 0
+        WriteRegDWORD HKLM "${UNINSTALL_KEY}" "${RECORD}" 1
+    ${ElseIf} $0 != 10
         MessageBox MB_OK|MB_ICONSTOP "$(GrantFailed) $0): ${FOLDER}" /SD IDOK
         Abort
     ${EndIf}
+!macroend
+
+!macro RevokeUsers FOLDER ACCESS RECORD
+    ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "${RECORD}"
+    ${If} $0 == 1
+        nsExec::ExecToLog '"$PLUGINSDIR\${RIGHTS_TOOL}" revoke ${ACCESS} "${FOLDER}"'
+        Pop $0
+    ${EndIf}
+!macroend
+
+; The rights tool, unpacked for this run only.
+!macro UnpackRightsTool
+    InitPluginsDir
+    SetOutPath "$PLUGINSDIR"
+    File "${BINDIR}\${RIGHTS_TOOL}"
 !macroend
 
 Function .onInit
@@ -193,13 +215,12 @@ Section "MerroUpdate"
     ; they were; a folder the program creates (the new com.qv.plug in step 2,
     ; the empty com.qv.plug.old) is owned by the user and inherits from
     ; Program Files the CREATOR OWNER full-control entry, which gives its
-    ; creator full control over it and everything put inside. The two AD
-    ; grants are not inherited, so nothing created below gets them. Users keep
-    ; their inherited read and execute rights everywhere, which Illustrator
-    ; needs to load the extension. After the first replacement the live
-    ; folder is thus its creator's: another account of the machine could not
-    ; replace it, which is fine while MerroUpdate starts for the installing
-    ; user only (a reinstall grants Users modify on it again).
+    ; creator full control over it and everything put inside; the program
+    ; then adds to it the same Users modify entry (as its owner it may), so
+    ; the copy of every other user of the machine can replace it in turn.
+    ; The two AD grants are not inherited, so nothing created below gets
+    ; them. Users keep their inherited read and execute rights everywhere,
+    ; which Illustrator needs to load the extension.
     ;
     ; The grants are made in the order that leaves the program safe should a
     ; later one fail: with AD on CEP but not on extensions it could move the
@@ -208,9 +229,10 @@ Section "MerroUpdate"
     ; folder the installer made for DELETE, so it stops at its first rename,
     ; having changed nothing.
     CreateDirectory "$ExtensionDir"
-    !insertmacro GrantUsers "$ExtensionsDir" "(AD)"
-    !insertmacro GrantUsers "$CepDir" "(AD)"
-    !insertmacro GrantUsers "$ExtensionDir" "(OI)(CI)(M)"
+    !insertmacro UnpackRightsTool
+    !insertmacro GrantUsers "$ExtensionsDir" create-folders GrantedExtensionsFolders
+    !insertmacro GrantUsers "$CepDir" create-folders GrantedCepFolders
+    !insertmacro GrantUsers "$ExtensionDir" modify GrantedExtensionModify
 
     Call StopRunningProgram
     SetOutPath "$INSTDIR"
@@ -261,6 +283,7 @@ SectionEnd
 ; question defaults to keep; a silent uninstall keeps it).
 Section "Uninstall"
     Call un.StopRunningProgram
+    !insertmacro UnpackRightsTool
 
     Delete "$INSTDIR\${PROGRAM}"
     Delete "$INSTDIR\${LAUNCHER}"
@@ -278,21 +301,18 @@ Section "Uninstall"
 
     MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "$(RemoveExtension)" /SD IDNO IDYES remove_extension
     ; Kept: it stays readable by Users through the rights it inherits.
-    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$ExtensionDir" /remove:g ${USERS_SID}'
-    Pop $0
+    !insertmacro RevokeUsers "$ExtensionDir" modify GrantedExtensionModify
     Goto revoke
 remove_extension:
     RMDir /r "$ExtensionDir"
     RMDir /r "$CepDir\com.qv.plug.old"
     RMDir /r "$CepDir\com.qv.plug.discard"
 revoke:
-    ; /remove:g takes away every right granted to Users explicitly on the
-    ; folder (by default Users have none there but ours); the inherited read
-    ; and execute stay. The folders themselves stay: they are Illustrator's.
-    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$CepDir" /remove:g ${USERS_SID}'
-    Pop $0
-    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$ExtensionsDir" /remove:g ${USERS_SID}'
-    Pop $0
+    ; Only the entries this setup added go; the inherited read and execute,
+    ; and whatever else was granted, stay. The folders themselves stay: they
+    ; are Illustrator's.
+    !insertmacro RevokeUsers "$CepDir" create-folders GrantedCepFolders
+    !insertmacro RevokeUsers "$ExtensionsDir" create-folders GrantedExtensionsFolders
 
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

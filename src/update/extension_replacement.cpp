@@ -2,6 +2,7 @@
 
 #include "platform/files/file_system.h"
 #include "platform/paths/native_path.h"
+#include "platform/security/folder_access.h"
 #include "update/paths.h"
 
 namespace fs = std::filesystem;
@@ -25,6 +26,15 @@ void FlushExtensionParents()
     platform::FlushFolder(extensions.parent_path().parent_path());
 }
 
+// A folder that is, or may be put back as, the live extension folder. Made
+// by this user, it would be this user's alone; every user's copy of the
+// program must be able to replace it in turn.
+void CreateSharedFolder(const fs::path& folder)
+{
+    fs::create_directory(folder);
+    platform::GrantUsers(folder, platform::UsersAccess::kModify);
+}
+
 }  // namespace
 
 fs::path SetAsideFolder() { return BesideExtensions("com.qv.plug.old"); }
@@ -36,13 +46,14 @@ void ClearExtensionFolder()
     // Else the folder created next could outlast the rename, and the old
     // contents be lost.
     FlushExtensionParents();
-    fs::create_directory(ExtensionFolder());
+    CreateSharedFolder(ExtensionFolder());
 }
 
-void MarkFreshExtensionFolder()
+void CreateFreshExtensionFolder()
 {
+    CreateSharedFolder(ExtensionFolder());
     // Restoring an empty folder is as good as restoring none.
-    fs::create_directory(SetAsideFolder());
+    CreateSharedFolder(SetAsideFolder());
     FlushExtensionParents();
 }
 

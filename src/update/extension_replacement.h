@@ -9,7 +9,8 @@
 // live one, and each is flushed to disk before the next one depends on it, so
 // whatever a crash or a power loss interrupts, the folders on disk tell what
 // to do next: see RecoverInterruptedReplacement. On Windows each rename and
-// deletion waits a few seconds for a file that another program holds open.
+// deletion waits a few seconds for a file that another program holds open,
+// and every folder the program creates there is open to all users' copies.
 #include <filesystem>
 
 // The extension folder's contents while a replacement is under way.
@@ -21,9 +22,9 @@ std::filesystem::path DiscardFolder();
 // Raises the file-system error of the failing rename or folder creation.
 void ClearExtensionFolder();
 
-// Records that a freshly created extension folder is being filled, so that a
-// crash before the extraction completed is noticed.
-void MarkFreshExtensionFolder();
+// Creates the extension folder where there was none, and records that it is
+// being filled, so that a crash before the extraction completed is noticed.
+void CreateFreshExtensionFolder();
 
 // After a completed extraction: gives up what was moved aside.
 void DiscardSetAsideContents();

@@ -24,11 +24,10 @@ namespace fs = std::filesystem;
 namespace {
 
 // One level at a time: each parent must already exist.
-void CreateExtensionFolders()
+void CreateExtensionParents()
 {
     fs::create_directory(platform::NativePath(CepRootDir()));
     fs::create_directory(platform::NativePath(CepExtensionsDir()));
-    fs::create_directory(platform::NativePath(ExtensionDir()));
 }
 
 // Leaves the extension folder empty, its old contents moved aside.
@@ -38,9 +37,9 @@ void PrepareExtensionFolder(const ActivityLog& log)
         ClearExtensionFolder();
         log->info(logtext::DeleteOldFiles);
     } else {
-        CreateExtensionFolders();
+        CreateExtensionParents();
+        CreateFreshExtensionFolder();
         log->info(logtext::CreateDirectory);
-        MarkFreshExtensionFolder();
     }
 }
 
