@@ -4,19 +4,22 @@ A silent install, as a deployment tool runs it, puts only machine-wide files
 in place: the program, its login launcher and the defaults (the delivered
 package and the first LocalConfig.json) in Program Files\\MerroUpdate, the
 start at login as a shortcut to the launcher in the all users' Startup
-folder, the uninstaller's registration, and the extension folder, handing
-Wine's icacls the rights grant. It makes no working folder. The launcher,
+folder, the uninstaller's registration, and the extension folder, running
+its rights tool for the Users group's entries and recording each it added.
+It makes no working folder. The launcher,
 started through that shortcut as at a user's login, makes the user's working
 folder (%LOCALAPPDATA%\\MerroUpdate) from the defaults and starts the program
 there, which installs the delivered package. A second silent install while it
 runs stops it and keeps the configuration the user changed. The silent
 uninstall stops it again and removes the program, the defaults, the Startup
-shortcut and the registration, and leaves the user's working folder and the
-installed extension in place.
+shortcut and the registration, and removes only the rights entries recorded
+as its own; it leaves the user's working folder and the installed extension
+in place.
 
-Wine's icacls is a stub that changes no ACL ("This is dummy icacls"); its
-debug channel prints the command line it was given, which is what is checked
-of the grant here. Whether the rights work is for real Windows to show.
+Wine keeps no permissions on files, so the rights tool's command lines (from
+Wine's process trace) and the records are what is checked of the grant here;
+the access-list editing itself is checked against Wine's ACL calls by the
+Windows unit tests. Whether the rights work is for real Windows to show.
 
 Everything the run adds to the prefix is removed at the end (and at the
 start, should an earlier run have been interrupted). Exits non-zero with a
@@ -45,7 +48,13 @@ RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 SHELL_FOLDERS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
 COMMON_FOLDERS = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
 LAUNCHER = "merroupdate-session.exe"
-USERS = "*S-1-5-32-545"
+RIGHTS_TOOL = "merroupdate-rights.exe"
+# Wine's trace of each process it starts.
+PROCESS_TRACE = "-all,trace+process"
+# The uninstall key's records of the rights entries the setup program added.
+GRANT_RECORDS = {"GrantedExtensionsFolders": ["grant", "create-folders", EXTENSIONS],
+                 "GrantedCepFolders": ["grant", "create-folders", CEP],
+                 "GrantedExtensionModify": ["grant", "modify", EXTENSION]}
 # taskkill's exit code when no process has the name.
 NOT_FOUND = 128
 
@@ -95,22 +104,22 @@ class Wine:
         return status != NOT_FOUND
 
 
-def icacls_calls(stderr):
-    """The command lines Wine's stub icacls reported, as argument lists."""
+def rights_tool_calls(stderr):
+    """The rights tool's arguments, in order, for each time Wine's process trace shows it started."""
     calls = []
     for line in stderr.splitlines():
-        match = re.search(r"fixme:icacls:main stub: (.*)$", line)
+        match = re.search(r'trace:process:CreateProcessInternalW app .*? cmdline L"((?:[^"\\]|\\.)*)"$', line)
         if match:
-            words = re.findall(r'"((?:[^"\\]|\\.)*)"', match.group(1))
-            calls.append([re.sub(r"\\(.)", r"\1", word) for word in words][1:])
+            command_line = re.sub(r"\\(.)", r"\1", match.group(1))
+            words = [quoted or plain for quoted, plain in re.findall(r'"([^"]*)"|(\S+)', command_line)]
+            if words and words[0].lower().endswith("\\" + RIGHTS_TOOL):
+                calls.append(words[1:])
     return calls
 
 
-def check_icacls(stderr, expected, what):
-    check("This is dummy icacls" in stderr,
-          f"{what}: Wine's icacls is not the known stub any more: check the ACLs it set here\n{stderr}")
-    calls = icacls_calls(stderr)
-    check(calls == expected, f"{what}: icacls was given {calls}, expected {expected}")
+def check_rights_tool(stderr, expected, what):
+    calls = rights_tool_calls(stderr)
+    check(calls == expected, f"{what}: the rights tool was run with {calls}, expected {expected}")
 
 
 def read_shortcut(path):
@@ -199,8 +208,8 @@ def main():
             if folder.exists():
                 shutil.rmtree(folder)
     print("installer_round_trip: install, start from the Startup shortcut, reinstall over the running "
-          "program, uninstall as expected (the ACL grant itself: Wine's icacls is a stub, "
-          "only its command lines were checked)")
+          "program, uninstall as expected (the rights themselves: Wine keeps no ACL, only the rights "
+          "tool's command lines and records were checked)")
 
 
 def round_trip(wine, setup, inputs, args, work, startup_link, app_link):
@@ -213,10 +222,11 @@ def round_trip(wine, setup, inputs, args, work, startup_link, app_link):
     defaults = inputs / "defaults"
 
     # --- silent install: machine-wide files only
-    status, out, err = wine.run(str(setup), "/S", debug="-all,fixme+icacls")
+    status, out, err = wine.run(str(setup), "/S", debug=PROCESS_TRACE)
     check(status == 0, f"the setup program exited with {status}\n{out}{err}")
     check(files_in(install_dir) == sorted(["7z.dll", "QVLogo.png", "Uninstall.exe", PROGRAM, LAUNCHER, "defaults"]),
           f"{install_dir} holds {files_in(install_dir)}")
+    check(not (install_dir / RIGHTS_TOOL).exists(), f"the setup program installed its {RIGHTS_TOOL}")
     for name in ("7z.dll", "QVLogo.png", PROGRAM, LAUNCHER, "defaults/LocalConfig.json", "defaults/com.qv.plug.zip"):
         check((install_dir / name).read_bytes() == (inputs / name).read_bytes(),
               f"the installed {name} is not the one built")
@@ -225,7 +235,7 @@ def round_trip(wine, setup, inputs, args, work, startup_link, app_link):
     check((install_dir / "Uninstall.exe").read_bytes()[:2] == b"MZ", "Uninstall.exe is no program")
     if args.certificate:
         for signed in (setup, install_dir / PROGRAM, install_dir / LAUNCHER, install_dir / "7z.dll",
-                       install_dir / "Uninstall.exe"):
+                       install_dir / "Uninstall.exe", inputs / RIGHTS_TOOL):
             check_signed(signed, args.certificate)
         # The build tree's own copy was never signed: the check can fail.
         unsigned = inputs.parent / "bin" / PROGRAM
@@ -249,10 +259,12 @@ def round_trip(wine, setup, inputs, args, work, startup_link, app_link):
         check(registration.get(name) == value, f"uninstall registration {name} = {registration.get(name)!r}, not {value!r}")
 
     check(extension.is_dir() and not any(extension.iterdir()), f"{extension} not created empty")
-    # In this order: each grant made without the later ones is safe (see the script).
-    check_icacls(err, [[EXTENSIONS, "/grant:r", f"{USERS}:(AD)"],
-                       [CEP, "/grant:r", f"{USERS}:(AD)"],
-                       [EXTENSION, "/grant:r", f"{USERS}:(OI)(CI)(M)"]], "install")
+    # In this order: each grant made without the later ones is safe (see the
+    # script). Wine keeps no ACL, so the tool finds none of them made and adds
+    # each, which the setup program records.
+    check_rights_tool(err, list(GRANT_RECORDS.values()), "install")
+    for record in GRANT_RECORDS:
+        check(registration.get(record) == "0x1", f"the setup program did not record {record}: {registration}")
 
     # --- a user's first login: the launcher makes the working folder from the
     # defaults and starts the program there, which installs the package.
@@ -287,6 +299,9 @@ def round_trip(wine, setup, inputs, args, work, startup_link, app_link):
     # --- reinstall over the running program: stops it, keeps its configuration
     status, out, err = wine.run(str(setup), "/S")
     check(status == 0, f"the second setup exited with {status}\n{out}{err}")
+    registration = wine.reg_values(UNINSTALL_KEY) or {}
+    check(all(registration.get(record) == "0x1" for record in GRANT_RECORDS),
+          f"the reinstall lost a record of the grant: {registration}")
     check(not wine.program_runs(), "the reinstall left the program running")
     kept = json.loads(config_file.read_text())
     check(kept == config, f"the reinstall did not keep the user's LocalConfig.json: {kept}")
@@ -299,8 +314,12 @@ def round_trip(wine, setup, inputs, args, work, startup_link, app_link):
     status = wine.start(startup_link)
     check(status == 0, f"start of the Startup shortcut exited with {status}")
     wait_for_log(log, b"Not Need Setup!", count=2)
+    # As if an administrator's entry had been there already on CEP: the
+    # setup program did not add it, so the uninstaller must leave it.
+    status, _, err = wine.run("reg", "delete", UNINSTALL_KEY, "/v", "GrantedCepFolders", "/f")
+    check(status == 0, f"reg delete failed: {err}")
     status, out, err = wine.run(INSTALL_DIR + r"\Uninstall.exe", "/S", *("_?=" + INSTALL_DIR).split(" "),
-                                debug="-all,fixme+icacls")
+                                debug=PROCESS_TRACE)
     check(status == 0, f"the uninstaller exited with {status}\n{out}{err}")
     check(not wine.program_runs(), "the uninstaller left the program running")
     # Running in place it cannot delete itself, nor so its folder.
@@ -310,8 +329,7 @@ def round_trip(wine, setup, inputs, args, work, startup_link, app_link):
     check(not wine.unix(startup_link).exists(), "the Startup shortcut stayed")
     check(wine.reg_values(UNINSTALL_KEY) is None, "the uninstall registration stayed")
     check(manifest.exists(), "a silent uninstall removed the installed extension")
-    check_icacls(err, [[EXTENSION, "/remove:g", USERS], [CEP, "/remove:g", USERS],
-                       [EXTENSIONS, "/remove:g", USERS]], "uninstall")
+    check_rights_tool(err, [["revoke", "modify", EXTENSION], ["revoke", "create-folders", EXTENSIONS]], "uninstall")
 
 
 if __name__ == "__main__":
