@@ -15,7 +15,7 @@ namespace {
 //          u8, authority 6 bytes, sub-authorities u32 each)
 constexpr std::size_t kListHeader = 8;
 constexpr std::size_t kEntryHeader = 4;
-constexpr std::uint8_t kAllowedType = 0;  // ACCESS_ALLOWED_ACE_TYPE
+constexpr std::uint8_t kAllowedType = 0;      // ACCESS_ALLOWED_ACE_TYPE
 constexpr std::uint8_t kMinimumRevision = 2;  // ACL_REVISION
 constexpr std::size_t kLargestList = 0xFFFF;
 
@@ -132,8 +132,7 @@ std::vector<std::uint8_t> UsersGroupSid()
     return {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x21, 0x02, 0, 0};
 }
 
-std::optional<std::vector<std::uint8_t>> WithAllowedEntry(std::span<const std::uint8_t> acl,
-                                                          const AllowedEntry& entry)
+std::optional<std::vector<std::uint8_t>> WithAllowedEntry(std::span<const std::uint8_t> acl, const AllowedEntry& entry)
 {
     const std::vector<Entry> entries = EntriesOf(acl);
     if (FirstEntryLike(acl, entries, entry)) return std::nullopt;

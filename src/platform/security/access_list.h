@@ -31,8 +31,7 @@ std::vector<std::uint8_t> UsersGroupSid();
 // explicit entry exactly like it (same SID, rights and flags) is there.
 // Raises std::invalid_argument for an `acl` that is not a well-formed list
 // or would outgrow the 64 KiB a list may hold.
-std::optional<std::vector<std::uint8_t>> WithAllowedEntry(std::span<const std::uint8_t> acl,
-                                                          const AllowedEntry& entry);
+std::optional<std::vector<std::uint8_t>> WithAllowedEntry(std::span<const std::uint8_t> acl, const AllowedEntry& entry);
 
 // `acl` without the first explicit entry exactly like `entry`; nothing when
 // there is none. An inherited copy of it is never removed: it belongs to the

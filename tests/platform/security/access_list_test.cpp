@@ -40,15 +40,22 @@ Bytes Acl(const std::vector<Ace>& aces, std::size_t slack = 0)
         entries.insert(entries.end(), ace.entry.sid.begin(), ace.entry.sid.end());
     }
     const std::size_t size = 8 + entries.size() + slack;
-    Bytes acl = {2, 0, static_cast<std::uint8_t>(size), static_cast<std::uint8_t>(size >> 8),
-                 static_cast<std::uint8_t>(aces.size()), static_cast<std::uint8_t>(aces.size() >> 8), 0, 0};
+    Bytes acl = {2,
+                 0,
+                 static_cast<std::uint8_t>(size),
+                 static_cast<std::uint8_t>(size >> 8),
+                 static_cast<std::uint8_t>(aces.size()),
+                 static_cast<std::uint8_t>(aces.size() >> 8),
+                 0,
+                 0};
     acl.resize(size, 0);
     std::copy(entries.begin(), entries.end(), acl.begin() + 8);
     return acl;
 }
 
 const AllowedEntry kOurs{platform::UsersGroupSid(), kModify, kFilesInherit | kFoldersInherit};
-const AllowedEntry kInheritedOurs{platform::UsersGroupSid(), kModify, kFilesInherit | kFoldersInherit | kInheritedEntry};
+const AllowedEntry kInheritedOurs{platform::UsersGroupSid(), kModify,
+                                  kFilesInherit | kFoldersInherit | kInheritedEntry};
 const AllowedEntry kUserDenied{kSomeUser, 0x10000, 0};
 const AllowedEntry kUserAllowed{kSomeUser, 0x1F01FF, kFoldersInherit};
 // What an administrator gave the Users group: the same SID, other rights.
@@ -97,7 +104,8 @@ TEST(AccessListTest, MalformedOrOverfullListsAreRefused)
     count_overruns[4] = 2;
     Bytes odd_entry = good;
     odd_entry[8 + 2] = 9;
-    for (const Bytes& bad : {Bytes(good.begin(), good.begin() + 6), too_big, entry_overruns, count_overruns, odd_entry}) {
+    for (const Bytes& bad :
+         {Bytes(good.begin(), good.begin() + 6), too_big, entry_overruns, count_overruns, odd_entry}) {
         EXPECT_THROW(platform::WithAllowedEntry(bad, kOurs), std::invalid_argument);
         EXPECT_THROW(platform::WithoutAllowedEntry(bad, kOurs), std::invalid_argument);
     }
