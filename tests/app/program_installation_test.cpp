@@ -110,6 +110,9 @@ TEST_F(InstallationTest, SessionLauncherMakesTheFolderFromTheDefaultsOnlyWhereIl
     ASSERT_TRUE(WaitForNotification("Pelvane安装成功")) << program->Stderr();
     EXPECT_EQ(ReadFileBytes(folder / "com.qv.plug.zip"), ReadFileBytes(defaults / "com.qv.plug.zip"));
     EXPECT_TRUE(std::filesystem::exists(extension() / "CSXS/manifest.xml"));
+    // A click on the notifications' entry comes back through the launcher.
+    const std::string entry = ReadFileBytes(work() / "home/.local/share/applications/Pelvane.desktop");
+    EXPECT_NE(entry.find("Exec=\"" MERRO_BINARY_DIR "/bin/merroupdate-session\"\n"), std::string::npos) << entry;
     program->Signal(SIGTERM);
     ASSERT_EQ(program->Wait(10s), 0);
 

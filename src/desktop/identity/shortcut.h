@@ -42,8 +42,9 @@ platform::HResult CreateShortcut(const std::wstring& path, const ShortcutLink& l
 
 // The login launcher that the installed program has beside it, which the
 // Start-menu shortcut starts so that the program runs in the user's working
-// folder: "merroupdate-session.exe" on Windows; none on Linux, whose menu
-// never shows the entry.
+// folder (a notification server may start a hidden desktop entry when its
+// notification is clicked): "merroupdate-session.exe" on Windows,
+// "merroupdate-session" on Linux.
 std::wstring_view LauncherFileName();
 
 }  // namespace desktop

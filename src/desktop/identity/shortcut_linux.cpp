@@ -103,6 +103,6 @@ platform::HResult CreateShortcut(const std::wstring& path, const ShortcutLink& l
     return WriteWhole(file, entry.str());
 }
 
-std::wstring_view LauncherFileName() { return {}; }
+std::wstring_view LauncherFileName() { return L"merroupdate-session"; }
 
 }  // namespace desktop
