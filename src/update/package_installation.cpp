@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 #include "archive/archive_format.h"
 #include "archive/codec_library.h"
@@ -74,7 +75,15 @@ platform::MachineLock LockExtension(std::chrono::milliseconds wait)
 
 bool MayReplaceExtension(const platform::MachineLock& lock, const ActivityLog& log)
 {
-    if (lock.held() || !lock.error().empty()) return true;
+    if (lock.held()) return true;
+    if (!lock.error().empty()) {
+        // Without an Adobe folder the installation fails by itself and says why.
+        std::error_code unknown;
+        if (fs::is_directory(platform::NativePath(AdobeDir()), unknown)) {
+            log->warn(logtext::ExtensionUnlocked, lock.error());
+        }
+        return true;
+    }
     log->error(logtext::ExtensionBusy);
     return false;
 }

@@ -24,8 +24,10 @@ inline constexpr std::chrono::seconds kUpdateLockWait{5};
 platform::MachineLock LockExtension(std::chrono::milliseconds wait);
 
 // Whether the caller may go on: the lock is held, or could not be made at
-// all (no Adobe folder: the installation itself then fails and says so).
-// When another copy holds it, logs ExtensionBusy as an error.
+// all (a lock another account made unopenable must not stop every update;
+// logged as ExtensionUnlocked where the Adobe folder exists, since without it
+// the installation fails by itself). When another copy holds it, logs
+// ExtensionBusy as an error.
 bool MayReplaceExtension(const platform::MachineLock& lock, const ActivityLog& log);
 
 // The start-up installation: installs the package delivered with the program

@@ -3,10 +3,12 @@
 #include "platform/paths/known_folders.h"
 
 // Under the machine's Common Files folder, wherever the system keeps it.
-std::wstring CepRootDir() { return platform::CommonFilesFolder() + L"/Adobe/CEP/"; }
+std::wstring AdobeDir() { return platform::CommonFilesFolder() + L"/Adobe"; }
 
-std::wstring CepExtensionsDir() { return platform::CommonFilesFolder() + L"/Adobe/CEP/extensions"; }
+std::wstring CepRootDir() { return AdobeDir() + L"/CEP/"; }
 
-std::wstring ExtensionDir() { return platform::CommonFilesFolder() + L"/Adobe/CEP/extensions/com.qv.plug"; }
+std::wstring CepExtensionsDir() { return AdobeDir() + L"/CEP/extensions"; }
 
-std::wstring ExtensionLockFile() { return platform::CommonFilesFolder() + L"/Adobe/com.qv.plug.lock"; }
+std::wstring ExtensionDir() { return AdobeDir() + L"/CEP/extensions/com.qv.plug"; }
+
+std::wstring ExtensionLockFile() { return AdobeDir() + L"/com.qv.plug.lock"; }

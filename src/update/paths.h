@@ -17,7 +17,8 @@ inline constexpr std::wstring_view VersionServiceUrl =
 
 // The extension platform's folders in the machine's Common Files folder
 // (C:/Program Files/Common Files on a standard machine; on Linux that folder
-// of the Wine prefix).
+// of the Wine prefix). Illustrator's installation makes the Adobe folder.
+std::wstring AdobeDir();
 std::wstring CepRootDir();  // ends with a slash
 std::wstring CepExtensionsDir();
 std::wstring ExtensionDir();

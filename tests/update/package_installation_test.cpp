@@ -138,6 +138,21 @@ TEST_F(PackageInstallationTest, StartupInstallationWaitsWhileAnotherCopyReplaces
     ExpectInstalledOnce();
 }
 
+#if !defined(_WIN32)
+TEST_F(PackageInstallationTest, AnUnopenableLockIsLoggedAndTheInstallationGoesOn)
+{
+    fs::create_directories(AdobeFolder() / "com.qv.plug.lock");
+    PlacePackage(NewPackage);
+    EXPECT_TRUE(RunSetup());
+    const std::vector<std::string> lines = LogLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(lines.front().starts_with("[warning] Extension Lock Error: Cannot open ")) << lines.front();
+    EXPECT_TRUE(lines.front().ends_with("; going on without it")) << lines.front();
+    EXPECT_EQ(lines.back(), "[info] Setup Complete!");
+    ExpectInstalledOnce();
+}
+#endif
+
 TEST_F(PackageInstallationTest, ExistingExtensionIsReplacedByExactlyThePackage)
 {
     WriteTree(Extension(), OldExtension);
