@@ -76,16 +76,16 @@ platform::MachineLock LockExtension(std::chrono::milliseconds wait)
 bool MayReplaceExtension(const platform::MachineLock& lock, const ActivityLog& log)
 {
     if (lock.held()) return true;
-    if (!lock.error().empty()) {
-        // Without an Adobe folder the installation fails by itself and says why.
-        std::error_code unknown;
-        if (fs::is_directory(platform::NativePath(AdobeDir()), unknown)) {
-            log->warn(logtext::ExtensionUnlocked, lock.error());
-        }
-        return true;
+    if (lock.error().empty()) {
+        log->error(logtext::ExtensionBusy);
+        return false;
     }
-    log->error(logtext::ExtensionBusy);
-    return false;
+    // Without an Adobe folder the installation fails by itself and says why.
+    std::error_code unknown;
+    if (fs::is_directory(platform::NativePath(AdobeDir()), unknown)) {
+        log->warn(logtext::ExtensionUnlocked, lock.error());
+    }
+    return true;
 }
 
 RunOutcome SetupRoutine(ActivityLog log, const std::function<void()>& warn_host_running)
