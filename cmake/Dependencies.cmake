@@ -9,11 +9,13 @@ if(WIN32)
     get_filename_component(MERRO_ROOT ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
     if(DEFINED ENV{MERRO_CACHE_DIR})
         set(merro_cache_default $ENV{MERRO_CACHE_DIR})
+    elseif(DEFINED ENV{XDG_CACHE_HOME})
+        set(merro_cache_default $ENV{XDG_CACHE_HOME}/merroupdate)
     else()
-        set(merro_cache_default ${MERRO_ROOT}/.cache)
+        set(merro_cache_default $ENV{HOME}/.cache/merroupdate)
     endif()
     set(MERRO_CACHE_DIR ${merro_cache_default} CACHE PATH
-        "Source packages, apt lists and the built 7z.dll, shared by build trees")
+        "Source packages, apt lists, the built 7z.dll and libsodium, shared by every clone")
 
     # merro_fetch_source(<package> <variable>): unpacks Debian's source package
     # <package> (once) and sets <variable> to its folder.
@@ -88,8 +90,8 @@ if(WIN32)
     add_library(pugixml::pugixml ALIAS merro_pugixml)
 
     # libsodium as a static library, cross-built from Debian's source package
-    # by scripts/build-sodium once into the cache folder.
-    set(merro_sodium_dir ${MERRO_CACHE_DIR}/sodium-mingw)
+    # by scripts/build-sodium once into the cache folder, copied from there.
+    set(merro_sodium_dir ${CMAKE_BINARY_DIR}/_deps/sodium)
     execute_process(
         COMMAND ${CMAKE_COMMAND} -E env MERRO_CACHE_DIR=${MERRO_CACHE_DIR}
                 ${MERRO_ROOT}/scripts/build-sodium ${merro_sodium_dir}
