@@ -16,10 +16,12 @@ else()
 endif()
 include(GoogleTest)
 
-# merro_add_test(<name> SOURCES ... [LIBS ...] [LOCK <resource>])
+# merro_add_test(<name> SOURCES ... [LIBS ...] [LOCK <resource>] [END_TO_END])
 # One test executable; each of its test cases becomes a ctest test.
+# END_TO_END suites run the real program; they carry the label end-to-end,
+# which the sanitizer preset leaves out (the default preset runs them).
 function(merro_add_test name)
-    cmake_parse_arguments(ARG "" "LOCK" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "END_TO_END" "LOCK" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
@@ -29,6 +31,9 @@ function(merro_add_test name)
     set(properties TIMEOUT 300 SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
     if(ARG_LOCK)
         list(APPEND properties RESOURCE_LOCK ${ARG_LOCK})
+    endif()
+    if(ARG_END_TO_END)
+        list(APPEND properties LABELS end-to-end)
     endif()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 DISCOVERY_MODE ${merro_discovery_mode}
         PROPERTIES ${properties})
