@@ -34,6 +34,7 @@
 #include "archive/codec_library.h"
 #include "archive/extractor.h"
 #include "platform/base/text.h"
+#include "support/build_tree.h"
 #include "support/child_process.h"
 #include "support/documents.h"
 #include "support/files.h"
@@ -47,7 +48,7 @@ namespace fs = std::filesystem;
 constexpr int kFileCount = 5000;
 constexpr const char* kSevenZip = "/usr/lib/p7zip/7z";
 constexpr const char* kUnzip = "/usr/bin/unzip";
-constexpr const char* kProgram = MERRO_BINARY_DIR "/bin/merroupdate";
+const std::string kProgram = testing_support::BuildPath("bin/merroupdate");
 
 struct Measurement {
     double seconds = 0;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "support/build_tree.h"
 #include "support/child_process.h"
 #include "support/documents.h"
 #include "support/fake_notification_server.h"
@@ -86,7 +87,7 @@ int main(int argc, char** argv)
         program.reset();  // one copy at a time: the single-instance guard
         const std::size_t registered = client.registered_items().size();
         const auto start = std::chrono::steady_clock::now();
-        program = testing_support::ChildProcess::Start({MERRO_BINARY_DIR "/bin/merroupdate"});
+        program = testing_support::ChildProcess::Start({testing_support::BuildPath("bin/merroupdate")});
         if (!program || !client.RunUntil([&] { return client.registered_items().size() > registered; }, 15s)) {
             std::fprintf(stderr, "the program did not register its tray item\n");
             return 1;

@@ -25,9 +25,6 @@ function(merro_add_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-    target_compile_definitions(${name} PRIVATE
-        MERRO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-        MERRO_BINARY_DIR="${PROJECT_BINARY_DIR}")
     set(properties TIMEOUT 300 SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
     if(ARG_LOCK)
         list(APPEND properties RESOURCE_LOCK ${ARG_LOCK})

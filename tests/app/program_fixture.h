@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/activity_log.h"
+#include "support/build_tree.h"
 #include "support/child_process.h"
 #include "support/documents.h"
 #include "support/fake_notification_server.h"
@@ -23,6 +24,7 @@
 #include "support/session_bus_client.h"
 #include "support/temp_folder.h"
 
+using testing_support::BuildPath;
 using testing_support::ChildProcess;
 using testing_support::LogLine;
 using testing_support::SessionBusClient;
@@ -85,7 +87,7 @@ protected:
     // output folder. The command is the built merroupdate unless another one
     // is given (one that ends by executing it, so the process stays the same).
     std::unique_ptr<ChildProcess> Start(const std::string& name = "merroupdate",
-                                        const std::vector<std::string>& command = {MERRO_BINARY_DIR "/bin/merroupdate"})
+                                        const std::vector<std::string>& command = {testing_support::BuildPath("bin/merroupdate")})
     {
         auto program = ChildProcess::Start(command, {.output_files = output_folder() / name});
         if (!program) throw std::runtime_error("cannot start " + command.front());

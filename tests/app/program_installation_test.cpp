@@ -87,7 +87,7 @@ TEST_F(InstallationTest, SessionLauncherTakesTheWinePrefixFromItsEnvironmentFile
     WriteFileBytes(home / ".config/merroupdate/environment", "# Illustrator's prefix\nWINEPREFIX=~/custom prefix\n");
     const testing_support::ScopedEnvironment config_home("XDG_CONFIG_HOME", "");
 
-    program = Start("session", {MERRO_BINARY_DIR "/bin/merroupdate-session"});
+    program = Start("session", {BuildPath("bin/merroupdate-session")});
     ASSERT_TRUE(WaitForNotification("Pelvane安装成功")) << program->Stderr();
     EXPECT_EQ(ReadFileBytes(adobe / "CEP/extensions/com.qv.plug/index.html"), "<p>session</p>\n");
     EXPECT_FALSE(std::filesystem::exists(extension())) << "installed into the inherited prefix";
@@ -97,9 +97,9 @@ TEST_F(InstallationTest, SessionLauncherTakesTheWinePrefixFromItsEnvironmentFile
 TEST_F(InstallationTest, SessionLauncherMakesTheFolderFromTheDefaultsOnlyWhereIllustratorIs)
 {
     const auto folder = work() / "home/.local/share/merroupdate";
-    const std::filesystem::path defaults = MERRO_BINARY_DIR "/share/merroupdate";
+    const std::filesystem::path defaults = BuildPath("share/merroupdate");
     const testing_support::ScopedEnvironment config_home("XDG_CONFIG_HOME", "");
-    const std::vector<std::string> launcher = {MERRO_BINARY_DIR "/bin/merroupdate-session"};
+    const std::vector<std::string> launcher = {BuildPath("bin/merroupdate-session")};
 
     std::filesystem::remove_all(prefix_adobe());
     EXPECT_EQ(Start("no illustrator", launcher)->Wait(10s), 0);
@@ -112,7 +112,7 @@ TEST_F(InstallationTest, SessionLauncherMakesTheFolderFromTheDefaultsOnlyWhereIl
     EXPECT_TRUE(std::filesystem::exists(extension() / "CSXS/manifest.xml"));
     // A click on the notifications' entry comes back through the launcher.
     const std::string entry = ReadFileBytes(work() / "home/.local/share/applications/Pelvane.desktop");
-    EXPECT_NE(entry.find("Exec=\"" MERRO_BINARY_DIR "/bin/merroupdate-session\"\n"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("Exec=\"" + BuildPath("bin/merroupdate-session") + "\"\n"), std::string::npos) << entry;
     program->Signal(SIGTERM);
     ASSERT_EQ(program->Wait(10s), 0);
 

@@ -32,7 +32,7 @@ protected:
     {
         if (platform::RunProgram({"unshare", "--mount", "true"}) != 0) return nullptr;
         return Start("merroupdate", {"unshare", "--mount", "sh", "-c", mounts + " && cd \"$PWD\" && exec \"$0\"",
-                                     MERRO_BINARY_DIR "/bin/merroupdate"});
+                                     BuildPath("bin/merroupdate")});
     }
 
     // Checks what the user sees, ends the program with SIGTERM and returns

@@ -5,6 +5,7 @@
 #include "notify/counting_handler.h"
 #include "notify/toast_manager.h"
 #include "platform/base/text.h"
+#include "support/build_tree.h"
 #include "support/fake_notification_server.h"
 #include "support/private_session_bus.h"
 #include "support/session_bus_client.h"
@@ -52,7 +53,7 @@ TEST_F(DunstTest, ClosingTheNotificationInDunstIsAUserDismissal)
     auto events = std::make_shared<int>(0);
     toast::ToastTemplate content(1);
     content.lines[0] = L"Pelvane安装成功";
-    content.imageFile = platform::Utf8ToWide(MERRO_BINARY_DIR "/bin/QVLogo.png");
+    content.imageFile = platform::Utf8ToWide(testing_support::BuildPath("bin/QVLogo.png"));
     toast::ToastError error = toast::ToastError::NotReady;
     ASSERT_NE(manager.Show(content, new CountingHandler(events), &error), -1);
     ASSERT_EQ(error, toast::ToastError::Ok);

@@ -6,6 +6,7 @@
 #include "notify/update_toast_handler.h"
 #include "platform/base/text.h"
 #include "platform/paths/executable_path.h"
+#include "support/build_tree.h"
 #include "support/fake_notification_server.h"
 #include "support/private_session_bus.h"
 #include "support/session_bus_client.h"
@@ -23,7 +24,7 @@ TEST(LogoImageFileTest, IsBesideTheExecutableOrAfterAPathWithoutSeparator)
 
 TEST(LogoImageFileTest, BuildPlacesARealPngBesideTheExecutable)
 {
-    const std::string logo = ReadFileBytes(std::filesystem::path(MERRO_BINARY_DIR) / "bin/QVLogo.png");
+    const std::string logo = ReadFileBytes(BuildPath("bin/QVLogo.png"));
     ASSERT_GT(logo.size(), 100u);
     EXPECT_EQ(logo.substr(0, 8), "\x89PNG\r\n\x1a\n");
     EXPECT_EQ(logo.substr(12, 4), "IHDR");

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "support/build_tree.h"
 #include "support/temp_folder.h"
 
 #if defined(_WIN32)
@@ -30,7 +31,7 @@ public:
     explicit NamedChild(const std::string& shown_name)
     {
         const std::filesystem::path copy = folder_.path() / platform::Utf8ToWide(shown_name);
-        std::filesystem::copy_file(MERRO_SLEEPER_EXE, copy);
+        std::filesystem::copy_file(BuildPath("bin/merro_sleeper.exe"), copy);
         std::wstring command = L"\"" + copy.wstring() + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;

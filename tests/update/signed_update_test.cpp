@@ -14,6 +14,7 @@
 
 #include "minisign_key.h"
 #include "platform/process/child_process.h"
+#include "support/build_tree.h"
 #include "update/local_config.h"
 #include "update/signing/trust_settings.h"
 #include "update/signing/verification_error.h"
@@ -496,7 +497,7 @@ TEST_F(SignedUpdateTest, AKillBetweenDownloadAndCheckNeverInstallsTheUncheckedPa
 
 TEST_F(SignedUpdateTest, PublisherToolSignsWhatTheProgramAcceptsAndChecksItTheSameWay)
 {
-    const std::string tool = MERRO_BINARY_DIR "/bin/merroupdate-publish";
+    const std::string tool = testing_support::BuildPath("bin/merroupdate-publish");
     WriteFileBytes("package.zip", package_);
     // The document goes to standard output; sh only redirects it.
     const auto run = [&](std::vector<std::string> arguments, const std::string& output) {

@@ -14,6 +14,7 @@
 #include "archive/codec_library.h"
 #include "archive/extractor.h"
 #include "platform/process/dynamic_library.h"
+#include "support/build_tree.h"
 #include "support/temp_folder.h"
 #include "support/zip_builder.h"
 
@@ -23,7 +24,7 @@ namespace fs = std::filesystem;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 
-const fs::path kPackage = fs::path(MERRO_FIXTURES) / "package.zip";
+const fs::path kPackage = testing_support::BuildPath("tests/windows/fixtures/package.zip");
 
 bool IsReadOnly(const fs::path& path)
 {
