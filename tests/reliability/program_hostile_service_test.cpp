@@ -1,7 +1,8 @@
 // The real program against a hostile version service on 127.0.0.1: a
-// document nested deep enough to overflow a recursive copy, and an answer
-// dripped a byte at a time. The program stays up, ends the check with its
-// error line, and its thread is free again for the next check and for quit.
+// document nested deep enough to overflow a recursive copy, and an answer or
+// a package dripped a byte at a time. The program stays up, ends the check
+// with its error line, and its thread is free again for the next check and
+// for quit.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -35,6 +36,20 @@ protected:
     {
         program.Signal(SIGTERM);
         EXPECT_EQ(program.Wait(kEventWait), 0);
+    }
+
+    // A blank every half second, far above the stall rule, after a head
+    // announcing 1000 bytes, until the client leaves (true), for as long as
+    // a test waits for anything.
+    static bool DripUntilTheClientLeaves(int socket)
+    {
+        ScriptedServer::Send(socket, ScriptedServer::Head(1000));
+        const auto limit = std::chrono::steady_clock::now() + kEventWait;
+        while (std::chrono::steady_clock::now() < limit) {
+            if (::send(socket, " ", 1, MSG_NOSIGNAL) != 1) return true;
+            std::this_thread::sleep_for(500ms);
+        }
+        return false;
     }
 };
 
@@ -76,14 +91,7 @@ TEST_F(ProgramHostileServiceTest, DrippedVersionDocumentIsGivenUpAtItsDeadline)
     ScriptedServer service([&](int& socket, const std::string&) {
         if (!first.exchange(false))
             return ScriptedServer::Send(socket, ScriptedServer::Head(document.size()) + document);
-        // A blank every half second, far above the stall rule, until the
-        // client leaves, for as long as a test waits for anything.
-        ScriptedServer::Send(socket, ScriptedServer::Head(1000));
-        const auto limit = std::chrono::steady_clock::now() + kEventWait;
-        while (std::chrono::steady_clock::now() < limit) {
-            if (::send(socket, " ", 1, MSG_NOSIGNAL) != 1) return left_while_dripping.store(true);
-            std::this_thread::sleep_for(500ms);
-        }
+        if (DripUntilTheClientLeaves(socket)) left_while_dripping = true;
     });
     Configure(service.Url("/version"));
     auto program = Start();
@@ -94,6 +102,32 @@ TEST_F(ProgramHostileServiceTest, DrippedVersionDocumentIsGivenUpAtItsDeadline)
     ASSERT_EQ(failed.size(), 1u);
     EXPECT_GE(failed[0].time - started.at(0).time, deadline);
     // The program gave up, not the server.
+    EXPECT_TRUE(Serve([&] { return left_while_dripping.load(); }));
+    ExpectQuitsAtOnce(*program);
+}
+
+// The package's minute before its size counts is shortened to 3 s here.
+TEST_F(ProgramHostileServiceTest, DrippedPackageIsGivenUpAtItsDeadline)
+{
+    constexpr auto deadline = 3s;
+    const testing_support::ScopedEnvironment shortened("MERRO_TEST_PACKAGE_DEADLINE",
+                                                       std::to_string(std::chrono::milliseconds(deadline).count()));
+    std::atomic<bool> left_while_dripping{false};
+    ScriptedServer service([&](int& socket, const std::string& path) {
+        if (path == "/version") {
+            const std::string document = testing_support::VersionDocument("2", service.Url("/package.zip"));
+            return ScriptedServer::Send(socket, ScriptedServer::Head(document.size()) + document);
+        }
+        if (DripUntilTheClientLeaves(socket)) left_while_dripping = true;
+    });
+    Configure(service.Url("/version"));
+    auto program = Start();
+    ASSERT_TRUE(Serve([&] { return !LogLinesWith("Download Zip Error").empty() || program->Exited(); }))
+        << program->Stderr();
+    // The document has been read and removed before the package is asked for.
+    const auto asked = LogLinesWith("Delete UrlConfig Finish!");
+    const auto failed = LogLinesWith("Download Zip Error");
+    EXPECT_GE(failed.at(0).time - asked.at(0).time, deadline);
     EXPECT_TRUE(Serve([&] { return left_while_dripping.load(); }));
     ExpectQuitsAtOnce(*program);
 }
