@@ -1,12 +1,21 @@
 #include "app/check_interval.h"
 
 #include <charconv>
+#include <chrono>
 #include <stdexcept>
 #include <string_view>
 
+#include "platform/base/test_overrides.h"
+
 namespace {
 
-constexpr int DefaultCheckIntervalSeconds = 20;
+// The interval of an empty text; tests of the real program shorten it.
+int DefaultCheckIntervalSeconds()
+{
+    using std::chrono::seconds;
+    const auto interval = platform::TestDuration("MERRO_TEST_DEFAULT_CHECK_INTERVAL").value_or(seconds(20));
+    return static_cast<int>(std::chrono::duration_cast<seconds>(interval).count());
+}
 constexpr std::uint32_t ShortestPeriodMs = 1000;
 
 // The white space of the C locale, which strtol skips.
@@ -16,7 +25,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' ||
 
 int CheckIntervalSeconds(const std::string& text)
 {
-    if (text.empty()) return DefaultCheckIntervalSeconds;
+    if (text.empty()) return DefaultCheckIntervalSeconds();
 
     std::string_view rest = text;
     while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
@@ -37,6 +46,6 @@ int CheckIntervalSeconds(const std::string& text)
 std::uint32_t CheckPeriodMilliseconds(int seconds)
 {
     const std::uint32_t period = static_cast<std::uint32_t>(seconds) * 1000u;
-    if (period < ShortestPeriodMs) return static_cast<std::uint32_t>(DefaultCheckIntervalSeconds) * 1000u;
+    if (period < ShortestPeriodMs) return static_cast<std::uint32_t>(DefaultCheckIntervalSeconds()) * 1000u;
     return period;
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 
+#include "platform/base/test_overrides.h"
 #include "platform/net/download.h"
 #include "update/version_document.h"
 
@@ -11,13 +12,15 @@ inline constexpr std::uint64_t kVersionDocumentLimit = std::uint64_t{1} << 20;
 inline constexpr std::uint64_t kUnsignedPackageLimit = std::uint64_t{4} << 30;
 
 // The version document arrives within this or not at all, so a service that
-// drips its answer cannot hold the check.
-inline constexpr platform::TransferDeadline kVersionDocumentDeadline{.base = std::chrono::seconds(30)};
+// drips its answer cannot hold the check. Tests of the real program shorten it.
+inline const platform::TransferDeadline kVersionDocumentDeadline{
+    .base = platform::TestDuration("MERRO_TEST_DOCUMENT_DEADLINE").value_or(std::chrono::seconds(30))};
 
 // A package has a minute, plus its expected size at this rate (signed size,
 // else the announced length, else what has arrived: then the rate is a
-// floor of the average).
-inline constexpr std::chrono::seconds kPackageDeadlineBase{60};
+// floor of the average). Tests of the real program shorten the minute.
+inline const std::chrono::milliseconds kPackageDeadlineBase =
+    platform::TestDuration("MERRO_TEST_PACKAGE_DEADLINE").value_or(std::chrono::seconds(60));
 inline constexpr std::uint64_t kPackageMinimumRate = 32 * 1024;  // bytes a second
 
 // The most the package may be: the signed size; without a signature the

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string_view>
 
+#include "platform/base/test_overrides.h"
 #include "platform/process/machine_lock.h"
 
 #include "update/log/activity_log.h"
@@ -14,9 +15,11 @@ inline constexpr std::wstring_view HostProcessName = L"Illustrator";
 
 // How long a copy waits for another to finish replacing the extension: at
 // start-up, before the tray icon; during an update run, after which the
-// next tick tries again.
-inline constexpr std::chrono::seconds kStartupLockWait{30};
-inline constexpr std::chrono::seconds kUpdateLockWait{5};
+// next tick tries again. Tests of the real program shorten them.
+inline const std::chrono::milliseconds kStartupLockWait =
+    platform::TestDuration("MERRO_TEST_STARTUP_LOCK_WAIT").value_or(std::chrono::seconds(30));
+inline const std::chrono::milliseconds kUpdateLockWait =
+    platform::TestDuration("MERRO_TEST_UPDATE_LOCK_WAIT").value_or(std::chrono::seconds(5));
 
 // The machine-wide lock on the extension folder, tried for up to `wait`.
 // Every replacement and every recovery holds it: two users' copies never

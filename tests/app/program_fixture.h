@@ -18,6 +18,7 @@
 #include "support/build_tree.h"
 #include "support/child_process.h"
 #include "support/documents.h"
+#include "support/event_wait.h"
 #include "support/fake_notification_server.h"
 #include "support/loopback_server.h"
 #include "support/private_session_bus.h"
@@ -95,7 +96,7 @@ protected:
     }
 
     // Serves the bus until the condition holds; false after the time-out.
-    bool Serve(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(15))
+    bool Serve(const std::function<bool()>& condition, std::chrono::milliseconds timeout = testing_support::kEventWait)
     {
         return client_.RunUntil(condition, timeout);
     }
@@ -122,6 +123,20 @@ protected:
             }
             return false;
         });
+    }
+
+    // True once the program's loop has dispatched everything that was due
+    // `period` from now: a timer of that period armed before this call has
+    // fired by then. Needs the wall clock, as only time makes a timer due
+    // (10 ms more for the timer's accuracy); the two round trips to the tray
+    // item that follow show the loop has run what was due (one can be
+    // answered in the same pass that finds the timer due).
+    bool LoopPassedTime(const ChildProcess& program, std::chrono::milliseconds period)
+    {
+        const auto due = std::chrono::steady_clock::now() + period + std::chrono::milliseconds(10);
+        Serve([&] { return std::chrono::steady_clock::now() >= due; }, period + testing_support::kEventWait);
+        const std::string item = ItemName(program);
+        return client().ItemToolTipTitle(item) != "<none>" && client().ItemToolTipTitle(item) != "<none>";
     }
 
     std::vector<LogLine> ReadLog() const

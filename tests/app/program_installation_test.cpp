@@ -1,5 +1,7 @@
 #include <csignal>
+#include <optional>
 
+#include "platform/process/machine_lock.h"
 #include "program_fixture.h"
 
 namespace {
@@ -74,6 +76,29 @@ TEST_F(InstallationTest, UpdateInstallsTheNewVersionRecordsItAndAnnouncesIt)
     EXPECT_EQ(maps.find("libcrypto"), std::string::npos);
 }
 
+// Another copy of the machine replacing the extension: the start-up and each
+// update run give up after their wait, shortened here from 30 s and 5 s.
+TEST_F(InstallationTest, LockHeldByAnotherCopyLeavesTheUpdateToTheRunAfterItsRelease)
+{
+    const testing_support::ScopedEnvironment startup_wait("MERRO_TEST_STARTUP_LOCK_WAIT", "200");
+    const testing_support::ScopedEnvironment update_wait("MERRO_TEST_UPDATE_LOCK_WAIT", "200");
+    WriteLocalConfig(R"("1")", "yes", "1.0.0");
+    ServeVersion("1.0.1", MakePackage(scratch(), "<p>2</p>\n"));
+    std::optional<platform::MachineLock> other;
+    other.emplace(L"", (prefix_adobe() / "com.qv.plug.lock").wstring(), 0ms);
+    ASSERT_TRUE(other->held()) << other->error();
+    program = Start();
+
+    const std::string busy = "Extension Busy: another copy is replacing it";
+    ASSERT_TRUE(Serve([&] { return LogLinesWith(busy).size() >= 2; })) << program->Stderr();
+    EXPECT_EQ(LogTexts().at(1), busy);
+    EXPECT_FALSE(std::filesystem::exists(extension()));
+    other.reset();
+    ASSERT_TRUE(WaitForNotification("Pelvane更新成功"));
+    EXPECT_EQ(ReadFileBytes(extension() / "index.html"), "<p>2</p>\n");
+    EXPECT_NE(LocalConfig().find(R"("versionNumber": "1.0.1")"), std::string::npos) << LocalConfig();
+}
+
 TEST_F(InstallationTest, SessionLauncherTakesTheWinePrefixFromItsEnvironmentFile)
 {
     const auto home = work() / "home";
@@ -102,7 +127,7 @@ TEST_F(InstallationTest, SessionLauncherMakesTheFolderFromTheDefaultsOnlyWhereIl
     const std::vector<std::string> launcher = {BuildPath("bin/merroupdate-session")};
 
     std::filesystem::remove_all(prefix_adobe());
-    EXPECT_EQ(Start("no illustrator", launcher)->Wait(10s), 0);
+    EXPECT_EQ(Start("no illustrator", launcher)->Wait(testing_support::kEventWait), 0);
     EXPECT_FALSE(std::filesystem::exists(folder)) << "a folder for a user without Illustrator";
 
     std::filesystem::create_directories(prefix_adobe());
@@ -114,7 +139,7 @@ TEST_F(InstallationTest, SessionLauncherMakesTheFolderFromTheDefaultsOnlyWhereIl
     const std::string entry = ReadFileBytes(work() / "home/.local/share/applications/Pelvane.desktop");
     EXPECT_NE(entry.find("Exec=\"" + BuildPath("bin/merroupdate-session") + "\"\n"), std::string::npos) << entry;
     program->Signal(SIGTERM);
-    ASSERT_EQ(program->Wait(10s), 0);
+    ASSERT_EQ(program->Wait(testing_support::kEventWait), 0);
 
     // What the program wrote since is the user's: the next login keeps it.
     const std::string written = ReadFileBytes(folder / "LocalConfig.json");

@@ -17,7 +17,7 @@ TEST_F(SingleInstanceTest, SecondCopyEndsAtOnceWhileTheFirstRuns)
     ASSERT_TRUE(Serve([&] { return !LogLinesWith("Start Sucess!").empty(); }));
 
     auto second = Start("second");
-    EXPECT_EQ(second->Wait(5s), 0);
+    EXPECT_EQ(second->Wait(testing_support::kEventWait), 0);
     EXPECT_EQ(second->Stdout(), "");
     EXPECT_EQ(second->Stderr(), "");
 

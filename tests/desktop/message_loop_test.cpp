@@ -131,7 +131,7 @@ TEST_F(MessageLoopTest, ZeroPeriodIsRaisedToTheMinimum)
 TEST_F(MessageLoopTest, TicksMissedWhileBusyCollapseIntoOne)
 {
     ticks_before_quit = 3;
-    busy_on_first_tick = milliseconds(400);  // twenty periods
+    busy_on_first_tick = milliseconds(400);  // twenty periods of wall-clock time missed
     SetTimer(20, RecordingTimer);
     loop.Run();
     ASSERT_EQ(ticks.size(), 3u);
@@ -144,6 +144,7 @@ TEST_F(MessageLoopTest, PostedMessagesGoBeforeTimerTicks)
     HiddenWindow window(loop, RecordingProcedure);
     ticks_before_quit = 1;
     SetTimer(10, RecordingTimer);
+    // Wall-clock time: only time makes the tick due before the messages come.
     std::this_thread::sleep_for(milliseconds(30));
     window.Post(WmUser, 0, 0);
     window.Post(WmUser, 0, 0);

@@ -15,6 +15,13 @@ namespace {
 
 using namespace testing_support;
 
+// How many notifications dunst shows now, as dunstctl prints it.
+std::string DisplayedCount()
+{
+    const auto count = ChildProcess::Start({"dunstctl", "count", "displayed"}, {.capture_output = true});
+    return count ? count->ReadLine(kEventWait).value_or("") : "";
+}
+
 class DunstTest : public testing::Test {
 protected:
     void SetUp() override
@@ -26,12 +33,12 @@ protected:
 
         display_server_ = ChildProcess::Start(
             {"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"}, {.capture_output = true});
-        const auto display = display_server_ ? display_server_->ReadLine(std::chrono::seconds(10)) : std::nullopt;
+        const auto display = display_server_ ? display_server_->ReadLine(kEventWait) : std::nullopt;
         if (!display || display->empty()) GTEST_SKIP() << "Xvfb could not start, so dunst has no display";
         environment_.Set("DISPLAY", ":" + *display);
 
         dunst_ = ChildProcess::Start({"dunst"});
-        if (!dunst_ || !bus_->WaitForOwner("org.freedesktop.Notifications", std::chrono::seconds(10))) {
+        if (!dunst_ || !bus_->WaitForOwner("org.freedesktop.Notifications", kEventWait)) {
             GTEST_SKIP() << "dunst did not take the notification service name on the private bus";
         }
     }
@@ -57,12 +64,13 @@ TEST_F(DunstTest, ClosingTheNotificationInDunstIsAUserDismissal)
     toast::ToastError error = toast::ToastError::NotReady;
     ASSERT_NE(manager.Show(content, new CountingHandler(events), &error), -1);
     ASSERT_EQ(error, toast::ToastError::Ok);
-    PumpEventsUntil([] { return false; }, std::chrono::milliseconds(300));  // let dunst draw it
+    // dunstctl closes only a notification that dunst already shows.
+    ASSERT_TRUE(PumpEventsUntil([] { return DisplayedCount() == "1"; }, kEventWait)) << DisplayedCount();
 
     testing::internal::CaptureStdout();
     auto close = ChildProcess::Start({"dunstctl", "close"});
-    const auto closed = close ? close->Wait(std::chrono::seconds(10)) : std::nullopt;
-    const bool arrived = PumpEventsUntil([&] { return *events >= 1; }, std::chrono::seconds(5));
+    const auto closed = close ? close->Wait(kEventWait) : std::nullopt;
+    const bool arrived = PumpEventsUntil([&] { return *events >= 1; }, kEventWait);
     const std::string output = testing::internal::GetCapturedStdout();
 
     EXPECT_EQ(closed, 0);

@@ -9,6 +9,10 @@ import subprocess
 import threading
 import time
 
+# How long to wait for an event of the program before calling it lost: only
+# a guard against a hang, far beyond what an event takes on a loaded machine.
+EVENT_WAIT = 120
+
 ADOBE = "drive_c/Program Files/Common Files/Adobe"
 CEP = ADOBE + "/CEP"
 EXTENSION = CEP + "/extensions/com.qv.plug"
@@ -63,7 +67,7 @@ def as_tree(files):
 
 class Service(http.server.ThreadingHTTPServer):
     """Serves /version (version 2) and /package.zip on 127.0.0.1. While held,
-    a version request waits (at most 30 s) until released."""
+    a version request waits until released (at most EVENT_WAIT)."""
 
     daemon_threads = True
 
@@ -87,7 +91,7 @@ class ServiceHandler(http.server.BaseHTTPRequestHandler):
         service = self.server
         if self.path == "/version":
             service.version_requests += 1
-            service.released.wait(30)
+            service.released.wait(EVENT_WAIT)
         body = {"/version": service.document, "/package.zip": lambda: service.package}.get(self.path)
         if body is None:
             return self.send_error(404)
@@ -151,7 +155,8 @@ class Program:
         if not self.traced:
             return self.process.pid
         children = pathlib.Path("/proc/%d/task/%d/children" % (self.process.pid, self.process.pid))
-        for _ in range(500):
+        deadline = time.monotonic() + EVENT_WAIT
+        while time.monotonic() < deadline:
             try:
                 found = children.read_text().split()
             except OSError:
@@ -167,7 +172,7 @@ class Program:
         if self.process.poll() is None and pid:
             os.kill(pid, signal.SIGTERM)
         try:
-            _, error = self.process.communicate(timeout=10)
+            _, error = self.process.communicate(timeout=EVENT_WAIT)
         except subprocess.TimeoutExpired:
             self.process.kill()
             _, error = self.process.communicate()

@@ -28,8 +28,8 @@ import tempfile
 
 import crash_model
 import crash_trace
-from crash_fixture import (ADOBE, CEP, EXTENSION, NEW_TREE, OLD_TREE, Program, Service, as_tree, local_config,
-                           make_package, read_tree)
+from crash_fixture import (ADOBE, CEP, EVENT_WAIT, EXTENSION, NEW_TREE, OLD_TREE, Program, Service, as_tree,
+                           local_config, make_package, read_tree)
 
 # Each worker runs the program as a user of its own (one copy runs per
 # user), never as one of this machine's users: --first-uid and the next ones.
@@ -87,7 +87,7 @@ def record(binary, folder, prepare, service, packages, uid):
     recorder = crash_trace.Recorder({"work": work, "prefix": prefix}, str(work))
     trace = folder / "trace"
     program = Program(binary, work, prefix, folder / "home", crash_trace.strace_command(trace) + as_user(uid))
-    finished = program.wait_for(lambda: any(line.endswith(FINISHED[0]) for line in program.new_lines()), 60)
+    finished = program.wait_for(lambda: any(line.endswith(FINISHED[0]) for line in program.new_lines()), EVENT_WAIT)
     code, error = program.stop()
     if not finished or code != 0:
         raise RuntimeError("the recorded run did not update (exit code %s): %s" % (code, error))
@@ -169,14 +169,14 @@ def check_state(binary, folder, tree, worker, packages):
     requests = service.version_requests
     program = Program(binary, work, prefix, folder / "home", as_user(uid))
     problems = []
-    started = program.wait_for(lambda: service.version_requests > requests, 40)
+    started = program.wait_for(lambda: service.version_requests > requests, EVENT_WAIT)
     if started:
         problems += after_startup(work, prefix, packages)
     else:
         problems.append("no update check after the start-up")
     service.released.set()
     if started:
-        if program.wait_for(lambda: any(line.endswith(FINISHED) for line in program.new_lines()), 30):
+        if program.wait_for(lambda: any(line.endswith(FINISHED) for line in program.new_lines()), EVENT_WAIT):
             problems += after_update(work, prefix, packages)
         else:
             problems.append("the first check did not finish")

@@ -32,6 +32,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing_support::kEventWait;
 using testing_support::ReadFileBytes;
 using testing_support::ScriptedServer;
 using testing_support::TreeSnapshot;
@@ -85,20 +86,20 @@ protected:
         auto program = StartCounted("killed");
         bool hit = false;
         if (serve_bus) {
-            hit = Serve(reached, 20s);
+            hit = Serve(reached);
         } else {
             // Nothing of an update run talks to the bus; poll tightly instead.
             if (!WaitForTrayItem(*program)) {
                 ADD_FAILURE() << "no tray item; stderr: " << program->Stderr();
                 return false;
             }
-            const auto deadline = std::chrono::steady_clock::now() + 20s;
+            const auto deadline = std::chrono::steady_clock::now() + kEventWait;
             while (!(hit = reached()) && std::chrono::steady_clock::now() < deadline) {
                 std::this_thread::sleep_for(200us);
             }
         }
         program->Signal(SIGKILL);
-        program->Wait(5s);
+        program->Wait(kEventWait);
         return hit;
     }
 
@@ -119,7 +120,7 @@ protected:
         ExpectOldOrNew();
         hold_version_document_ = false;
         // The extension is complete before the version is recorded.
-        ASSERT_TRUE(Serve([&] { return InstalledVersion() == "2"; }, 20s)) << "the next run did not update";
+        ASSERT_TRUE(Serve([&] { return InstalledVersion() == "2"; })) << "the next run did not update";
         EXPECT_EQ(Snapshot(Extension()), Snapshot(NewTree()));
     }
 
@@ -200,14 +201,16 @@ private:
     {
         const std::string& body = path == "/package.zip" ? package_ : document_;
         if (path == "/version") {
-            const auto limit = std::chrono::steady_clock::now() + 30s;
+            // Held until the test has looked, however long that takes on a
+            // loaded machine; the program asks again if its deadline passes.
+            const auto limit = std::chrono::steady_clock::now() + kEventWait;
             while (hold_version_document_ && std::chrono::steady_clock::now() < limit)
                 std::this_thread::sleep_for(10ms);
         }
         if (path != stall_.path) return ScriptedServer::Send(socket, ScriptedServer::Head(body.size()) + body);
         ScriptedServer::Send(socket, ScriptedServer::Head(body.size()) + body.substr(0, stall_.byte));
         stalled_ = true;
-        ScriptedServer::StallUntilTheClientLeaves(socket, 60s);
+        ScriptedServer::StallUntilTheClientLeaves(socket);
     }
 
     std::atomic<bool> hold_version_document_{false};

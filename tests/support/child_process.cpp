@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <thread>
 
+#include "support/event_wait.h"
 #include "support/files.h"
 
 extern char** environ;
@@ -88,7 +89,7 @@ ChildProcess::~ChildProcess()
 {
     if (!Exited()) {
         Signal(SIGTERM);
-        if (!Wait(std::chrono::seconds(3)) && !Exited()) {
+        if (!Wait(kEventWait) && !Exited()) {
             Signal(SIGKILL);
             while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {}
         }

@@ -1,5 +1,6 @@
 #include "support/fake_notification_server.h"
 
+#include "support/event_wait.h"
 #include "support/private_session_bus.h"
 
 namespace testing_support {
@@ -103,7 +104,7 @@ void FakeNotificationServer::Emit(Signal signal)
 {
     std::unique_lock lock(mutex_);
     queue_.push_back(std::move(signal));
-    emitted_.wait_for(lock, std::chrono::seconds(5), [this] { return queue_.empty(); });
+    emitted_.wait_for(lock, kEventWait, [this] { return queue_.empty(); });
 }
 
 void FakeNotificationServer::Run()

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <thread>
 
+#include "support/event_wait.h"
+
 namespace testing_support {
 
 class LoopbackServer {
@@ -22,7 +24,8 @@ public:
         if (port_ <= 0) throw std::runtime_error("cannot bind a loopback port");
         thread_ = std::thread([this] { server_->listen_after_bind(); });
         // stop() only takes effect once the accept loop runs.
-        for (int i = 0; i < 500 && !server_->is_running(); ++i) {
+        const auto deadline = std::chrono::steady_clock::now() + kEventWait;
+        while (!server_->is_running() && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }

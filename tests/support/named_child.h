@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "support/build_tree.h"
+#include "support/event_wait.h"
 #include "support/temp_folder.h"
 
 #if defined(_WIN32)
@@ -58,7 +59,8 @@ public:
 private:
     void WaitUntilListed(const std::wstring& name) const
     {
-        for (int attempt = 0; attempt < 500; ++attempt) {
+        const auto deadline = std::chrono::steady_clock::now() + kEventWait;
+        while (std::chrono::steady_clock::now() < deadline) {
             bool listed = false;
             platform::VisitProcessNames([&](std::wstring_view seen) { return listed = seen == name; });
             if (listed) return;
@@ -74,7 +76,7 @@ private:
 class NamedChild {
 public:
     explicit NamedChild(const std::string& shown_name)
-        : process_(ChildProcess::Start({shown_name, "30"}, {.executable = "/bin/sleep"}))
+        : process_(ChildProcess::Start({shown_name, "600"}, {.executable = "/bin/sleep"}))
     {
         WaitUntilShownAs(shown_name);
     }
@@ -88,7 +90,8 @@ private:
     {
         if (!process_) return;
         const std::string cmdline = "/proc/" + std::to_string(process_->pid()) + "/cmdline";
-        for (int attempt = 0; attempt < 500; ++attempt) {
+        const auto deadline = std::chrono::steady_clock::now() + kEventWait;
+        while (std::chrono::steady_clock::now() < deadline) {
             const std::string seen = ReadFileBytes(cmdline);
             if (seen.substr(0, seen.find('\0')) == shown_name) return;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));

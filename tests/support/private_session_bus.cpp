@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "support/event_wait.h"
+
 namespace testing_support {
 
 PrivateSessionBus::PrivateSessionBus()
@@ -23,7 +25,7 @@ PrivateSessionBus::PrivateSessionBus()
         {.capture_output = true, .discard_errors = true});
     if (!daemon_) throw std::runtime_error("cannot start dbus-daemon");
     // The daemon prints its address, one line, once it listens.
-    const auto address = daemon_->ReadLine(std::chrono::seconds(10));
+    const auto address = daemon_->ReadLine(kEventWait);
     if (!address || address->empty()) throw std::runtime_error("dbus-daemon printed no address");
     address_ = *address;
     address_variable_.Set("DBUS_SESSION_BUS_ADDRESS", address_);

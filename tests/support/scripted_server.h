@@ -16,6 +16,8 @@
 #include <string_view>
 #include <thread>
 
+#include "support/event_wait.h"
+
 namespace testing_support {
 
 class ScriptedServer {
@@ -64,15 +66,16 @@ public:
     }
 
     // Sends nothing more until the client gives up and closes the
-    // connection, or `limit` passes.
-    static void StallUntilTheClientLeaves(int socket, std::chrono::seconds limit = std::chrono::seconds(30))
+    // connection (true), or `limit` passes (false).
+    static bool StallUntilTheClientLeaves(int socket, std::chrono::milliseconds limit = kEventWait)
     {
         const auto deadline = std::chrono::steady_clock::now() + limit;
         char buffer[256];
         while (std::chrono::steady_clock::now() < deadline) {
             pollfd readable{socket, POLLIN, 0};
-            if (::poll(&readable, 1, 100) > 0 && ::recv(socket, buffer, sizeof buffer, 0) <= 0) return;
+            if (::poll(&readable, 1, 100) > 0 && ::recv(socket, buffer, sizeof buffer, 0) <= 0) return true;
         }
+        return false;
     }
 
     // A response head announcing `length` bytes of body.
@@ -120,7 +123,7 @@ private:
         char buffer[1024];
         while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
             pollfd readable{socket, POLLIN, 0};
-            if (::poll(&readable, 1, 5000) <= 0) break;
+            if (::poll(&readable, 1, static_cast<int>(std::chrono::milliseconds(kEventWait).count())) <= 0) break;
             const ssize_t got = ::recv(socket, buffer, sizeof buffer, 0);
             if (got <= 0) break;
             head.append(buffer, static_cast<std::size_t>(got));

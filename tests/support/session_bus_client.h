@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "desktop/sd_bus_handles_linux.h"
+#include "support/event_wait.h"
 
 namespace testing_support {
 
@@ -51,7 +52,7 @@ public:
     SessionBusClient& operator=(const SessionBusClient&) = delete;
 
     // Runs the event loop until the condition holds; false after the time-out.
-    bool RunUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10))
+    bool RunUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kEventWait)
     {
         return PumpEventsUntil(condition, timeout);
     }
@@ -67,7 +68,10 @@ public:
         const BusMessagePtr owned_call(call);
         if (append_arguments) append_arguments(call);
         BusMessagePtr reply;
-        if (sd_bus_call_async(bus_, nullptr, call, StoreReply, &reply, 5000000) < 0) return nullptr;
+        const auto limit = std::chrono::duration_cast<std::chrono::microseconds>(kEventWait).count();
+        if (sd_bus_call_async(bus_, nullptr, call, StoreReply, &reply, static_cast<std::uint64_t>(limit)) < 0) {
+            return nullptr;
+        }
         RunUntil([&] { return reply != nullptr; });
         return reply;
     }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/host_warning.h"
+#include "support/event_wait.h"
 #include "support/installation_fixture.h"
 #include "support/named_child.h"
 #include "support/temp_folder.h"
@@ -131,6 +132,8 @@ TEST_F(PackageInstallationTest, StartupInstallationWaitsWhileAnotherCopyReplaces
     PlacePackage(NewPackage);
     ReplacementByAnotherCopy other;
     ASSERT_TRUE(other.held());
+    // Wall-clock time: the installation shows no sign of waiting, so the
+    // release comes half a second in, well inside its 30-second wait.
     other.ReleaseAfter(std::chrono::milliseconds(500));
     EXPECT_TRUE(RunSetup());
     EXPECT_TRUE(other.released_early()) << "installed while the other copy held the lock";
@@ -278,7 +281,8 @@ TEST_F(PackageInstallationTest, InstallationKilledDuringExtractionIsUndoneByTheN
         _exit(0);
     }
     bool killed_midway = false;
-    for (int poll = 0; poll < 50000 && !killed_midway; ++poll) {
+    const auto deadline = std::chrono::steady_clock::now() + testing_support::kEventWait;
+    while (!killed_midway && std::chrono::steady_clock::now() < deadline) {
         std::error_code ignored;
         if (fs::exists(SetAsideFolder(), ignored) && fs::exists(Extension() / "bulk", ignored)) {
             kill(child, SIGKILL);

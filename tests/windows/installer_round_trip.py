@@ -36,7 +36,7 @@ import struct
 import subprocess
 import time
 
-from program_checks import check, wait_for_log
+from program_checks import DEADLINE, check, wait_for_log
 
 PROGRAM = "merroupdate.exe"
 INSTALL_DIR = r"C:\Program Files\MerroUpdate"
@@ -274,7 +274,7 @@ def round_trip(wine, setup, inputs, args, work, startup_link, app_link):
     # Stopped before its first update check, which would ask the real version
     # service; started again below with the checks weeks apart.
     check(wine.program_runs(), "the launcher started no program")
-    deadline = time.monotonic() + 30
+    deadline = time.monotonic() + DEADLINE
     while wine.program_runs():
         check(time.monotonic() < deadline, "the program did not quit when asked")
         time.sleep(0.5)

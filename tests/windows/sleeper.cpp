@@ -4,6 +4,6 @@
 
 int main()
 {
-    std::this_thread::sleep_for(std::chrono::minutes(2));
+    std::this_thread::sleep_for(std::chrono::minutes(10));
     return 0;
 }

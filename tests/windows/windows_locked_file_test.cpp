@@ -32,6 +32,8 @@ public:
                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
             opened.set_value(handle != INVALID_HANDLE_VALUE);
             if (handle == INVALID_HANDLE_VALUE) return;
+            // Wall-clock time: the program shows no sign of waiting, so the file
+            // is let go a second in, inside the three seconds it keeps trying.
             std::this_thread::sleep_for(std::chrono::seconds(1));
             ::CloseHandle(handle);
         });

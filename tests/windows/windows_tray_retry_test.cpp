@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <vector>
 
 #include "app/app_icon.h"
@@ -15,6 +16,7 @@
 #include "desktop/message_loop_win.h"
 #include "desktop/tray/tray_icon.h"
 #include "desktop/tray/tray_icon_win.h"
+#include "support/event_wait.h"
 
 namespace {
 
@@ -40,11 +42,12 @@ int Adds()
         std::count_if(calls.begin(), calls.end(), [](const auto& c) { return c.uFlags == NIM_ADD; }));
 }
 
-// Dispatches the thread's messages for `milliseconds`, or until `done`.
-void PumpFor(
-    ULONGLONG milliseconds, bool (*done)() = [] { return false; })
+// Dispatches the thread's messages until `done`, for as long as a test waits
+// for anything.
+void PumpUntil(bool (*done)())
 {
-    for (const ULONGLONG end = ::GetTickCount64() + milliseconds; ::GetTickCount64() < end && !done();) {
+    const auto limit = static_cast<ULONGLONG>(std::chrono::milliseconds(testing_support::kEventWait).count());
+    for (const ULONGLONG end = ::GetTickCount64() + limit; ::GetTickCount64() < end && !done();) {
         MSG message;
         while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
@@ -67,6 +70,9 @@ protected:
         desktop::ReplaceShellNotifyIcon(previous_);
     }
 
+    // The icon is taken and no timer is left to offer it again.
+    void ExpectNoRetryLeft() { EXPECT_FALSE(::KillTimer(desktop::NativeWindow(&window_), desktop::kTrayRetryTimer)); }
+
     desktop::ShellNotifyIconCall previous_;
     const std::vector<desktop::IconImage> icon_ = {DrawAppIcon(128)};
     desktop::MessageLoop loop_;
@@ -78,7 +84,7 @@ TEST_F(WindowsTrayRetryTest, RefusedIconIsOfferedAgainUntilTheShellTakesIt)
 {
     refused_adds = 2;
     EXPECT_FALSE(desktop::AddTrayIcon(record_));
-    PumpFor(10 * desktop::kTrayRetryMilliseconds, [] { return Adds() == 3; });
+    PumpUntil([] { return Adds() == 3; });
     ASSERT_EQ(Adds(), 3);
     for (const NOTIFYICONDATAW& call : calls) {  // the same icon record each time
         EXPECT_EQ(call.hWnd, desktop::NativeWindow(&window_));
@@ -86,9 +92,7 @@ TEST_F(WindowsTrayRetryTest, RefusedIconIsOfferedAgainUntilTheShellTakesIt)
         EXPECT_EQ(call.uCallbackMessage, record_.callback_message);
         EXPECT_STREQ(call.szTip, L"Pelvane更新程序");
     }
-    const std::size_t taken = calls.size();
-    PumpFor(2 * desktop::kTrayRetryMilliseconds);
-    EXPECT_EQ(calls.size(), taken);
+    ExpectNoRetryLeft();
 }
 
 TEST_F(WindowsTrayRetryTest, TaskbarCreatedAddsTheRefusedIconAtOnceAndEndsTheRetries)
@@ -97,9 +101,7 @@ TEST_F(WindowsTrayRetryTest, TaskbarCreatedAddsTheRefusedIconAtOnceAndEndsTheRet
     EXPECT_FALSE(desktop::AddTrayIcon(record_));
     ::SendMessageW(desktop::NativeWindow(&window_), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     EXPECT_EQ(Adds(), 2);
-    const std::size_t taken = calls.size();
-    PumpFor(2 * desktop::kTrayRetryMilliseconds);
-    EXPECT_EQ(calls.size(), taken);
+    ExpectNoRetryLeft();
 }
 
 }  // namespace

@@ -58,10 +58,6 @@ std::map<IconKey, PublishedIcon>& PublishedIcons()
     return icons;
 }
 
-// The window timer that offers refused icons again; thread timers, which the
-// message loop uses, never reach the window.
-constexpr UINT_PTR kRetryTimer = 0x7E41;
-
 BOOL CallShell(DWORD message, NOTIFYICONDATAW* data) { return ::Shell_NotifyIconW(message, data); }
 
 ShellNotifyIconCall& ShellNotifyIcon()
@@ -150,8 +146,8 @@ void ScheduleRetry(HWND hwnd)
     const bool waiting = std::any_of(icons.begin(), icons.end(), [hwnd](const auto& entry) {
         return entry.second.hwnd == hwnd && !entry.second.shown;
     });
-    if (waiting) ::SetTimer(hwnd, kRetryTimer, kTrayRetryMilliseconds, nullptr);
-    else ::KillTimer(hwnd, kRetryTimer);
+    if (waiting) ::SetTimer(hwnd, kTrayRetryTimer, kTrayRetryMilliseconds, nullptr);
+    else ::KillTimer(hwnd, kTrayRetryTimer);
 }
 
 // The menu at the cursor. Without TPM_RETURNCMD the choice is posted to the
@@ -179,7 +175,7 @@ bool OnWindowMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, LRES
 {
     auto& icons = PublishedIcons();
     const bool taskbar_created = message == TaskbarCreatedMessage() && message != 0;
-    const bool retry = message == WM_TIMER && wparam == kRetryTimer;
+    const bool retry = message == WM_TIMER && wparam == kTrayRetryTimer;
     if (taskbar_created || retry) {
         // Explorer started anew and has forgotten every icon, or has not
         // taken one yet.

@@ -16,4 +16,8 @@ ShellNotifyIconCall ReplaceShellNotifyIcon(ShellNotifyIconCall call);
 // How long an icon the shell refused waits before it is offered again.
 inline constexpr UINT kTrayRetryMilliseconds = 1000;
 
+// The window timer that offers refused icons again, running only while one
+// is; thread timers, which the message loop uses, never reach the window.
+inline constexpr UINT_PTR kTrayRetryTimer = 0x7E41;
+
 }  // namespace desktop

@@ -48,7 +48,7 @@ protected:
 
     bool PumpUntilEvents(int count)
     {
-        return PumpEventsUntil([&] { return *events_ >= count; }, std::chrono::seconds(5));
+        return PumpEventsUntil([&] { return *events_ >= count; }, kEventWait);
     }
 
     TempFolder home_;
