@@ -10,6 +10,10 @@ inline constexpr std::wstring_view PackageFileName = L"com.qv.plug.zip";
 inline constexpr std::wstring_view UncheckedPackageFileName = L"com.qv.plug.zip.part";
 inline constexpr std::wstring_view LocalConfigFileName = L"LocalConfig.json";
 inline constexpr std::wstring_view VersionDocFileName = L"config.json";
+// Present, and durable, from before the extension folder is moved aside
+// until the replacement is over: the start-up recovery restores only a
+// set-aside folder this file vouches for.
+inline constexpr std::wstring_view SetAsideRecordFileName = L"com.qv.plug.set-aside";
 
 // Fallback source of the version document, asked with a plain download.
 inline constexpr std::wstring_view VersionServiceUrl =
@@ -22,6 +26,9 @@ std::wstring AdobeDir();
 std::wstring CepRootDir();  // ends with a slash
 std::wstring CepExtensionsDir();
 std::wstring ExtensionDir();
+// Beside the extensions folder, so the host application never loads it: the
+// package is extracted there before it becomes the extension folder.
+std::wstring StagingDir();
 
 // What every copy on the machine takes before it replaces the extension
 // folder or recovers an interrupted replacement: the mutex's name on
