@@ -26,9 +26,6 @@ std::wstring AdobeDir();
 std::wstring CepRootDir();  // ends with a slash
 std::wstring CepExtensionsDir();
 std::wstring ExtensionDir();
-// Beside the extensions folder, so the host application never loads it: the
-// package is extracted there before it becomes the extension folder.
-std::wstring StagingDir();
 
 // What every copy on the machine takes before it replaces the extension
 // folder or recovers an interrupted replacement: the mutex's name on
@@ -36,3 +33,8 @@ std::wstring StagingDir();
 // the extension platform's folders do) on Linux.
 inline constexpr std::wstring_view ExtensionLockName = L"MerroUpdate-com.qv.plug";
 std::wstring ExtensionLockFile();
+
+// The new extension folder while the package is extracted into it: in the
+// extension platform's root folder beside the extensions folder, so the
+// host application never loads it half made.
+std::wstring StagingDir();

@@ -201,7 +201,8 @@ void RefuseLink(const std::filesystem::path& path)
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
         Fail(error, "cannot look at", path);
     }
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) Fail(ERROR_CANT_RESOLVE_FILENAME, "refusing the reparse point", path);
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        Fail(ERROR_CANT_RESOLVE_FILENAME, "refusing the reparse point", path);
 }
 
 void RemoveTree(const std::filesystem::path& path)

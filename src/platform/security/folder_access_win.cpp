@@ -81,8 +81,8 @@ bool RemoveEntry(const std::filesystem::path& folder, const AllowedEntry& entry)
     const SECURITY_INFORMATION what =
         DACL_SECURITY_INFORMATION |
         ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
-    error = ::SetSecurityInfo(handle.get(), SE_FILE_OBJECT, what, nullptr, nullptr,
-                              reinterpret_cast<PACL>(list.data()), nullptr);
+    error = ::SetSecurityInfo(handle.get(), SE_FILE_OBJECT, what, nullptr, nullptr, reinterpret_cast<PACL>(list.data()),
+                              nullptr);
     if (error != ERROR_SUCCESS) Fail(error, "Cannot change the rights on", folder);
     return true;
 }
