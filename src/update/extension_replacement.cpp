@@ -1,8 +1,13 @@
 #include "update/extension_replacement.h"
 
+#include <initializer_list>
+#include <system_error>
+
+#include "platform/base/text.h"
+#include "platform/durable/atomic_file.h"
 #include "platform/files/file_system.h"
 #include "platform/paths/native_path.h"
-#include "platform/security/folder_access.h"
+#include "update/log/log_value.h"
 #include "update/paths.h"
 
 namespace fs = std::filesystem;
@@ -10,72 +15,138 @@ namespace fs = std::filesystem;
 namespace {
 
 fs::path ExtensionFolder() { return platform::NativePath(ExtensionDir()); }
+fs::path ExtensionsFolder() { return ExtensionFolder().parent_path(); }
+fs::path CepFolder() { return ExtensionsFolder().parent_path(); }
 
 // Beside the extensions folder rather than in it, so the host application
 // never loads the old copy as a second extension; still on the same file
 // system, so every move is a rename.
-fs::path BesideExtensions(const char* name) { return platform::NativePath(CepRootDir()) / name; }
+fs::path BesideExtensions(const char* name) { return CepFolder() / name; }
 
-// Makes the renames and folder creations between the Adobe folder and the
-// extension folder durable, so that a power loss cannot undo them later.
-void FlushExtensionParents()
+// The entry itself, a link being one whatever it points to.
+bool Exists(const fs::path& path) { return fs::exists(fs::symlink_status(path)); }
+
+// A link from the Adobe folder down would carry every step below it to
+// another place.
+void RefuseLinksAbove()
 {
-    const fs::path extensions = ExtensionFolder().parent_path();
-    platform::FlushFolder(extensions);
-    platform::FlushFolder(extensions.parent_path());
-    platform::FlushFolder(extensions.parent_path().parent_path());
+    for (const fs::path& folder : {CepFolder().parent_path(), CepFolder(), ExtensionsFolder()}) {
+        platform::RefuseLink(folder);
+    }
 }
 
-// A folder that is, or may be put back as, the live extension folder. Made
-// by this user, it would be this user's alone; every user's copy of the
-// program must be able to replace it in turn.
-void CreateSharedFolder(const fs::path& folder)
+// Makes the missing levels between the Adobe folder and the extension
+// folder, each one new.
+void CreateMissingParents()
 {
-    fs::create_directory(folder);
-    platform::GrantUsers(folder, platform::UsersAccess::kModify);
+    for (const fs::path& folder : {CepFolder(), ExtensionsFolder()}) {
+        const fs::file_status status = fs::symlink_status(folder);
+        if (!fs::exists(status)) {
+            platform::CreateFolderExclusively(folder);
+        } else if (!fs::is_directory(status)) {
+            throw fs::filesystem_error("not a folder", folder, std::make_error_code(std::errc::not_a_directory));
+        }
+    }
+}
+
+// Makes the renames and folder creations between the Adobe folder and the
+// extension folder durable, so that a power loss cannot undo them later. A
+// level that is not there (yet) holds nothing to flush.
+void FlushExtensionParents()
+{
+    for (const fs::path& folder : {ExtensionsFolder(), CepFolder(), CepFolder().parent_path()}) {
+        if (Exists(folder)) platform::FlushFolder(folder);
+    }
+}
+
+const std::string& RecordFile()
+{
+    static const std::string name = platform::WideToUtf8(SetAsideRecordFileName);
+    return name;
+}
+
+// Durable before it is removed: a record that came back after a power loss
+// would vouch for whatever stands at the set-aside folder's place by then.
+void EndRecord()
+{
+    platform::RemoveFile(SetAsideRecordFileName);
+    platform::FlushFolder(".");
 }
 
 }  // namespace
 
 fs::path SetAsideFolder() { return BesideExtensions("com.qv.plug.old"); }
 fs::path DiscardFolder() { return BesideExtensions("com.qv.plug.discard"); }
+fs::path StagingFolder() { return platform::NativePath(StagingDir()); }
 
-void ClearExtensionFolder()
+bool ReplacementRecorded() { return Exists(platform::NativePath(SetAsideRecordFileName)); }
+
+bool StartReplacement()
 {
-    platform::MoveFolder(ExtensionFolder(), SetAsideFolder());
-    // Else the folder created next could outlast the rename, and the old
-    // contents be lost.
-    FlushExtensionParents();
-    CreateSharedFolder(ExtensionFolder());
+    RefuseLinksAbove();
+    for (const fs::path& folder : {SetAsideFolder(), DiscardFolder(), StagingFolder()}) {
+        if (Exists(folder)) {
+            throw fs::filesystem_error("already there", folder, std::make_error_code(std::errc::file_exists));
+        }
+    }
+    platform::RefuseLink(ExtensionFolder());
+    const bool replacing = Exists(ExtensionFolder());
+    if (!replacing) CreateMissingParents();
+    platform::ReplaceFileContent(RecordFile(), "");
+    if (replacing) {
+        platform::MoveFolder(ExtensionFolder(), SetAsideFolder());
+        // Else the folder renamed into place later could outlast this
+        // rename, and the old contents be lost.
+        FlushExtensionParents();
+    }
+    platform::CreateFolderExclusively(StagingFolder());
+    return replacing;
 }
 
-void CreateFreshExtensionFolder()
+void PutNewContentsInPlace()
 {
-    CreateSharedFolder(ExtensionFolder());
-    // Restoring an empty folder is as good as restoring none.
-    CreateSharedFolder(SetAsideFolder());
+    // The new contents are durable before they become the extension, and
+    // that rename is durable before the old ones are given up.
+    platform::FlushTree(StagingFolder());
+    RefuseLinksAbove();
+    platform::MoveFolder(StagingFolder(), ExtensionFolder());
     FlushExtensionParents();
 }
 
 void DiscardSetAsideContents()
 {
-    // The new contents are durable before the old ones are given up, and
-    // the rename, the moment the new contents become the ones to keep, is
-    // durable before anything records them.
-    platform::FlushTree(ExtensionFolder());
-    FlushExtensionParents();
-    platform::MoveFolder(SetAsideFolder(), DiscardFolder());
-    FlushExtensionParents();
-    platform::RemoveTree(DiscardFolder());
+    if (Exists(SetAsideFolder())) {
+        platform::MoveFolder(SetAsideFolder(), DiscardFolder());
+        FlushExtensionParents();
+        platform::RemoveTree(DiscardFolder());
+        // Else the record could go while the discard folder came back.
+        platform::FlushFolder(CepFolder());
+    }
+    EndRecord();
 }
 
-void RecoverInterruptedReplacement()
+void RecoverInterruptedReplacement(const ActivityLog& log)
 {
-    if (fs::exists(DiscardFolder())) platform::RemoveTree(DiscardFolder());
-    if (!fs::exists(SetAsideFolder())) return;
-    platform::RemoveTree(ExtensionFolder());
-    // The extensions folder may have gone with whatever interrupted us.
-    fs::create_directories(ExtensionFolder().parent_path());
-    platform::MoveFolder(SetAsideFolder(), ExtensionFolder());
+    RefuseLinksAbove();
+    if (!ReplacementRecorded()) {
+        for (const fs::path& folder : {SetAsideFolder(), DiscardFolder(), StagingFolder()}) {
+            if (Exists(folder)) log->error(logtext::RecoverNotRecorded, LogValue(platform::GenericUtf8Path(folder)));
+        }
+        return;
+    }
+    if (Exists(SetAsideFolder())) {
+        platform::RefuseLink(SetAsideFolder());
+        // Whatever stands in the extension's place, a link too, is removed,
+        // never followed.
+        platform::RemoveTree(ExtensionFolder());
+        // The extensions folder may have gone with whatever interrupted us.
+        CreateMissingParents();
+        platform::MoveFolder(SetAsideFolder(), ExtensionFolder());
+    }
+    for (const fs::path& folder : {DiscardFolder(), StagingFolder()}) {
+        platform::RefuseLink(folder);
+        platform::RemoveTree(folder);
+    }
     FlushExtensionParents();
+    EndRecord();
 }

@@ -37,7 +37,7 @@ unsigned long ProcessIdOf(std::wstring_view digits)
 unsigned long WriterOfTemporaryFile(std::wstring_view name)
 {
     for (const std::wstring_view target :
-         {LocalConfigFileName, VersionDocFileName, PackageFileName, UncheckedPackageFileName}) {
+         {LocalConfigFileName, VersionDocFileName, PackageFileName, UncheckedPackageFileName, SetAsideRecordFileName}) {
         if (!name.starts_with(target) || !name.substr(target.size()).starts_with(kTemporaryMark)) continue;
         const std::wstring_view rest = name.substr(target.size() + kTemporaryMark.size());
         const std::size_t dash = rest.find(L'-');

@@ -24,24 +24,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// One level at a time: each parent must already exist.
-void CreateExtensionParents()
-{
-    fs::create_directory(platform::NativePath(CepRootDir()));
-    fs::create_directory(platform::NativePath(CepExtensionsDir()));
-}
-
-// Leaves the extension folder empty, its old contents moved aside.
+// Leaves the staging folder empty, the old contents moved aside.
 void PrepareExtensionFolder(const ActivityLog& log)
 {
-    if (fs::exists(platform::NativePath(ExtensionDir()))) {
-        ClearExtensionFolder();
-        log->info(logtext::DeleteOldFiles);
-    } else {
-        CreateExtensionParents();
-        CreateFreshExtensionFolder();
-        log->info(logtext::CreateDirectory);
-    }
+    if (StartReplacement()) log->info(logtext::DeleteOldFiles);
+    else log->info(logtext::CreateDirectory);
 }
 
 // Refuses a package that cannot fit before any of it is written. The old
@@ -49,21 +36,41 @@ void PrepareExtensionFolder(const ActivityLog& log)
 // only the space free now counts.
 void RefuseWhatCannotFit(std::uint64_t unpacked_size)
 {
-    const std::uint64_t available = platform::AvailableSpace(ExtensionDir());
+    const std::uint64_t available = platform::AvailableSpace(StagingDir());
     if (unpacked_size <= available) return;
     throw std::runtime_error("Not enough free space for the package: " + std::to_string(unpacked_size) +
                              " bytes to unpack, " + std::to_string(available) + " bytes free in " +
-                             platform::WideToUtf8(ExtensionDir()));
+                             platform::WideToUtf8(StagingDir()));
 }
 
 // The extractor goes before the library it came from.
-void ExtractIntoExtensionFolder(const ActivityLog& log)
+void ExtractIntoStagingFolder()
 {
     const archive::CodecLibrary library(platform::CodecLibraryFileNames());
     archive::Extractor extractor(library, archive::formats::Zip);
     extractor.SetTotalSizeHook(RefuseWhatCannotFit);
-    extractor.ExtractToFolder(PackageFileName, ExtensionDir() + platform::kPathSeparator);
+    extractor.ExtractToFolder(PackageFileName, StagingDir() + platform::kPathSeparator);
+}
+
+// ExtractPackage once an interrupted replacement has been dealt with.
+bool InstallPackage(const ActivityLog& log)
+{
+    if (!fs::exists(platform::NativePath(PackageFileName))) {
+        log->info(logtext::ZipFileNotExist);
+        return false;
+    }
+    try {
+        PrepareExtensionFolder(log);
+        ExtractIntoStagingFolder();
+        PutNewContentsInPlace();
+    } catch (...) {
+        // Nothing was changed unless the replacement was recorded.
+        if (ReplacementRecorded()) RecoverInterruptedReplacement(log);
+        throw;
+    }
     log->info(logtext::UnzipFinish);
+    DiscardSetAsideContents();
+    return true;
 }
 
 }  // namespace
@@ -93,7 +100,7 @@ RunOutcome SetupRoutine(ActivityLog log, const std::function<void()>& warn_host_
     RemoveLeftoverFiles();
     const platform::MachineLock lock = LockExtension(kStartupLockWait);
     if (!MayReplaceExtension(lock, log)) return Failure(std::string(logtext::ExtensionBusy));
-    RecoverInterruptedReplacement();
+    RecoverInterruptedReplacement(log);
     if (ReadLocalConfig("Setup") == "yes") {
         log->info(logtext::NotNeedSetup);
         return {};
@@ -103,7 +110,7 @@ RunOutcome SetupRoutine(ActivityLog log, const std::function<void()>& warn_host_
         warn_host_running();
         log->info(logtext::FoundIllustrator);
     }
-    if (!ExtractPackage(log)) {
+    if (!InstallPackage(log)) {
         log->error(logtext::ExtractZipFileError);
         return Failure(std::string(logtext::ExtractZipFileError));
     }
@@ -114,18 +121,6 @@ RunOutcome SetupRoutine(ActivityLog log, const std::function<void()>& warn_host_
 
 bool ExtractPackage(ActivityLog log)
 {
-    RecoverInterruptedReplacement();
-    if (!fs::exists(platform::NativePath(PackageFileName))) {
-        log->info(logtext::ZipFileNotExist);
-        return false;
-    }
-    try {
-        PrepareExtensionFolder(log);
-        ExtractIntoExtensionFolder(log);
-    } catch (...) {
-        RecoverInterruptedReplacement();
-        throw;
-    }
-    DiscardSetAsideContents();
-    return true;
+    RecoverInterruptedReplacement(log);
+    return InstallPackage(log);
 }

@@ -11,4 +11,6 @@ std::wstring CepExtensionsDir() { return AdobeDir() + L"/CEP/extensions"; }
 
 std::wstring ExtensionDir() { return AdobeDir() + L"/CEP/extensions/com.qv.plug"; }
 
+std::wstring StagingDir() { return AdobeDir() + L"/CEP/com.qv.plug.new"; }
+
 std::wstring ExtensionLockFile() { return AdobeDir() + L"/com.qv.plug.lock"; }

@@ -10,6 +10,10 @@ inline constexpr std::wstring_view PackageFileName = L"com.qv.plug.zip";
 inline constexpr std::wstring_view UncheckedPackageFileName = L"com.qv.plug.zip.part";
 inline constexpr std::wstring_view LocalConfigFileName = L"LocalConfig.json";
 inline constexpr std::wstring_view VersionDocFileName = L"config.json";
+// Present, and durable, from before the extension folder is moved aside
+// until the replacement is over: the start-up recovery restores only a
+// set-aside folder this file vouches for.
+inline constexpr std::wstring_view SetAsideRecordFileName = L"com.qv.plug.set-aside";
 
 // Fallback source of the version document, asked with a plain download.
 inline constexpr std::wstring_view VersionServiceUrl =
@@ -29,3 +33,8 @@ std::wstring ExtensionDir();
 // the extension platform's folders do) on Linux.
 inline constexpr std::wstring_view ExtensionLockName = L"MerroUpdate-com.qv.plug";
 std::wstring ExtensionLockFile();
+
+// The new extension folder while the package is extracted into it: in the
+// extension platform's root folder beside the extensions folder, so the
+// host application never loads it half made.
+std::wstring StagingDir();

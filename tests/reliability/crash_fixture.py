@@ -16,6 +16,11 @@ EVENT_WAIT = 120
 ADOBE = "drive_c/Program Files/Common Files/Adobe"
 CEP = ADOBE + "/CEP"
 EXTENSION = CEP + "/extensions/com.qv.plug"
+# Where the package is extracted before it is renamed into place.
+STAGING = CEP + "/com.qv.plug.new"
+# In the working folder while a replacement is under way: the start-up
+# recovery restores only a set-aside folder it names.
+SET_ASIDE_RECORD = "com.qv.plug.set-aside"
 
 # Version 1 and version 2 of the extension: a changed, a kept, a removed
 # and an added file, and an added folder.

@@ -7,7 +7,8 @@ update), builds every crash state the persistence model of crash_model
 allows at each traced operation, and starts the program on each: after its
 start-up (the version document held back) the extension must be the whole
 old or new tree, LocalConfig.json must parse with a versionNumber not ahead
-of the extension and the package must be a whole old or new one; after its
+of the extension and the package must be a whole old or new one, and no folder or record of the
+replacement may be left; after its
 first check version 2 must be installed and recorded, and the program must
 quit with 0.
 
@@ -28,8 +29,8 @@ import tempfile
 
 import crash_model
 import crash_trace
-from crash_fixture import (ADOBE, CEP, EVENT_WAIT, EXTENSION, NEW_TREE, OLD_TREE, Program, Service, as_tree,
-                           local_config, make_package, read_tree)
+from crash_fixture import (ADOBE, CEP, EVENT_WAIT, EXTENSION, NEW_TREE, OLD_TREE, SET_ASIDE_RECORD, STAGING, Program,
+                           Service, as_tree, local_config, make_package, read_tree)
 
 # Each worker runs the program as a user of its own (one copy runs per
 # user), never as one of this machine's users: --first-uid and the next ones.
@@ -63,13 +64,16 @@ def installing_start(work, prefix, service, packages):
 
 
 def interrupted_replacement(work, prefix, service, packages):
-    """Version 1 set aside, version 2 half extracted, as a kill leaves them."""
+    """Version 1 set aside and recorded, version 2 half extracted into the
+    staging folder, as a kill leaves them."""
     for name, data in OLD_TREE.items():
         (prefix / CEP / "com.qv.plug.old" / name).parent.mkdir(parents=True, exist_ok=True)
         (prefix / CEP / "com.qv.plug.old" / name).write_bytes(data)
-    (prefix / EXTENSION / "CSXS").mkdir(parents=True)
-    (prefix / EXTENSION / "CSXS/manifest.xml").write_bytes(NEW_TREE["CSXS/manifest.xml"])
-    (prefix / EXTENSION / "index.html").write_bytes(NEW_TREE["index.html"][:5])
+    (prefix / STAGING / "CSXS").mkdir(parents=True)
+    (prefix / STAGING / "CSXS/manifest.xml").write_bytes(NEW_TREE["CSXS/manifest.xml"])
+    (prefix / STAGING / "index.html").write_bytes(NEW_TREE["index.html"][:5])
+    (prefix / EXTENSION).parent.mkdir(parents=True)
+    (work / SET_ASIDE_RECORD).write_bytes(b"")
     (work / "com.qv.plug.zip").write_bytes(packages.new)
     (work / "LocalConfig.json").write_bytes(local_config(service, "yes", "1"))
 
@@ -141,9 +145,11 @@ def after_startup(work, prefix, packages):
     package = work / "com.qv.plug.zip"
     if not package.is_file() or package.read_bytes() not in (packages.old, packages.new):
         problems.append("com.qv.plug.zip is no whole package")
-    for leftover in ("com.qv.plug.old", "com.qv.plug.discard"):
+    for leftover in ("com.qv.plug.old", "com.qv.plug.discard", "com.qv.plug.new"):
         if (prefix / CEP / leftover).exists():
             problems.append(leftover + " left after the start-up")
+    if (work / SET_ASIDE_RECORD).exists():
+        problems.append("the set-aside record left after the start-up")
     return problems
 
 

@@ -138,6 +138,8 @@ protected:
             << "a mix of the two packages:" << extension;
         EXPECT_FALSE(fs::exists(Adobe() / "CEP/com.qv.plug.old"));
         EXPECT_FALSE(fs::exists(Adobe() / "CEP/com.qv.plug.discard"));
+        EXPECT_FALSE(fs::exists(Adobe() / "CEP/com.qv.plug.new"));
+        EXPECT_FALSE(fs::exists(work() / "com.qv.plug.set-aside"));
         // Every line of the log is whole; the fixture fails on any other.
         ReadLog();
     }
@@ -249,6 +251,7 @@ TEST_F(ProgramCrashTest, KilledWhileDownloadingTheVersionDocumentOrThePackage)
 TEST_F(ProgramCrashTest, KilledWhileExtractingAPackage)
 {
     const fs::path set_aside = Adobe() / "CEP/com.qv.plug.old";
+    const fs::path staging = Adobe() / "CEP/com.qv.plug.new";
     int part_way = 0;
     const std::size_t thresholds[] = {0, 1, 20, 100, 150, kBulkFiles - 1};
     for (const std::size_t extracted : thresholds) {
@@ -258,7 +261,7 @@ TEST_F(ProgramCrashTest, KilledWhileExtractingAPackage)
         const bool hit = KillWhen(
             [&] {
                 std::error_code ignored;
-                extracting = fs::exists(set_aside, ignored) && FilesIn(Extension() / "bulk") >= extracted;
+                extracting = fs::exists(set_aside, ignored) && FilesIn(staging / "bulk") >= extracted;
                 return extracting || InstalledVersion() == "2";
             },
             false);

@@ -226,11 +226,16 @@ protected:
         return lines;
     }
 
-    // No folder of an earlier replacement is left behind.
+    // No folder or record of an earlier replacement is left behind.
     static bool NoReplacementLeftovers()
     {
-        return !std::filesystem::exists(SetAsideFolder()) && !std::filesystem::exists(DiscardFolder());
+        return !std::filesystem::exists(SetAsideFolder()) && !std::filesystem::exists(DiscardFolder()) &&
+               !std::filesystem::exists(StagingFolder()) && !ReplacementRecorded();
     }
+
+    // What the program records in its working folder before it moves the
+    // extension aside, for tests that leave folders as its crash would.
+    static void RecordReplacement() { WriteFileBytes(platform::NativePath(SetAsideRecordFileName), ""); }
 
     WorkFolder work_;
     // What the last run told the shell to announce.

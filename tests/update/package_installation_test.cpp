@@ -8,6 +8,7 @@
 #include <unistd.h>
 #endif
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -29,6 +30,9 @@ namespace {
 using namespace testing_support;
 namespace fs = std::filesystem;
 
+// What a folder outside the extension platform's holds.
+const FolderTree kElsewhereTree = {{"keep.txt", "not the extension's"}};
+
 class PackageInstallationTest : public InstallationTest {
 protected:
     PackageInstallationTest() { WriteFileBytes("LocalConfig.json", LocalConfigText("", "1.0.0", "")); }
@@ -44,6 +48,23 @@ protected:
     void PlacePackage(const FolderTree& tree) { WriteFileBytes("com.qv.plug.zip", MakePackage(tree)); }
 
     void PlaceDamagedPackage() { WriteFileBytes("com.qv.plug.zip", MakeDamagedPackage()); }
+
+    // Enough data that a replacement can be caught part-way.
+    static FolderTree LargePackage()
+    {
+        FolderTree large = NewPackage;
+        const std::string block(256 * 1024, 'b');
+        for (int i = 0; i < 80; ++i) large["bulk/" + std::to_string(i) + ".bin"] = block;
+        return large;
+    }
+
+    // A folder outside the extension platform's, which a link may name.
+    fs::path Elsewhere()
+    {
+        const fs::path folder = work_.path() / "elsewhere";
+        WriteTree(folder, kElsewhereTree);
+        return folder;
+    }
 
     void ExpectInstalledOnce()
     {
@@ -186,7 +207,7 @@ TEST_F(PackageInstallationTest, MissingAdobeFolderFailsToCreateTheFirstLevel)
         RunSetup();
         ADD_FAILURE() << "no error raised";
     } catch (const fs::filesystem_error& error) {
-        EXPECT_EQ(error.path1(), platform::NativePath(CepRootDir()));
+        EXPECT_EQ(error.path1(), SetAsideFolder().parent_path());
         EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
     }
     EXPECT_FALSE(fs::exists(AdobeFolder()));
@@ -226,7 +247,7 @@ TEST_F(PackageInstallationTest, FailedExtractionLeavesTheOldExtensionExactlyAsIt
     EXPECT_EQ(ReadTree(Extension()), OldExtension);
     fs::remove_all(Extension());
     EXPECT_ANY_THROW(RunSetup());
-    EXPECT_TRUE(ReadTree(Extension()).empty());
+    EXPECT_FALSE(fs::exists(Extension()));
     EXPECT_TRUE(NoReplacementLeftovers());
 }
 
@@ -235,7 +256,10 @@ TEST_F(PackageInstallationTest, FailedExtractionLeavesTheOldExtensionExactlyAsIt
 TEST_F(PackageInstallationTest, NextStartRestoresAReplacementInterruptedDuringExtraction)
 {
     WriteFileBytes("LocalConfig.json", LocalConfigText("yes", "1.0.0", ""));
+    RecordReplacement();
     WriteTree(SetAsideFolder(), OldExtension);
+    WriteTree(StagingFolder(), {{"index.html", "<html>half"}});
+    // What an earlier version's extraction into the extension folder left.
     WriteTree(Extension(), {{"index.html", "<html>half"}});
     EXPECT_TRUE(RunSetup());
     EXPECT_EQ(ReadTree(Extension()), OldExtension);
@@ -246,6 +270,7 @@ TEST_F(PackageInstallationTest, NextStartRestoresAReplacementInterruptedDuringEx
 TEST_F(PackageInstallationTest, NextStartRestoresAReplacementInterruptedRightAfterTheMoveAside)
 {
     WriteFileBytes("LocalConfig.json", LocalConfigText("yes", "1.0.0", ""));
+    RecordReplacement();
     WriteTree(SetAsideFolder(), OldExtension);
     EXPECT_TRUE(RunSetup());
     EXPECT_EQ(ReadTree(Extension()), OldExtension);
@@ -255,6 +280,7 @@ TEST_F(PackageInstallationTest, NextStartRestoresAReplacementInterruptedRightAft
 TEST_F(PackageInstallationTest, NextStartFinishesAReplacementInterruptedWhileDiscardingTheOld)
 {
     WriteFileBytes("LocalConfig.json", LocalConfigText("yes", "1.0.0", ""));
+    RecordReplacement();
     WriteTree(DiscardFolder(), {{"obsolete/deep/file.txt", "half removed"}});
     WriteTree(Extension(), NewPackage);
     EXPECT_TRUE(RunSetup());
@@ -267,11 +293,7 @@ TEST_F(PackageInstallationTest, NextStartFinishesAReplacementInterruptedWhileDis
 TEST_F(PackageInstallationTest, InstallationKilledDuringExtractionIsUndoneByTheNextStart)
 {
     WriteTree(Extension(), OldExtension);
-    // Enough data that the extraction can be caught part-way.
-    FolderTree large = NewPackage;
-    const std::string block(256 * 1024, 'b');
-    for (int i = 0; i < 80; ++i) large["bulk/" + std::to_string(i) + ".bin"] = block;
-    PlacePackage(large);
+    PlacePackage(LargePackage());
 
     const pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -284,7 +306,7 @@ TEST_F(PackageInstallationTest, InstallationKilledDuringExtractionIsUndoneByTheN
     const auto deadline = std::chrono::steady_clock::now() + testing_support::kEventWait;
     while (!killed_midway && std::chrono::steady_clock::now() < deadline) {
         std::error_code ignored;
-        if (fs::exists(SetAsideFolder(), ignored) && fs::exists(Extension() / "bulk", ignored)) {
+        if (fs::exists(SetAsideFolder(), ignored) && fs::exists(StagingFolder() / "bulk", ignored)) {
             kill(child, SIGKILL);
             killed_midway = true;
         } else {
@@ -302,8 +324,87 @@ TEST_F(PackageInstallationTest, InstallationKilledDuringExtractionIsUndoneByTheN
 }
 #endif
 
+// Another user's process may have made these: without the program's record
+// the start-up restores and removes nothing, and says so.
+TEST_F(PackageInstallationTest, ReplacementFoldersWithoutTheRecordAreLeftAndTheLiveExtensionKept)
+{
+    WriteFileBytes("LocalConfig.json", LocalConfigText("yes", "1.0.0", ""));
+    for (const fs::path& planted : {SetAsideFolder(), DiscardFolder(), StagingFolder()}) {
+        SCOPED_TRACE(planted);
+        fs::remove_all("Log");
+        WriteTree(Extension(), OldExtension);
+        WriteTree(planted, NewPackage);
+        EXPECT_TRUE(RunSetup());
+        EXPECT_EQ(LogLines(), (std::vector<std::string>{"[error] Recover Error: " + platform::GenericUtf8Path(planted) +
+                                                            " was not recorded by this program",
+                                                        "[info] Not Need Setup!"}));
+        EXPECT_EQ(ReadTree(Extension()), OldExtension);
+        EXPECT_EQ(ReadTree(planted), NewPackage);
+        fs::remove_all(planted);
+    }
+}
+
+#if !defined(_WIN32)
+// Found before the replacement starts: refused, whichever of its folders the
+// link stands for, and nothing is written where it points.
+TEST_F(PackageInstallationTest, ALinkOnTheReplacementsPathsIsRefused)
+{
+    PlacePackage(NewPackage);
+    for (const fs::path& link : {Extension(), SetAsideFolder(), StagingFolder(), DiscardFolder(), Extensions()}) {
+        SCOPED_TRACE(link);
+        fs::remove_all(AdobeFolder() / "CEP");
+        const bool live_extension = link != Extensions() && link != Extension();
+        if (live_extension) WriteTree(Extension(), OldExtension);
+        fs::create_directories(link.parent_path());
+        fs::create_directory_symlink(Elsewhere(), link);
+        const ActivityLogSession session;
+        EXPECT_THROW(ExtractPackage(session.log()), fs::filesystem_error);
+        EXPECT_EQ(ReadTree(Elsewhere()), kElsewhereTree);
+        EXPECT_TRUE(fs::is_symlink(link));
+        if (live_extension) {
+            EXPECT_EQ(ReadTree(Extension()), OldExtension);
+        }
+    }
+}
+
+// Put there by a process that can write in the extensions folder as soon as
+// the old folder has moved aside: the package goes into the program's own
+// new folder, whose rename into place fails on the link, and the old
+// extension comes back in the link's place.
+TEST_F(PackageInstallationTest, ALinkPutInPlaceOfTheExtensionDuringAReplacementIsNotWrittenThrough)
+{
+    const fs::path elsewhere = Elsewhere();
+    WriteTree(Extension(), OldExtension);
+    PlacePackage(LargePackage());
+    std::atomic<bool> planted{false};
+    std::thread planter([&] {
+        for (int poll = 0; poll < 200000; ++poll) {
+            std::error_code error;
+            if (fs::exists(SetAsideFolder(), error)) {
+                fs::create_directory_symlink(elsewhere, Extension(), error);
+                planted = !error;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+    });
+    {
+        const ActivityLogSession session;
+        EXPECT_THROW(ExtractPackage(session.log()), fs::filesystem_error);
+    }
+    planter.join();
+    ASSERT_TRUE(planted) << "the replacement was over before the link could be put in place";
+    EXPECT_EQ(ReadTree(elsewhere), kElsewhereTree);
+    EXPECT_FALSE(fs::is_symlink(Extension()));
+    EXPECT_EQ(ReadTree(Extension()), OldExtension);
+    EXPECT_TRUE(NoReplacementLeftovers());
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{"[info] Delete Old Files!"}));
+}
+#endif
+
 TEST_F(PackageInstallationTest, InstallationAfterAnInterruptedOneStartsFromTheRestoredExtension)
 {
+    RecordReplacement();
     WriteTree(SetAsideFolder(), OldExtension);
     WriteTree(Extension(), {{"index.html", "<html>half"}});
     PlaceDamagedPackage();

@@ -43,10 +43,12 @@ TEST_F(WindowsInstallationTest, OldExtensionWithReadOnlyFilesIsReplacedWithoutLe
 TEST_F(WindowsInstallationTest, InterruptedReplacementWithReadOnlyFilesIsUndone)
 {
     // As a crash leaves it: the old copy set aside, part of the new one written.
+    RecordReplacement();
     WriteTree(SetAsideFolder(), OldExtension);
-    WriteTree(Extension(), {{"index.html", "<html>half</html>"}});
-    MakeReadOnly(Extension() / "index.html");
-    RecoverInterruptedReplacement();
+    WriteTree(StagingFolder(), {{"index.html", "<html>half</html>"}});
+    MakeReadOnly(StagingFolder() / "index.html");
+    const ActivityLogSession session;
+    RecoverInterruptedReplacement(session.log());
     EXPECT_EQ(ReadTree(Extension()), OldExtension);
     EXPECT_TRUE(NoReplacementLeftovers());
 }

@@ -43,9 +43,21 @@ void FlushFolder(const std::filesystem::path& path);
 // folder's own entries included. Throws filesystem_error.
 void FlushTree(const std::filesystem::path& path);
 
-// Renames the folder (or file) `from` to `to`, which must not exist, on the
-// same volume. Throws filesystem_error as std::filesystem::rename does.
+// Renames the folder (or file) `from` to `to` on the same volume. Whatever
+// stands at `to`, an empty folder or a link included, is a failure, and so
+// is a symbolic link or other reparse point at `from`: the link is never
+// moved where the program would later write. Throws filesystem_error.
 void MoveFolder(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Creates the one folder `path`. An entry already there, a folder or a link,
+// is a failure (file_exists), never a folder to reuse: another user may have
+// made it. Throws filesystem_error.
+void CreateFolderExclusively(const std::filesystem::path& path);
+
+// Throws filesystem_error (too_many_symbolic_link_levels) when `path` is a
+// symbolic link, or on Windows any reparse point (a junction, a mount
+// point), looked at without following it. A missing entry passes.
+void RefuseLink(const std::filesystem::path& path);
 
 // std::filesystem::remove_all, read-only entries included (Windows refuses to
 // delete those until the attribute is cleared). Throws filesystem_error.

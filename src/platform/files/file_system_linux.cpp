@@ -17,13 +17,16 @@
 namespace platform {
 namespace {
 
+[[noreturn]] void Fail(const char* call, const std::filesystem::path& path, int error)
+{
+    throw std::filesystem::filesystem_error(call, path, std::error_code(error, std::generic_category()));
+}
+
 // fsync of a file or, opened read-only, of a folder.
 void Flush(const std::filesystem::path& path)
 {
     const UniqueFd descriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    if (!descriptor || ::fsync(descriptor.get()) != 0) {
-        throw std::filesystem::filesystem_error("fsync", path, std::error_code(errno, std::generic_category()));
-    }
+    if (!descriptor || ::fsync(descriptor.get()) != 0) Fail("fsync", path, errno);
 }
 
 }  // namespace
@@ -95,7 +98,28 @@ void FlushTree(const std::filesystem::path& path)
 
 void MoveFolder(const std::filesystem::path& from, const std::filesystem::path& to)
 {
-    std::filesystem::rename(from, to);
+    RefuseLink(from);
+    // rename() would put the folder over an empty one someone made there.
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+        throw std::filesystem::filesystem_error("cannot rename", from, to,
+                                                std::error_code(errno, std::generic_category()));
+    }
+}
+
+void CreateFolderExclusively(const std::filesystem::path& path)
+{
+    // mkdir never follows a link in the last place and fails on any entry there.
+    if (::mkdir(path.c_str(), 0777) != 0) Fail("cannot create the folder", path, errno);
+}
+
+void RefuseLink(const std::filesystem::path& path)
+{
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return;
+        Fail("cannot look at", path, errno);
+    }
+    if (S_ISLNK(status.st_mode)) Fail("refusing the symbolic link", path, ELOOP);
 }
 
 void RemoveTree(const std::filesystem::path& path) { std::filesystem::remove_all(path); }

@@ -64,6 +64,12 @@ DWORD RemoveEntry(const std::wstring& path, DWORD attributes)
     return removed ? ERROR_SUCCESS : ::GetLastError();
 }
 
+[[noreturn]] void Fail(DWORD error, const char* what, const std::filesystem::path& path)
+{
+    throw std::filesystem::filesystem_error(what, path,
+                                            std::error_code(static_cast<int>(error), std::system_category()));
+}
+
 // FlushFileBuffers needs a handle that may write, which a read-only file
 // gives only while its attribute is cleared.
 void FlushFile(const std::filesystem::path& file_path)
@@ -166,12 +172,37 @@ void FlushTree(const std::filesystem::path& path)
 
 void MoveFolder(const std::filesystem::path& from, const std::filesystem::path& to)
 {
+    RefuseLink(from);
+    // Without MOVEFILE_REPLACE_EXISTING any entry at the target, a junction
+    // included, fails the move.
     const std::wstring source = LongPath(from.native());
     const std::wstring target = LongPath(to.native());
     if (!RetryWhileLocked([&] { return ::MoveFileExW(source.c_str(), target.c_str(), 0) != FALSE; })) {
         throw std::filesystem::filesystem_error(
             "cannot rename", from, to, std::error_code(static_cast<int>(::GetLastError()), std::system_category()));
     }
+}
+
+void CreateFolderExclusively(const std::filesystem::path& path)
+{
+    // CreateDirectoryW fails on any entry of that name, a junction included.
+    const std::wstring name = LongPath(path.native());
+    if (!::CreateDirectoryW(name.c_str(), nullptr)) Fail(::GetLastError(), "cannot create the folder", path);
+}
+
+// The attributes of the entry itself: GetFileAttributesW does not follow a
+// reparse point, it reports FILE_ATTRIBUTE_REPARSE_POINT on it.
+void RefuseLink(const std::filesystem::path& path)
+{
+    const std::wstring name = LongPath(path.native());
+    const DWORD attributes = ::GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+        Fail(error, "cannot look at", path);
+    }
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        Fail(ERROR_CANT_RESOLVE_FILENAME, "refusing the reparse point", path);
 }
 
 void RemoveTree(const std::filesystem::path& path)

@@ -1,8 +1,8 @@
 #pragma once
-// What the Users group of the machine may do in the machine-wide folders of
-// the extension, which each user's copy of the program replaces in turn.
-// Only the program's own entry is ever added or removed: whatever else an
-// administrator or another vendor granted on a folder stays as it was.
+// The Users group's entries that earlier versions added to the machine-wide
+// folders of the extension, so that each user's copy could replace it: they
+// are only ever taken away now. Only that one entry is removed: whatever
+// else an administrator or another vendor granted on a folder stays.
 #include <filesystem>
 
 #include "platform/security/access_list.h"
@@ -17,14 +17,14 @@ enum class UsersAccess {
 // The explicit entry that gives the Users group `access`.
 AllowedEntry UsersEntry(UsersAccess access);
 
-// Adds that entry to the folder's rights, unless an explicit entry exactly
-// like it is there; inheritable rights reach what the folder holds already.
-// True when it was added. Raises std::system_error when the rights cannot be
-// read or changed. Linux: the extension's folders are in the user's own Wine
-// prefix, so nothing is granted (false).
-bool GrantUsers(const std::filesystem::path& folder, UsersAccess access);
-
-// Removes the one explicit entry GrantUsers adds; true when there was one.
+// Removes that entry, as an earlier version's setup program added it, from
+// the folder's rights and leaves every other entry as it was; true when there
+// was one. The rights are read and written through a handle opened on the
+// folder itself: a symbolic link, junction or other reparse point at
+// `folder` is refused, never followed to whatever it names. Raises
+// std::system_error when the folder cannot be opened or its rights read or
+// changed. Linux: the extension's folders are in the user's own Wine prefix,
+// where nothing was ever granted (false).
 bool RevokeUsers(const std::filesystem::path& folder, UsersAccess access);
 
 }  // namespace platform

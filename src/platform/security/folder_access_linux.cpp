@@ -3,7 +3,6 @@
 namespace platform {
 
 // The Wine prefix, and so the extension's folders, belong to the user.
-bool GrantUsers(const std::filesystem::path&, UsersAccess) { return false; }
 bool RevokeUsers(const std::filesystem::path&, UsersAccess) { return false; }
 
 }  // namespace platform

@@ -39,6 +39,7 @@ inline constexpr std::string_view VerifyZipFinish = "Verify Zip Finish!";
 inline constexpr std::string_view StartFailed = "Start Failed: {}";
 inline constexpr std::string_view ExtensionBusy = "Extension Busy: another copy is replacing it";
 inline constexpr std::string_view ExtensionUnlocked = "Extension Lock Error: {}; going on without it";
+inline constexpr std::string_view RecoverNotRecorded = "Recover Error: {} was not recorded by this program";
 
 }  // namespace logtext
 
