@@ -25,7 +25,8 @@ function(merro_add_test name)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     target_compile_definitions(${name} PRIVATE
         MERRO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-        MERRO_BINARY_DIR="${PROJECT_BINARY_DIR}")
+        MERRO_BINARY_DIR="${PROJECT_BINARY_DIR}"
+        MERRO_PROJECT_VERSION="${PROJECT_VERSION}")
     set(properties TIMEOUT 300 SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
     if(ARG_LOCK)
         list(APPEND properties RESOURCE_LOCK ${ARG_LOCK})
