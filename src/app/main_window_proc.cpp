@@ -77,12 +77,12 @@ void ReportStartupFailure(desktop::WindowHandle window, const std::string& reaso
         // The log itself may be what could not be opened.
     }
     const std::wstring text = L"启动失败：" + platform::Utf8ToWide(reason);
-    // Before the icon: while the box is open the thread answers no tray host.
-    desktop::ShowMessageBox(text, TrayTip, desktop::MessageBoxButtons::Ok, desktop::MessageBoxIcon::Information);
     desktop::TrayIconRecord icon = MainTrayIcon(window);
     desktop::DeleteTrayIcon(icon);
     icon.tip += L"\n" + text;
     desktop::AddTrayIcon(icon);
+    // The box's modal loop serves the icon, so its menu can quit meanwhile.
+    desktop::ShowMessageBox(text, TrayTip, desktop::MessageBoxButtons::Ok, desktop::MessageBoxIcon::Information);
 }
 
 LResult MainWndProc(desktop::WindowHandle window, desktop::Message message, desktop::WParam wparam,

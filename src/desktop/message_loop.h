@@ -4,6 +4,7 @@
 // (on Linux the D-Bus connections of the tray icon and the notifications) is
 // dispatched by it on the same thread, between messages.
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "desktop/window.h"
@@ -38,11 +39,21 @@ public:
     // Runs until the quit message arrives and returns its exit code.
     int Run();
 
+    // Linux: a loop nested in Run, as a modal box runs on Windows. It
+    // dispatches what Run does (posted messages, ticks, the D-Bus
+    // connections) until `ended` returns true, which it asks again whenever
+    // `wake_descriptor` becomes readable, or every 50 ms when that is -1.
+    // False when the quit message came first: it stays for the outer loop,
+    // and the box is to close.
+    bool RunNested(int wake_descriptor, const std::function<bool()>& ended);
+
     void PostQuit(int exit_code);
 
     // A thread timer: the first tick comes one period after the start, and at
     // most one tick waits at any time, so ticks missed while the thread was
     // busy collapse into one. The period is clamped to the Windows limits.
+    // A modal loop inside the procedure dispatches other timers' ticks, but
+    // the procedure is never re-entered: its own tick waits until it returns.
     TimerId SetTimer(std::uint32_t period_ms, TimerProcedure procedure);
 
     // The system's requests to quit (SIGTERM, SIGINT and SIGHUP; on Windows

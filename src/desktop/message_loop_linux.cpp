@@ -1,6 +1,7 @@
 #include "desktop/message_loop.h"
 
 #include <pthread.h>
+#include <sys/epoll.h>
 #include <systemd/sd-event.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <ctime>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <system_error>
 #include <vector>
@@ -43,12 +45,16 @@ struct EventDeleter {
     void operator()(sd_event* event) const { sd_event_unref(event); }
 };
 
+// How often a nested loop without a descriptor to wake it asks whether to end.
+constexpr std::uint64_t NestedPollUs = 50000;
+
 struct Timer {
     TimerId id;
     TimerProcedure procedure;
     std::uint64_t period_us;
     SourcePtr source;
     bool tick_pending = false;
+    bool running = false;  // its procedure is on the stack, below a nested loop
 
     // Marks a tick as due and arms the next one a period from now.
     static int OnExpired(sd_event_source* source, std::uint64_t, void* userdata)
@@ -100,8 +106,10 @@ struct MessageLoop::State {
         signals.clear();
     }
 
+    bool DispatchPosted();
     bool DispatchDueTimer();
     void DropMessagesFor(const HiddenWindow& window);
+    void WaitForEvents(std::uint64_t timeout_us);
 };
 
 MessageLoop::MessageLoop() : state_(std::make_unique<State>())
@@ -123,29 +131,65 @@ int MessageLoop::Run()
 {
     State& state = *state_;
     for (;;) {
-        if (!state.queue.empty()) {
-            const State::PostedMessage posted = state.queue.front();
-            state.queue.pop_front();
-            posted.window->Send(posted.message, posted.wparam, posted.lparam);
-            continue;
-        }
+        if (state.DispatchPosted()) continue;
         if (state.quit_posted) {
             state.quit_posted = false;
             return state.exit_code;
         }
         if (state.DispatchDueTimer()) continue;
-        // Waits for the next event; its callbacks only queue messages and mark
-        // ticks, so the window and timer procedures run from here, never from
-        // inside sd-event (they may run the event loop themselves).
-        ThrowIfFailed(sd_event_run(state.event.get(), UINT64_MAX), "sd_event_run");
+        state.WaitForEvents(UINT64_MAX);
     }
+}
+
+bool MessageLoop::RunNested(int wake_descriptor, const std::function<bool()>& ended)
+{
+    State& state = *state_;
+    SourcePtr wake;
+    if (wake_descriptor >= 0) {
+        sd_event_source* source = nullptr;
+        // Readiness only ends the wait; `ended` decides.
+        ThrowIfFailed(sd_event_add_io(
+                          state.event.get(), &source, wake_descriptor, EPOLLIN,
+                          [](sd_event_source*, int, std::uint32_t, void*) { return 0; }, nullptr),
+                      "sd_event_add_io");
+        wake.reset(source);
+    }
+    for (;;) {
+        if (ended()) return true;
+        if (state.DispatchPosted()) continue;
+        if (state.quit_posted) return false;
+        if (state.DispatchDueTimer()) continue;
+        state.WaitForEvents(wake ? UINT64_MAX : NestedPollUs);
+    }
+}
+
+bool MessageLoop::State::DispatchPosted()
+{
+    if (queue.empty()) return false;
+    const PostedMessage posted = queue.front();
+    queue.pop_front();
+    posted.window->Send(posted.message, posted.wparam, posted.lparam);
+    return true;
+}
+
+// Waits for the next event; its callbacks only queue messages and mark ticks,
+// so the window and timer procedures run from the loops, never from inside
+// sd-event (they may run a nested loop themselves).
+void MessageLoop::State::WaitForEvents(std::uint64_t timeout_us)
+{
+    ThrowIfFailed(sd_event_run(event.get(), timeout_us), "sd_event_run");
 }
 
 bool MessageLoop::State::DispatchDueTimer()
 {
     for (const auto& timer : timers) {
-        if (!timer->tick_pending) continue;
+        if (!timer->tick_pending || timer->running) continue;
         timer->tick_pending = false;
+        timer->running = true;
+        struct Returned {
+            Timer& timer;
+            ~Returned() { timer.running = false; }
+        } returned{*timer};
         timer->procedure(nullptr, WmTimer, timer->id, TickCount());
         return true;
     }

@@ -80,8 +80,14 @@ struct MessageLoop::State {
         bool delivered = false;
     };
 
+    struct Timer {
+        TimerProcedure procedure;
+        bool running = false;  // its procedure is on the stack, below a modal loop
+        bool missed = false;   // a tick came meanwhile
+    };
+
     DWORD thread_id = ::GetCurrentThreadId();
-    std::map<TimerId, TimerProcedure> timers;
+    std::map<TimerId, Timer> timers;
     std::vector<Termination> terminations;
     Destroying* destroying = nullptr;
     // What a procedure threw while the system called it: it cannot cross the
@@ -198,13 +204,25 @@ void CALLBACK MessageLoop::State::TimerProc(HWND, UINT, UINT_PTR id, DWORD time)
     MessageLoop* loop = current_loop;
     if (loop == nullptr) return;
     State& state = *loop->state_;
-    const auto timer = state.timers.find(id);
-    if (timer == state.timers.end()) return;
-    try {
-        timer->second(nullptr, WmTimer, id, time);
-    } catch (...) {
-        state.HoldFailure();
+    const auto found = state.timers.find(id);
+    if (found == state.timers.end()) return;
+    // A modal loop inside the procedure dispatches WM_TIMER too: its tick
+    // waits until the procedure has returned, and then runs once.
+    Timer& timer = found->second;
+    if (timer.running) {
+        timer.missed = true;
+        return;
     }
+    timer.running = true;
+    do {
+        timer.missed = false;
+        try {
+            timer.procedure(nullptr, WmTimer, id, time);
+        } catch (...) {
+            state.HoldFailure();
+        }
+    } while (timer.missed && !state.failure);
+    timer.running = false;
 }
 
 const MessageLoop::State::Termination* MessageLoop::State::TerminationFor(const HiddenWindow& window) const
@@ -260,7 +278,7 @@ TimerId MessageLoop::SetTimer(std::uint32_t period_ms, TimerProcedure procedure)
     const std::uint32_t clamped = std::clamp(period_ms, TimerMinimumMs, TimerMaximumMs);
     const UINT_PTR id = ::SetTimer(nullptr, 0, clamped, &State::TimerProc);
     if (id == 0) ThrowLastError("SetTimer");
-    state_->timers[id] = procedure;
+    state_->timers[id] = {procedure};
     return id;
 }
 

@@ -10,6 +10,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -23,10 +24,29 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The whole --help text: one option a line, so that an option is one line more.
 constexpr char kUsage[] =
     "usage: merroupdate-publish --package FILE --version VERSION --url URL --sequence N\n"
     "                           --expires YYYY-MM-DDTHH:MM:SSZ --key SECRET_KEY_FILE\n"
-    "       merroupdate-publish --verify DOCUMENT --package FILE --pub PUBLIC_KEY_FILE [--pub ...]\n";
+    "       merroupdate-publish --verify DOCUMENT --package FILE --pub PUBLIC_KEY_FILE [--pub ...]\n"
+    "       merroupdate-publish --help | --version   (--version alone: the tool's version)\n"
+    "\n"
+    "Prints the signed version document of a package, or checks a document and its package\n"
+    "the way the program does (exit 0 when it would be accepted).\n"
+    "\n"
+    "  --package FILE     the package (ZIP) the document names; its size and SHA-256 are signed\n"
+    "  --version VERSION  the package's versionNumber\n"
+    "  --url URL          where the program downloads the package (http or https)\n"
+    "  --sequence N       higher than every document published before\n"
+    "  --expires TIME     when the document stops being accepted, UTC, e.g. 2027-01-31T00:00:00Z\n"
+    "  --key FILE         minisign secret key; minisign -S signs and asks for its password\n"
+    "  --verify DOCUMENT  check DOCUMENT and --package instead of signing\n"
+    "  --pub FILE         a trusted minisign public key; repeat for several\n"
+    "\n"
+    "example:\n"
+    "  merroupdate-publish --package com.qv.plug.zip --version 1.1.0 \\\n"
+    "      --url https://example.com/com.qv.plug-1.1.0.zip --sequence 42 \\\n"
+    "      --expires 2027-01-31T00:00:00Z --key release.key > document.json\n";
 
 class UsageError : public std::runtime_error {
 public:
@@ -115,6 +135,7 @@ int Sign(const Options& options)
     release.sequence = *sequence;
     release.expires = Single(options, "--expires");
     if (!ParseUtcTime(release.expires)) throw UsageError("--expires takes a UTC time as YYYY-MM-DDTHH:MM:SSZ");
+    CheckPackageUrl(document);
     if (HasLineBreakOrNul(document.package_url) || HasLineBreakOrNul(document.version)) {
         throw UsageError("--url and --version may not hold CR, LF or NUL");
     }
@@ -142,6 +163,7 @@ int Sign(const Options& options)
 int Verify(const Options& options)
 {
     const VersionDocument document = ParseVersionDocument(ReadText(Single(options, "--verify")));
+    CheckPackageUrl(document);
     TrustSettings trust;
     trust.signature_required = true;
     for (auto [pub, end] = options.equal_range("--pub"); pub != end; ++pub) {
@@ -159,12 +181,21 @@ int Verify(const Options& options)
 
 int main(int argc, char** argv)
 {
+    if (argc >= 2 && argv[1] == std::string_view("--help")) {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (argc == 2 && argv[1] == std::string_view("--version")) {
+        std::cout << "merroupdate-publish " MERRO_PUBLISH_VERSION "\n";
+        return 0;
+    }
     try {
+        if (argc == 1) throw UsageError("no options given");
         const Options options = ParseOptions(argc, argv);
         return options.contains("--verify") ? Verify(options) : Sign(options);
     } catch (const UsageError& error) {
-        std::cerr << "merroupdate-publish: " << error.what() << '\n' << kUsage;
-        return 2;
+        std::cerr << "merroupdate-publish: " << error.what() << " (see merroupdate-publish --help)\n";
+        return 1;
     } catch (const VerificationError& error) {
         std::cerr << "refused: " << error.what() << '\n';
         return 1;

@@ -114,6 +114,7 @@ VerifiedDocument VerifyDocument(const VersionDocument& document, std::chrono::sy
 {
     VerifiedDocument verified;
     try {
+        CheckPackageUrl(document);
         verified.trust = ReadTrustSettings();
         if (NeedsSignatureCheck(verified.trust)) {
             verified.release = VerifyVersionDocument(document, verified.trust, run_start);

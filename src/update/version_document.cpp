@@ -7,6 +7,8 @@
 
 #include <fmt/format.h>
 
+#include "platform/base/text.h"
+#include "platform/net/url.h"
 #include "update/signing/verification_error.h"
 
 namespace {
@@ -115,6 +117,12 @@ VersionDocument ParseVersionDocument(std::string_view text)
     document.plug = std::move(plug);
     document.has_duplicate_members = scan.has_duplicates();
     return document;
+}
+
+void CheckPackageUrl(const VersionDocument& document)
+{
+    const platform::Url url = platform::ParseUrl(platform::Utf8ToWide(document.package_url));
+    if (!url.has_scheme || (url.scheme != L"http" && url.scheme != L"https")) Refuse("urlPath is not http or https");
 }
 
 PackageCheck ReadPackageCheck(const VersionDocument& document)

@@ -30,6 +30,12 @@ inline constexpr std::size_t kMaxDocumentNesting = 64;
 // error when "urlPath" or "versionNumber" is missing or not a string.
 VersionDocument ParseVersionDocument(std::string_view text);
 
+// Raises VerificationError unless "urlPath" is an http or https URL: a
+// service must not make the program open a file: share (on Windows the
+// system would log on to its host with the user's credentials) or speak
+// another protocol.
+void CheckPackageUrl(const VersionDocument& document);
+
 // What the package must be, as far as the document says.
 struct PackageCheck {
     std::optional<std::string> sha256;  // 64 lower-case hex digits

@@ -48,9 +48,12 @@ protected:
         : home_("HOME", (work_.path() / "home").string()),
           data_home_("XDG_DATA_HOME", (work_.path() / "home/.local/share").string()),
           no_x11_("DISPLAY", ""),
-          no_wayland_("WAYLAND_DISPLAY", "")
+          no_wayland_("WAYLAND_DISPLAY", ""),
+          runtime_("XDG_RUNTIME_DIR", (work_.path() / "runtime").string())
     {
         std::filesystem::create_directories(work_.path() / "home");
+        std::filesystem::create_directory(work_.path() / "runtime");
+        std::filesystem::permissions(work_.path() / "runtime", std::filesystem::perms::owner_all);
         std::filesystem::create_directories(output_folder());
         client_.ServeStatusNotifierWatcher();
         if (!notifications_) throw std::runtime_error("the notification server could not join the bus");
@@ -171,6 +174,7 @@ private:
     testing_support::ScopedEnvironment data_home_;
     testing_support::ScopedEnvironment no_x11_;
     testing_support::ScopedEnvironment no_wayland_;
+    testing_support::ScopedEnvironment runtime_;
     testing_support::PrivateSessionBus session_bus_;
     testing_support::SessionBusClient client_;
     std::unique_ptr<testing_support::FakeNotificationServer> notifications_ =

@@ -1,6 +1,9 @@
 #include <csignal>
+#include <fstream>
 
+#include "platform/process/child_process.h"
 #include "program_fixture.h"
+#include "support/scoped_environment.h"
 
 namespace {
 
@@ -122,6 +125,56 @@ TEST_F(LateWatcherTest, ItemRegistersWithEachWatcherThatAppears)
     EXPECT_EQ(client().registered_items(), (std::vector<std::string>{ItemName(*program), ItemName(*program)}));
     EXPECT_EQ(client().ItemToolTipTitle(ItemName(*program)), "Pelvane更新程序");
     EXPECT_FALSE(program->Exited());
+}
+
+// The process id of the zenity box the program runs, 0 while none is open.
+pid_t BoxOf(pid_t program)
+{
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream status(entry.path() / "status");
+        std::string name, line;
+        pid_t parent = 0;
+        while (std::getline(status, line)) {
+            if (line.starts_with("Name:\t")) name = line.substr(6);
+            if (line.starts_with("PPid:\t")) parent = std::stoi(line.substr(6));
+        }
+        if (name == "zenity" && parent == program) return std::stoi(entry.path().filename().string());
+    }
+    return 0;
+}
+
+// A message box on a real display: while zenity shows it, the thread goes on
+// serving the tray host, posted messages (the installation's notification)
+// and the tray's quit item, which closes the box.
+TEST_F(ProgramTest, WhileTheBoxIsOpenTheTrayAnswersAndItsQuitItemEndsTheProgram)
+{
+    if (platform::RunProgram({"sh", "-c", "command -v zenity >/dev/null"}) != 0) GTEST_SKIP() << "no zenity";
+    const auto display_server = ChildProcess::Start(
+        {"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"}, {.capture_output = true});
+    const auto display = display_server ? display_server->ReadLine(std::chrono::seconds(10)) : std::nullopt;
+    ASSERT_TRUE(display && !display->empty()) << "Xvfb did not start";
+    const testing_support::ScopedEnvironment on_display("DISPLAY", ":" + *display);
+    std::filesystem::create_directories(std::filesystem::path(std::getenv("WINEPREFIX")) /
+                                        "drive_c/Program Files/Common Files/Adobe");
+    testing_support::WriteFileBytes(work() / "com.qv.plug.zip", MakePackage(work() / "scratch", "<p>1</p>\n"));
+    // Installs, then fails on the interval and opens the start-up failure box.
+    WriteLocalConfig(R"("abc")", "no");
+    const auto program = Start();
+    ASSERT_TRUE(WaitForTrayItem(*program)) << program->Stderr();
+    pid_t box = 0;
+    ASSERT_TRUE(Serve([&] { return (box = BoxOf(program->pid())) != 0; }, 30s));
+
+    const std::string failure = "启动失败：check interval \"abc\" is not a number";
+    EXPECT_TRUE(Serve([&] { return client().ItemToolTip(ItemName(*program)).second == failure; }, 30s));
+    EXPECT_TRUE(Serve([&] { return NotificationSummaries() == std::vector<std::string>{"Pelvane安装成功"}; }, 30s));
+    EXPECT_EQ(BoxOf(program->pid()), box) << "the box closed before the tray was served";
+
+    EXPECT_EQ(RunBusctl({"call", ItemName(*program), "/MenuBar", "com.canonical.dbusmenu", "Event", "isvu", "4001",
+                         "clicked", "s", "", "0"},
+                        [this](const std::function<bool()>& ended) { return Serve(ended); }),
+              0);
+    EXPECT_EQ(WaitForExit(*program), 0);
+    EXPECT_NE(kill(box, 0), 0) << "the box outlived the program";
 }
 
 }  // namespace

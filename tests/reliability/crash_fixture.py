@@ -121,6 +121,9 @@ class Program:
 
     def __init__(self, binary, work, prefix, home, wrapper=()):
         home.mkdir(parents=True, exist_ok=True)
+        # A private runtime folder, so the single-instance lock goes there
+        # and not among the traced working files.
+        home.chmod(0o700)
         environment = {k: v for k, v in os.environ.items()
                        if k not in ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS")}
         environment.update(WINEPREFIX=str(prefix), HOME=str(home), XDG_RUNTIME_DIR=str(home),

@@ -86,6 +86,7 @@ def record(binary, folder, prepare, service, packages, uid):
     work, prefix = folder / "work", folder / "prefix"
     work.mkdir(parents=True)
     prepare(work, prefix, service, packages)
+    (folder / "home").mkdir(mode=0o700, exist_ok=True)
     give_to(folder, uid)
     subprocess.run(["sync"], check=True)
     recorder = crash_trace.Recorder({"work": work, "prefix": prefix}, str(work))
@@ -170,6 +171,7 @@ def check_state(binary, folder, tree, worker, packages):
     uid, service = worker
     work, prefix = folder / "work", folder / "prefix"
     crash_model.write_tree(tree, {"work": work, "prefix": prefix})
+    (folder / "home").mkdir(mode=0o700, exist_ok=True)
     give_to(folder, uid)
     service.released.clear()
     requests = service.version_requests

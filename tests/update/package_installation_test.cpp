@@ -175,6 +175,24 @@ TEST_F(PackageInstallationTest, AnUnopenableLockIsLoggedAndTheInstallationGoesOn
     EXPECT_EQ(lines.back(), "[info] Setup Complete!");
     ExpectInstalledOnce();
 }
+
+// Another user who could open the lock file could hold it and stall every
+// replacement; one an earlier version left readable is closed too.
+TEST_F(PackageInstallationTest, TheLockFileIsOpenToItsOwnerOnly)
+{
+    for (const bool left_by_earlier_version : {false, true}) {
+        const fs::path lock = AdobeFolder() / "com.qv.plug.lock";
+        fs::remove(lock);
+        if (left_by_earlier_version) {
+            WriteFileBytes(lock, "");
+            fs::permissions(lock, fs::perms(0644));
+        }
+        WriteFileBytes("LocalConfig.json", LocalConfigText("", "1.0.0", ""));
+        PlacePackage(NewPackage);
+        EXPECT_TRUE(RunSetup());
+        EXPECT_EQ(fs::status(lock).permissions(), fs::perms(0600)) << left_by_earlier_version;
+    }
+}
 #endif
 
 TEST_F(PackageInstallationTest, ExistingExtensionIsReplacedByExactlyThePackage)

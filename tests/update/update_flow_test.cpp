@@ -252,12 +252,38 @@ TEST_F(UpdateFlowTest, ControlCharactersInLoggedValuesAreWrittenAsEscapes)
     Serve("/version", VersionDocument("2.0.0\r\n" + forged_line, "\x1b[2J\t\x7f\xc2\x9b" + http_.Url("/p.zip")));
     WriteConfig(http_.Url("/version"), "1.0.0\n");
     outcome_ = UpdateFlow();
-    EXPECT_EQ(LogLines(),
-              (Lines{"[info] Download Process Start!", "[info] Local: 1.0.0\\n " + http_.Url("/version"),
-                     "[info] Download UrlConfig!",
-                     "[info] URLData: 2.0.0\\r\\n" + forged_line + " \\x1b[2J\\t\\x7f\\u009b" + http_.Url("/p.zip"),
-                     "[info] Delete UrlConfig Finish!", "[error] Download Zip Error"}));
+    EXPECT_EQ(
+        LogLines(),
+        (Lines{"[info] Download Process Start!", "[info] Local: 1.0.0\\n " + http_.Url("/version"),
+               "[info] Download UrlConfig!",
+               "[info] URLData: 2.0.0\\r\\n" + forged_line + " \\x1b[2J\\t\\x7f\\u009b" + http_.Url("/p.zip"),
+               "[info] Delete UrlConfig Finish!", "[error] Verify UrlConfig Error: urlPath is not http or https"}));
     EXPECT_EQ(LogValue("版本 1.0 \\n"), "版本 1.0 \\n");
+}
+
+// A file: share would have Windows log on to its host with the user's
+// credentials; whatever is not http or https never leaves the document.
+TEST_F(UpdateFlowTest, PackageUrlsThatAreNotHttpOrHttpsAreRefused)
+{
+    WriteFileBytes("share.zip", MakePackage(NewPackage));
+    const std::string local_file = "file://" + fs::absolute("share.zip").generic_string();
+    const Lines package_urls = {"file://host/share/com.qv.plug.zip",
+                                local_file,
+                                "FILE:////host/share/x.zip",
+                                "ftp://127.0.0.1/x.zip",
+                                "//127.0.0.1/x.zip",
+                                http_.Url("/package.zip").substr(std::string("http://").size())};
+    for (const std::string& package_url : package_urls) {
+        SCOPED_TRACE(package_url);
+        Serve("/version", VersionDocument("2.0.0", package_url));
+        const std::string config = WriteConfig(http_.Url("/version"));
+        outcome_ = UpdateFlow();
+        EXPECT_EQ(outcome_, Failure("Verify UrlConfig Error: urlPath is not http or https"));
+        EXPECT_EQ(LogLines().back(), "[error] Verify UrlConfig Error: urlPath is not http or https");
+        ExpectNothingChanged(config);
+        fs::remove_all("Log");
+    }
+    EXPECT_EQ(Requested(), Lines(6, "/version"));
 }
 
 TEST_F(UpdateFlowTest, UnsignedSizeOnlyLowersThePackageLimitAndEveryDownloadHasADeadline)

@@ -1,7 +1,8 @@
 // A server that asks for a login: Negotiate and NTLM are answered with the
 // user's own logon, each once, and Basic never gets credentials made up.
-// A server's 401 goes through the same answer as a proxy's 407; Wine has no
-// logon to give, so the server never accepts it.
+// Wine has no logon to give, so the server never accepts it. A 407 is a
+// proxy's only when WinHTTP sent the request through one: a server that
+// answers 407 itself gets nothing.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -16,20 +17,25 @@
 namespace {
 
 constexpr int kStatus401 = 0x20000000 | 401;
+constexpr int kStatus407 = 0x20000000 | 407;
 
 class WindowsDownloadLogonTest : public ::testing::Test {
 protected:
-    // Serves 401 with these challenges, whatever the request carries.
-    void Demand(std::vector<std::string> challenges)
+    // Serves 401 (or 407, as a proxy would) with these challenges, whatever
+    // the request carries.
+    void Demand(std::vector<std::string> challenges, int status = 401)
     {
-        http_.server().Get("/package.zip",
-                           [this, challenges](const httplib::Request& request, httplib::Response& response) {
-                               ++requests_;
-                               if (request.has_header("Authorization")) ++with_authorization_;
-                               for (const std::string& challenge : challenges)
-                                   response.headers.emplace("WWW-Authenticate", challenge);
-                               response.status = 401;
-                           });
+        http_.server().Get(
+            "/package.zip", [this, challenges, status](const httplib::Request& request, httplib::Response& response) {
+                ++requests_;
+                if (request.has_header("Authorization") || request.has_header("Proxy-Authorization")) {
+                    ++with_authorization_;
+                }
+                for (const std::string& challenge : challenges) {
+                    response.headers.emplace(status == 407 ? "Proxy-Authenticate" : "WWW-Authenticate", challenge);
+                }
+                response.status = status;
+            });
     }
 
     int Download()
@@ -59,6 +65,14 @@ TEST_F(WindowsDownloadLogonTest, BasicGetsNoCredentialsMadeUp)
 {
     Demand({"Basic realm=\"merro\""});
     EXPECT_EQ(Download(), kStatus401);
+    EXPECT_EQ(requests_.load(), 1);
+    EXPECT_EQ(with_authorization_.load(), 0);
+}
+
+TEST_F(WindowsDownloadLogonTest, AServerAnswering407GetsNoLogon)
+{
+    Demand({"Negotiate", "NTLM"}, 407);
+    EXPECT_EQ(Download(), kStatus407);
     EXPECT_EQ(requests_.load(), 1);
     EXPECT_EQ(with_authorization_.load(), 0);
 }

@@ -15,9 +15,11 @@ enum class MessageBoxIcon { Information, Question };
 // Windows' IDOK and IDCANCEL.
 enum class MessageBoxResult { Ok = 1, Cancel = 2 };
 
-// Shows a modal box and waits until it is closed. With a display and zenity
-// on PATH, zenity shows it; otherwise caption and text go to standard error
-// and the box counts as cancelled at once.
+// Shows a modal box and waits until it is closed, while the thread's message
+// loop goes on dispatching (on Windows the system's modal loop, on Linux a
+// nested MessageLoop run); the quit message closes it as cancelled. With a
+// display and zenity on PATH, zenity shows it; otherwise caption and text go
+// to standard error and the box counts as cancelled at once.
 MessageBoxResult ShowMessageBox(std::wstring_view text, std::wstring_view caption, MessageBoxButtons buttons,
                                 MessageBoxIcon icon);
 

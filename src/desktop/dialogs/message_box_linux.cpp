@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "desktop/message_loop.h"
 #include "platform/base/text.h"
 #include "platform/process/child_process.h"
 
@@ -36,6 +37,19 @@ std::string FindOnPath(const char* program)
     return {};
 }
 
+// Waits for the box as a modal box of Windows does: the thread's loop, when
+// it has one, goes on dispatching messages, ticks and D-Bus calls meanwhile.
+// The quit message closes the box and stays for the outer loop. Returns the
+// box's exit status, -1 when it did not end by itself.
+int WaitForBox(const std::vector<std::string>& arguments)
+{
+    MessageLoop* loop = MessageLoop::Current();
+    if (!loop) return platform::RunProgram(arguments);
+    platform::StartedProgram box(arguments);
+    if (!loop->RunNested(box.ExitDescriptor(), [&] { return box.ExitStatus().has_value(); })) box.End();
+    return *box.ExitStatus();
+}
+
 // Shows a zenity box with the kind arguments given and returns its exit
 // status: 0 for the OK button. Without a display or zenity, caption and text
 // go to standard error instead and the result is -1.
@@ -51,7 +65,7 @@ int ShowBox(std::wstring_view text, std::wstring_view caption, std::vector<std::
     arguments.push_back("--title=" + platform::WideToUtf8(caption));
     arguments.push_back("--text=" + platform::WideToUtf8(text));
     arguments.insert(arguments.begin(), zenity);
-    return platform::RunProgram(arguments);
+    return WaitForBox(arguments);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "platform/durable/replacement_file.h"
 #include "platform/net/bounded_body.h"
 #include "platform/net/transfer_clock.h"
+#include "platform/net/url.h"
 #include "platform/process/child_process_linux.h"
 #include "platform/process/dynamic_library.h"
 
@@ -140,6 +141,10 @@ int RunTransfer(const std::string& url, Body& body, const DownloadTimeouts& time
 int DownloadToFile(std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes,
                    const DownloadTimeouts& timeouts)
 {
+    // curl refuses another host in a file: URL too; the rule is ours either way.
+    if (ParseUrl(url).scheme == L"file" && !IsLocalFileUrl(url.substr(url.find(L':') + 1))) {
+        return CURLE_URL_MALFORMAT;
+    }
     ReplacementFile replacement(file);
     if (replacement.error() != 0) return CURLE_WRITE_ERROR;
     Body body{{replacement, max_bytes}, {timeouts.whole, max_bytes}};

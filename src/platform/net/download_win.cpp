@@ -108,11 +108,24 @@ struct LogonAnswers {
     DWORD server = 0;
 };
 
+// Whether WinHTTP sent this request through a proxy, by the proxy it chose
+// for this very URL. A 407 counts only then: a server that answers 407
+// itself must not get the logon a proxy would.
+bool GoesThroughProxy(HINTERNET request)
+{
+    WINHTTP_PROXY_RESULT_ENTRY entry{};
+    DWORD size = sizeof entry;
+    return WinHttpQueryOption(request, WINHTTP_OPTION_PROXY_RESULT_ENTRY, &entry, &size) && entry.fProxy &&
+           !entry.fBypass;
+}
+
 // A proxy's 407, or a server's 401, that offers Negotiate or NTLM is answered
 // with the user's own logon (null credentials), each scheme once; Basic and
-// Digest would need a password, which is never made up. The proxy gets the
-// logon whatever zone it is in (the low autologon policy); a server only as
-// the system's policy allows. True when the request is to be sent again.
+// Digest would need a password, which is never made up. The autologon policy
+// belongs to the request, not to one target: it is lowered while the proxy
+// the request goes through is answered, so that a proxy outside the intranet
+// zone gets the logon, and set back to the system's default (intranet
+// servers only) before a server is. True when the request is to be sent again.
 bool AnswerWithLogon(HINTERNET request, LogonAnswers& answered)
 {
     DWORD supported = 0;
@@ -120,12 +133,13 @@ bool AnswerWithLogon(HINTERNET request, LogonAnswers& answered)
     DWORD target = 0;
     if (!WinHttpQueryAuthSchemes(request, &supported, &first, &target)) return false;
     const bool proxy = target == WINHTTP_AUTH_TARGET_PROXY;
+    if (proxy && !GoesThroughProxy(request)) return false;
     DWORD& tried = proxy ? answered.proxy : answered.server;
     for (const DWORD scheme : {WINHTTP_AUTH_SCHEME_NEGOTIATE, WINHTTP_AUTH_SCHEME_NTLM}) {
         if (!(supported & scheme) || (tried & scheme)) continue;
         tried |= scheme;
-        DWORD policy = WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW;
-        if (proxy && !WinHttpSetOption(request, WINHTTP_OPTION_AUTOLOGON_POLICY, &policy, sizeof policy)) return false;
+        DWORD policy = proxy ? WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW : WINHTTP_AUTOLOGON_SECURITY_LEVEL_MEDIUM;
+        if (!WinHttpSetOption(request, WINHTTP_OPTION_AUTOLOGON_POLICY, &policy, sizeof policy)) return false;
         return WinHttpSetCredentials(request, target, scheme, nullptr, nullptr, nullptr) != FALSE;
     }
     return false;

@@ -33,18 +33,25 @@ int HexValue(char c)
 
 }  // namespace
 
+bool IsLocalFileUrl(std::wstring_view rest)
+{
+    rest = rest.substr(0, rest.find_first_of(L"?#"));
+    if (!rest.starts_with(L"//") || HasDrivePrefix(rest.substr(2))) return true;
+    const std::wstring_view authority = rest.substr(2);
+    const std::wstring_view host = authority.substr(0, authority.find(L'/'));
+    return host.empty() || AsciiLower(host) == L"localhost" || host == L"127.0.0.1";
+}
+
 std::optional<std::wstring> WindowsPathOfFileUrl(std::wstring_view rest)
 {
     rest = rest.substr(0, rest.find_first_of(L"?#"));
+    if (!IsLocalFileUrl(rest)) return std::nullopt;
     if (rest.starts_with(L"//") && HasDrivePrefix(rest.substr(2))) {
         rest.remove_prefix(2);
     } else if (rest.starts_with(L"//")) {
-        const std::wstring_view authority = rest.substr(2);
-        const size_t slash = authority.find(L'/');
-        const std::wstring_view host = authority.substr(0, slash);
-        if (slash == host.npos || host.find_first_of(L"\\:*?\"<>|") != host.npos) return std::nullopt;
-        // A UNC share keeps its leading "//host".
-        if (host.empty() || AsciiLower(host) == L"localhost" || host == L"127.0.0.1") rest = authority.substr(slash);
+        const size_t slash = rest.find(L'/', 2);
+        if (slash == rest.npos) return std::nullopt;
+        rest.remove_prefix(slash);
     }
     const std::string encoded = WideToUtf8(rest);
     std::string bytes;
@@ -63,6 +70,9 @@ std::optional<std::wstring> WindowsPathOfFileUrl(std::wstring_view rest)
     if (path.starts_with(L'/') && HasDrivePrefix(std::wstring_view(path).substr(1))) path.erase(0, 1);
     if (HasDrivePrefix(path)) path[1] = L':';
     std::replace(path.begin(), path.end(), L'/', L'\\');
+    // Two separators would make it a share or a device path, which reaches
+    // other hosts just as a host in the URL would.
+    if (path.starts_with(L"\\\\")) return std::nullopt;
     return path;
 }
 

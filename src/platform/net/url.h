@@ -27,11 +27,18 @@ Url ResolveReference(const Url& base, std::wstring_view reference);
 // result is pure ASCII; "/" when the path is empty.
 std::wstring RequestTarget(const Url& url);
 
+// Whether a file: URL (the text after "file:") names this machine: no host,
+// "localhost", "127.0.0.1" or a drive ("//C:/x"). Opening a file on another
+// host would log on to it with the user's credentials, so such a URL is
+// never opened.
+bool IsLocalFileUrl(std::wstring_view rest);
+
 // The local path of a file: URL (the text after "file:"), read as curl does
-// on Windows: an empty host, "localhost" or "127.0.0.1" is this machine,
-// another host a UNC share; "/C:/x" (or "C|") is C:\x; %XX is decoded as
-// UTF-8; query and fragment are dropped. Nothing for a malformed host or a
-// %00.
+// on Windows: an empty host, "localhost" or "127.0.0.1" is this machine;
+// "/C:/x" (or "C|") is C:\x; %XX is decoded as UTF-8; query and fragment are
+// dropped. Nothing for another host, for a path that would be a share or a
+// device ("\\host\share", "\\?\..." however it is spelt), for a malformed
+// host or a %00.
 std::optional<std::wstring> WindowsPathOfFileUrl(std::wstring_view rest);
 
 }  // namespace platform

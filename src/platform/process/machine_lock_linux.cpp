@@ -16,14 +16,19 @@ namespace platform {
 MachineLock::MachineLock(std::wstring_view, std::wstring_view linux_lock_file, std::chrono::milliseconds wait)
 {
     const std::string path = WideToUtf8(linux_lock_file);
-    // Read-only is enough for flock, and lets every user open the file
-    // whatever the umask left of its write bits.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    // Only the owner may open it: any user who can open a file can flock it
+    // and hold every replacement up. Read-only is enough for flock.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
         error_ = "Cannot open " + path + ": " + std::strerror(errno);
         return;
     }
     handle_ = fd;
+    // A file an earlier version made readable by all is closed to them now.
+    struct stat lock_file {};
+    if (::fstat(fd, &lock_file) == 0 && lock_file.st_uid == ::geteuid() && (lock_file.st_mode & 077) != 0) {
+        ::fchmod(fd, lock_file.st_mode & 0700);
+    }
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {

@@ -1,6 +1,7 @@
 #pragma once
 // The single-instance guard: one copy per user (the named mutex of Windows,
-// which another user's copy may not open).
+// which another user's copy may not open; on Linux a lock file in the user's
+// private runtime folder, else in the working folder).
 #include <cstdint>
 #include <string_view>
 
@@ -20,7 +21,7 @@ public:
     bool AnotherCopyRuns() const { return another_copy_runs_; }
 
 private:
-    // A socket on Linux, a mutex HANDLE on Windows; -1 for none.
+    // A file descriptor on Linux, a mutex HANDLE on Windows; -1 for none.
     std::intptr_t handle_ = -1;
     bool another_copy_runs_ = false;
 };

@@ -1,43 +1,53 @@
 #include "platform/process/single_instance.h"
 
-#include <sys/socket.h>
-#include <sys/un.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstddef>
-#include <cstring>
+#include <cstdlib>
 #include <string>
 
 namespace platform {
+namespace {
 
-// An abstract Unix socket: no file to clean up, and the kernel releases the
-// name with the last descriptor, even when the process is killed. Abstract
-// names are seen by every user of the machine, so the user's id is part of
-// the name: another user's copy never stops ours.
-InstanceGuard::InstanceGuard(std::string_view base_name)
+// $XDG_RUNTIME_DIR when it is the user's own private folder; otherwise the
+// working folder, which is the user's too. A folder another user may write
+// would let that user take the name first.
+std::string GuardFolder()
 {
-    const std::string name = std::string(base_name) + "-" + std::to_string(getuid());
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (name.size() + 1 > sizeof(address.sun_path)) return;
-    std::memcpy(address.sun_path + 1, name.data(), name.size());
-    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    struct stat folder {};
+    if (runtime && *runtime == '/' && ::stat(runtime, &folder) == 0 && S_ISDIR(folder.st_mode) &&
+        folder.st_uid == ::getuid() && (folder.st_mode & 07777) == 0700) {
+        return runtime;
+    }
+    return ".";
+}
 
-    // Close-on-exec, so that programs we start do not keep the name alive.
-    const int descriptor = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+}  // namespace
+
+// An exclusive flock on "<name>.lock" in a folder only the user may write:
+// the kernel releases it with the last descriptor, even when the process is
+// killed, and no other user can create or open the file.
+InstanceGuard::InstanceGuard(std::string_view name)
+{
+    const std::string path = GuardFolder() + "/" + std::string(name) + ".lock";
+    // Close-on-exec, so that programs we start do not keep the lock alive.
+    const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (descriptor < 0) return;
-    if (bind(descriptor, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
         handle_ = descriptor;
         return;
     }
-    another_copy_runs_ = errno == EADDRINUSE;
-    close(descriptor);
+    another_copy_runs_ = errno == EWOULDBLOCK;
+    ::close(descriptor);
 }
 
 InstanceGuard::~InstanceGuard()
 {
-    if (handle_ >= 0) close(static_cast<int>(handle_));
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }
 
 }  // namespace platform

@@ -241,6 +241,10 @@ TEST_F(DownloadTest, ReadsFileUrlsButRefusesRedirectsToThem)
     WriteFileBytes(source, "local body");
     EXPECT_EQ(Download(FileUrl(source)), 0);
     EXPECT_EQ(ReadFileBytes("target.bin"), "local body");
+    // The same file named on another host: a share, never opened.
+    WriteFileBytes("target.bin", "old");
+    EXPECT_NE(Download("file://server" + FileUrl(source).substr(std::string("file://").size())), 0);
+    EXPECT_EQ(ReadFileBytes("target.bin"), "old");
 
     http_.server().Get("/to-file",
                        [&](const httplib::Request&, httplib::Response& res) { res.set_redirect(FileUrl(source)); });

@@ -46,15 +46,27 @@ TEST(UrlTest, RequestTargetIsPureAsciiWithUtf8Escapes)
     EXPECT_EQ(platform::RequestTarget(ParseUrl(L"http://h/%41#frag")), L"/%41");
 }
 
-TEST(UrlTest, FileUrlsNameLocalPathsOrSharesAndRefuseMalformedOnes)
+TEST(UrlTest, FileUrlsNameLocalPathsAndRefuseSharesAndMalformedOnes)
 {
     const std::pair<const wchar_t*, const wchar_t*> paths[] = {
-        {L"///C:/dir/a%20b.zip", L"C:\\dir\\a b.zip"},  {L"//localhost/C|/x?query#frag", L"C:\\x"},
-        {L"//127.0.0.1/c:/%E5%8C%85", L"c:\\包"},       {L"C:/x", L"C:\\x"},
-        {L"//server/share/f", L"\\\\server\\share\\f"},
+        {L"///C:/dir/a%20b.zip", L"C:\\dir\\a b.zip"},
+        {L"//localhost/C|/x?query#frag", L"C:\\x"},
+        {L"//127.0.0.1/c:/%E5%8C%85", L"c:\\包"},
+        {L"C:/x", L"C:\\x"},
+        {L"//C:/x", L"C:\\x"},
     };
-    for (const auto& [rest, expected] : paths) EXPECT_EQ(platform::WindowsPathOfFileUrl(rest), expected) << rest;
-    for (const wchar_t* rest : {L"//host", L"//ho:st/x", L"///C:/a%00b"}) {
+    for (const auto& [rest, expected] : paths) {
+        EXPECT_EQ(platform::WindowsPathOfFileUrl(rest), expected) << rest;
+        EXPECT_TRUE(platform::IsLocalFileUrl(rest)) << rest;
+    }
+    // Every spelling of a share or device: the system would log on to its host.
+    for (const wchar_t* rest : {L"//server/share/f", L"//Server/share/f?x", L"//./C:/x", L"//host"}) {
+        EXPECT_FALSE(platform::WindowsPathOfFileUrl(rest).has_value()) << rest;
+        EXPECT_FALSE(platform::IsLocalFileUrl(rest)) << rest;
+    }
+    for (const wchar_t* rest :
+         {L"////server/share/f", L"//localhost//server/share", L"\\\\server\\share", L"///%5C%5Cserver/share",
+          L"///\\?\\UNC\\server\\share", L"//ho:st/x", L"///C:/a%00b"}) {
         EXPECT_FALSE(platform::WindowsPathOfFileUrl(rest).has_value()) << rest;
     }
 }

@@ -5,15 +5,35 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include "support/child_process.h"
+#include "support/temp_folder.h"
 
 namespace platform {
 namespace {
 
 // A name of the test's own, so it never meets a running program.
 std::string TestName() { return "MerroUpdateTest-" + std::to_string(getpid()); }
+
+namespace fs = std::filesystem;
+
+// The working folder is the current directory, and the user's private
+// runtime folder is inside it.
+class InstanceGuardTest : public ::testing::Test {
+protected:
+    InstanceGuardTest() : runtime_("XDG_RUNTIME_DIR", Runtime().string())
+    {
+        fs::create_directory(Runtime());
+        fs::permissions(Runtime(), fs::perms::owner_all);
+    }
+
+    fs::path Runtime() const { return work_.path() / "runtime"; }
+
+    testing_support::WorkFolder work_;
+    testing_support::ScopedEnvironment runtime_;
+};
 
 void Reap(pid_t child)
 {
@@ -22,7 +42,7 @@ void Reap(pid_t child)
     waitpid(child, &status, 0);
 }
 
-TEST(InstanceGuardTest, SecondClaimOfTheNameSeesAnotherCopy)
+TEST_F(InstanceGuardTest, SecondClaimOfTheNameSeesAnotherCopy)
 {
     const InstanceGuard first(TestName());
     EXPECT_FALSE(first.AnotherCopyRuns());
@@ -32,7 +52,7 @@ TEST(InstanceGuardTest, SecondClaimOfTheNameSeesAnotherCopy)
     EXPECT_FALSE(other.AnotherCopyRuns());
 }
 
-TEST(InstanceGuardTest, NameIsFreeOnceTheGuardEnds)
+TEST_F(InstanceGuardTest, NameIsFreeOnceTheGuardEnds)
 {
     {
         const InstanceGuard first(TestName());
@@ -41,7 +61,7 @@ TEST(InstanceGuardTest, NameIsFreeOnceTheGuardEnds)
     EXPECT_FALSE(again.AnotherCopyRuns());
 }
 
-TEST(InstanceGuardTest, KilledHolderFreesTheName)
+TEST_F(InstanceGuardTest, KilledHolderFreesTheName)
 {
     const std::string name = TestName();
     int ready[2];
@@ -65,14 +85,19 @@ TEST(InstanceGuardTest, KilledHolderFreesTheName)
     EXPECT_FALSE(InstanceGuard(name).AnotherCopyRuns());
 }
 
-// The exit code of a child that claims the name twice as another user: 0
-// when its first claim succeeds and its second sees the first.
-int ClaimTwiceAsUser(const std::string& name, uid_t user)
+// The exit code of a child that claims the name twice as another user with
+// a runtime folder of its own: 0 when its first claim succeeds and its
+// second sees the first.
+int ClaimTwiceAsUser(const std::string& name, uid_t user, const fs::path& runtime)
 {
+    fs::create_directory(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    if (chown(runtime.c_str(), user, user) != 0) return -1;
     const pid_t child = fork();
     if (child < 0) return -1;
     if (child == 0) {
         if (setgid(user) != 0 || setuid(user) != 0) _exit(3);
+        if (setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1) != 0) _exit(4);
         const InstanceGuard first(name);
         if (first.AnotherCopyRuns()) _exit(1);
         const InstanceGuard second(name);
@@ -83,7 +108,7 @@ int ClaimTwiceAsUser(const std::string& name, uid_t user)
     return WEXITSTATUS(status);
 }
 
-TEST(InstanceGuardTest, OneCopyPerUser)
+TEST_F(InstanceGuardTest, OneCopyPerUser)
 {
     if (geteuid() != 0) GTEST_SKIP() << "running a copy as a second user needs root";
     const std::string name = TestName();
@@ -91,11 +116,11 @@ TEST(InstanceGuardTest, OneCopyPerUser)
     ASSERT_FALSE(ours.AnotherCopyRuns());
     // Another user: the kernel needs no account behind the id.
     const uid_t second_user = 54321;
-    EXPECT_EQ(ClaimTwiceAsUser(name, second_user), 0);
+    EXPECT_EQ(ClaimTwiceAsUser(name, second_user, work_.path() / "second-user"), 0);
     EXPECT_TRUE(InstanceGuard(name).AnotherCopyRuns());
 }
 
-TEST(InstanceGuardTest, ProgramsStartedMeanwhileDoNotKeepTheName)
+TEST_F(InstanceGuardTest, ProgramsStartedMeanwhileDoNotKeepTheName)
 {
     std::unique_ptr<testing_support::ChildProcess> child;
     {
@@ -104,6 +129,37 @@ TEST(InstanceGuardTest, ProgramsStartedMeanwhileDoNotKeepTheName)
         ASSERT_TRUE(child);
     }
     EXPECT_FALSE(InstanceGuard(TestName()).AnotherCopyRuns());
+}
+
+// The runtime folder holds the lock only when no other user may write in it
+// or put one there first; otherwise the working folder does.
+TEST_F(InstanceGuardTest, LockIsInTheRuntimeFolderOnlyWhenItIsTheUsersAlone)
+{
+    struct Case {
+        fs::perms mode;
+        uid_t owner;
+        bool in_runtime_folder;
+    };
+    const uid_t us = getuid();
+    const uid_t other_user = 54321;
+    for (const Case& tried :
+         {Case{fs::perms::owner_all, us, true}, Case{fs::perms(0755), us, false}, Case{fs::perms::all, us, false},
+          Case{fs::perms(01700), us, false}, Case{fs::perms::owner_all, other_user, false}}) {
+        // Only root can give the folder away.
+        if (tried.owner != us && geteuid() != 0) continue;
+        ASSERT_EQ(chown(Runtime().c_str(), tried.owner, static_cast<gid_t>(-1)), 0);
+        fs::permissions(Runtime(), tried.mode);
+        const std::string name = TestName();
+        {
+            const InstanceGuard guard(name);
+            EXPECT_FALSE(guard.AnotherCopyRuns());
+            EXPECT_EQ(fs::exists(Runtime() / (name + ".lock")), tried.in_runtime_folder) << int(tried.mode);
+            EXPECT_EQ(fs::exists(work_.path() / (name + ".lock")), !tried.in_runtime_folder) << int(tried.mode);
+            EXPECT_TRUE(InstanceGuard(name).AnotherCopyRuns()) << int(tried.mode);
+        }
+        fs::remove(Runtime() / (name + ".lock"));
+        fs::remove(work_.path() / (name + ".lock"));
+    }
 }
 
 }  // namespace
