@@ -51,8 +51,8 @@ TEST(PublishToolTest, HelpAndVersionExitZeroAndErrorsExitOneWithOneLine)
 TEST(PublishToolTest, HelpNamesEverySigningOptionAndAnExample)
 {
     const testing_support::TempFolder output;
-    const auto tool = testing_support::ChildProcess::Start({testing_support::BuildPath("bin/merroupdate-publish"), "--help"},
-                                                           {.output_files = output.path() / "help"});
+    const auto tool = testing_support::ChildProcess::Start(
+        {testing_support::BuildPath("bin/merroupdate-publish"), "--help"}, {.output_files = output.path() / "help"});
     ASSERT_TRUE(tool);
     ASSERT_EQ(tool->Wait(std::chrono::seconds(30)), 0);
     const std::string help = tool->Stdout();
