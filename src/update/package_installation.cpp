@@ -24,6 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+bool sole_writer = false;
+
 // One level at a time: each parent must already exist.
 void CreateExtensionParents()
 {
@@ -70,8 +72,11 @@ void ExtractIntoExtensionFolder(const ActivityLog& log)
 
 platform::MachineLock LockExtension(std::chrono::milliseconds wait)
 {
+    if (sole_writer) return platform::MachineLock::SoleWriter();
     return platform::MachineLock(ExtensionLockName, ExtensionLockFile(), wait);
 }
+
+void BecomeSoleExtensionWriter() { sole_writer = true; }
 
 bool MayReplaceExtension(const platform::MachineLock& lock, const ActivityLog& log)
 {
