@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -73,18 +74,24 @@ void AwaitState(const ServiceHandle& service, DWORD wanted, const char* what)
     }
 }
 
+// A system that knows no such setting (Wine has no delayed start) keeps the
+// plain automatic start: said, not a failure.
+void ChangeSetting(const ServiceHandle& service, DWORD level, void* setting, const char* what)
+{
+    if (::ChangeServiceConfig2W(service.get(), level, setting)) return;
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_INVALID_LEVEL) Fail(std::string("Cannot set ") + what, error);
+    std::printf("This system has no %s for services: left as it is\n", what);
+}
+
 void Configure(const ServiceHandle& service)
 {
     SERVICE_DELAYED_AUTO_START_INFO delayed{TRUE};
-    if (!::ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed)) {
-        Fail("Cannot delay the service's start", ::GetLastError());
-    }
+    ChangeSetting(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed, "the delayed start");
     SC_ACTION restart[] = {
         {SC_ACTION_RESTART, kRestartDelayMs}, {SC_ACTION_RESTART, kRestartDelayMs}, {SC_ACTION_NONE, 0}};
     SERVICE_FAILURE_ACTIONSW failure{kFailureResetSeconds, nullptr, nullptr, 3, restart};
-    if (!::ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS, &failure)) {
-        Fail("Cannot set the service's restart after a failure", ::GetLastError());
-    }
+    ChangeSetting(service, SERVICE_CONFIG_FAILURE_ACTIONS, &failure, "the restart after a failure");
 }
 
 }  // namespace
