@@ -3,9 +3,10 @@
 # package/MerroUpdate-<version>-setup.exe of the build tree, with every build.
 #
 # What it installs is gathered in setup-input/ of the build tree first:
-#   merroupdate.exe, merroupdate-session.exe, merroupdate-rights.exe, 7z.dll
+#   merroupdate.exe, merroupdate-session.exe, merroupdate-service.exe,
+#   merroupdate-rights.exe, merroupdate-setup-tool.exe, 7z.dll
 #                            the built program, its login launcher, the
-#                            setup's rights tool and the codec library,
+#                            service, the setup's two tools and the codec library,
 #                            stripped of their debug
 #                            information (30 MB -> 2 MB for the program; the
 #                            build tree keeps the full ones)
@@ -24,7 +25,8 @@ set(merro_package_dir ${PROJECT_BINARY_DIR}/package)
 set(merro_setup_file ${merro_package_dir}/MerroUpdate-${PROJECT_VERSION}-setup.exe)
 set(merro_setup_files
     ${merro_setup_input}/merroupdate.exe ${merro_setup_input}/merroupdate-session.exe
-    ${merro_setup_input}/merroupdate-rights.exe ${merro_setup_input}/7z.dll
+    ${merro_setup_input}/merroupdate-service.exe ${merro_setup_input}/merroupdate-rights.exe
+    ${merro_setup_input}/merroupdate-setup-tool.exe ${merro_setup_input}/7z.dll
     ${merro_setup_input}/QVLogo.png ${merro_setup_input}/defaults/LocalConfig.json
     ${merro_setup_input}/defaults/com.qv.plug.zip)
 
@@ -33,18 +35,26 @@ add_custom_command(OUTPUT ${merro_setup_files}
     COMMAND ${CMAKE_STRIP} --strip-all -o ${merro_setup_input}/merroupdate.exe $<TARGET_FILE:merroupdate>
     COMMAND ${CMAKE_STRIP} --strip-all -o ${merro_setup_input}/merroupdate-session.exe
             $<TARGET_FILE:merroupdate-session>
+    COMMAND ${CMAKE_STRIP} --strip-all -o ${merro_setup_input}/merroupdate-service.exe
+            $<TARGET_FILE:merroupdate-service>
     COMMAND ${CMAKE_STRIP} --strip-all -o ${merro_setup_input}/merroupdate-rights.exe
             $<TARGET_FILE:merroupdate-rights>
+    COMMAND ${CMAKE_STRIP} --strip-all -o ${merro_setup_input}/merroupdate-setup-tool.exe
+            $<TARGET_FILE:merroupdate-setup-tool>
     COMMAND ${CMAKE_STRIP} --strip-all -o ${merro_setup_input}/7z.dll ${MERRO_CODEC_DLL}
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/resources/QVLogo.png ${merro_setup_input}/QVLogo.png
     COMMAND ${CMAKE_COMMAND} -E copy ${MERRO_DEFAULTS_DIR}/LocalConfig.json ${MERRO_DEFAULTS_DIR}/com.qv.plug.zip
             ${merro_setup_input}/defaults
     COMMAND ${MERRO_SIGN_FILE} ${merro_setup_input}/merroupdate.exe
     COMMAND ${MERRO_SIGN_FILE} ${merro_setup_input}/merroupdate-session.exe
+    COMMAND ${MERRO_SIGN_FILE} ${merro_setup_input}/merroupdate-service.exe
     COMMAND ${MERRO_SIGN_FILE} ${merro_setup_input}/merroupdate-rights.exe
+    COMMAND ${MERRO_SIGN_FILE} ${merro_setup_input}/merroupdate-setup-tool.exe
     COMMAND ${MERRO_SIGN_FILE} ${merro_setup_input}/7z.dll
     DEPENDS merroupdate $<TARGET_FILE:merroupdate> merroupdate-session $<TARGET_FILE:merroupdate-session>
+            merroupdate-service $<TARGET_FILE:merroupdate-service>
             merroupdate-rights $<TARGET_FILE:merroupdate-rights>
+            merroupdate-setup-tool $<TARGET_FILE:merroupdate-setup-tool>
             merro_codec_dll ${MERRO_CODEC_DLL} ${PROJECT_SOURCE_DIR}/resources/QVLogo.png merro_defaults
             ${MERRO_DEFAULTS_DIR}/LocalConfig.json ${MERRO_DEFAULTS_DIR}/com.qv.plug.zip
     COMMENT "The installer's files, stripped and signed"

@@ -3,28 +3,34 @@
 ;   makensis -WX -DVERSION=1.0.0 -DBINDIR=<folder> -DOUTDIR=<folder> merroupdate.nsi
 ;
 ; writes OUTDIR\MerroUpdate-VERSION-setup.exe. BINDIR holds the built
-; merroupdate.exe, merroupdate-session.exe, merroupdate-rights.exe, 7z.dll
-; and QVLogo.png, and in
-; defaults\ the delivered extension package and the first LocalConfig.json
-; (cmake/Defaults.cmake). cmake/InstallWindows.cmake runs it (target
-; merro_setup).
+; merroupdate.exe, merroupdate-session.exe, merroupdate-service.exe,
+; merroupdate-rights.exe, merroupdate-setup-tool.exe, 7z.dll and QVLogo.png,
+; and in defaults\ the delivered extension package and the first
+; LocalConfig.json (cmake/Defaults.cmake). cmake/InstallWindows.cmake runs it
+; (target merro_setup).
 ;
 ; It installs machine-wide files only, so it works the same run by a user
 ; who elevates, by an administrator for a designer, or silently as SYSTEM
 ; by a deployment tool:
 ;   $PROGRAMFILES64\MerroUpdate         merroupdate.exe, merroupdate-session.exe,
-;                                       7z.dll, QVLogo.png, Uninstall.exe, and
-;                                       defaults\ (com.qv.plug.zip, LocalConfig.json)
+;                                       merroupdate-service.exe, 7z.dll,
+;                                       QVLogo.png, Uninstall.exe
+;   the service MerroUpdate             merroupdate-service.exe as LocalSystem,
+;                                       started automatically (delayed),
+;                                       restarted after a failure
+;   %ProgramData%\MerroUpdate           the service's working folder, made with
+;                                       its own protected rights; the defaults
+;                                       (com.qv.plug.zip, LocalConfig.json) when
+;                                       it has no LocalConfig.json yet
 ;   all users' Startup\MerroUpdate.lnk  the start at login: the launcher
-;   $COMMONFILES64\Adobe\CEP\extensions\com.qv.plug
-;                                       created, with the rights grant below
-;   HKLM\...\Uninstall\MerroUpdate      the uninstaller's registration, and
-;                                       which rights entries it added
-; The launcher, run at each login as the user who logs in, makes that user's
-; working folder %LOCALAPPDATA%\MerroUpdate from defaults\ when it holds no
-; LocalConfig.json yet, and starts the program there (asInvoker, unelevated).
-; Users' working folders are theirs: an upgrade keeps them, the uninstaller
-; leaves them (it cannot reach other users' profiles).
+;   HKLM\...\Uninstall\MerroUpdate      the uninstaller's registration
+; The service alone installs and updates the extension, for every user. The
+; launcher, run at each login as the user who logs in, starts the program,
+; which only shows the tray icon and announces what the service did. Nothing
+; here gives users any right on Illustrator's folders: an upgrade removes the
+; entries an earlier version added, as recorded in the uninstall key, and
+; leaves each user's old working folder %LOCALAPPDATA%\MerroUpdate alone (it
+; cannot reach other users' profiles; the README says how to remove them).
 
 Unicode true
 ; Wine's 64-bit loader runs only 64-bit programs, and a native installer on
@@ -56,8 +62,10 @@ SetCompressor /SOLID lzma
 !define PRODUCT MerroUpdate
 !define PROGRAM merroupdate.exe
 !define LAUNCHER merroupdate-session.exe
+!define SERVICE_PROGRAM merroupdate-service.exe
 ; Carried by the setup program and the uninstaller, not installed.
 !define RIGHTS_TOOL merroupdate-rights.exe
+!define SETUP_TOOL merroupdate-setup-tool.exe
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 
 Name "${PRODUCT}"
@@ -72,8 +80,8 @@ ShowUninstDetails show
 LoadLanguageFile "${NSISDIR}\Contrib\Language files\English.nlf"
 LoadLanguageFile "${NSISDIR}\Contrib\Language files\SimpChinese.nlf"
 
-LangString GrantFailed ${LANG_ENGLISH} "Could not give the Users group its rights on the extension folders (${RIGHTS_TOOL} exited with"
-LangString GrantFailed ${LANG_SIMPCHINESE} "无法为 Users 组设置扩展文件夹的权限（${RIGHTS_TOOL} 退出码"
+LangString SetupStepFailed ${LANG_ENGLISH} "MerroUpdate could not be set up (${SETUP_TOOL}"
+LangString SetupStepFailed ${LANG_SIMPCHINESE} "无法安装 MerroUpdate（${SETUP_TOOL}"
 LangString RemoveExtension ${LANG_ENGLISH} "Also remove the installed extension com.qv.plug from Illustrator's extension folder?"
 LangString RemoveExtension ${LANG_SIMPCHINESE} "是否同时从 Illustrator 扩展文件夹中删除已安装的扩展 com.qv.plug？"
 
@@ -91,6 +99,7 @@ UninstPage uninstConfirm
 UninstPage instfiles
 
 Var StartupLink     ; the start at login, for every user
+Var ServiceDir      ; the service's working folder
 Var CepDir
 Var ExtensionsDir
 Var ExtensionDir
@@ -100,6 +109,8 @@ Var ExtensionDir
     ; The all users' Startup folder and Common Files: the machine's, whoever runs this.
     SetShellVarContext all
     StrCpy $StartupLink "$SMSTARTUP\${PRODUCT}.lnk"
+    ; ProgramData, the machine's application data.
+    StrCpy $ServiceDir "$APPDATA\${PRODUCT}"
     ; The folders the program uses: C:/Program Files/Common Files/Adobe/CEP/...
     StrCpy $CepDir "$COMMONFILES64\Adobe\CEP"
     StrCpy $ExtensionsDir "$CepDir\extensions"
@@ -141,37 +152,44 @@ FunctionEnd
 !insertmacro StopRunningProgram ""
 !insertmacro StopRunningProgram "un."
 
-; The rights tool adds the Users group's entry for ACCESS to FOLDER's rights
-; and leaves every other entry as it was, including what IT or another
-; vendor granted the Users group there; inheritable rights reach what the
-; folder holds already. It exits 0 when it added the entry, 10 when one
-; exactly like it was there already (a reinstall, or an administrator's).
-; Only an entry this setup added is recorded (as RECORD in the uninstall
-; key), and only a recorded one is removed by the uninstaller.
-!macro GrantUsers FOLDER ACCESS RECORD
-    nsExec::ExecToLog '"$PLUGINSDIR\${RIGHTS_TOOL}" grant ${ACCESS} "${FOLDER}"'
+; Runs the setup tool; a failure (1, or any code but 0 and 10) stops the
+; setup with the tool's exit code.
+!macro SetupTool ARGUMENTS
+    nsExec::ExecToLog '"$PLUGINSDIR\${SETUP_TOOL}" ${ARGUMENTS}'
     Pop $0
-    ${If} $0 == 0
-        WriteRegDWORD HKLM "${UNINSTALL_KEY}" "${RECORD}" 1
-    ${ElseIf} $0 != 10
-        MessageBox MB_OK|MB_ICONSTOP "$(GrantFailed) $0): ${FOLDER}" /SD IDOK
+    ${If} $0 != 0
+    ${AndIf} $0 != 10
+        MessageBox MB_OK|MB_ICONSTOP `$(SetupStepFailed) ${ARGUMENTS}: $0)` /SD IDOK
         Abort
     ${EndIf}
 !macroend
 
+; Removes the Users group's entry for ACCESS on FOLDER that an earlier
+; version of this setup added, as its record in the uninstall key says, and
+; then the record. The rights tool is run for nothing else.
 !macro RevokeUsers FOLDER ACCESS RECORD
     ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "${RECORD}"
     ${If} $0 == 1
         nsExec::ExecToLog '"$PLUGINSDIR\${RIGHTS_TOOL}" revoke ${ACCESS} "${FOLDER}"'
         Pop $0
+        DeleteRegValue HKLM "${UNINSTALL_KEY}" "${RECORD}"
     ${EndIf}
 !macroend
 
-; The rights tool, unpacked for this run only.
-!macro UnpackRightsTool
+; Every entry an earlier version recorded. Its own folder first, then the
+; two parents' (see the replacement's steps in src/update).
+!macro RevokeRecordedEntries
+    !insertmacro RevokeUsers "$ExtensionDir" modify GrantedExtensionModify
+    !insertmacro RevokeUsers "$CepDir" create-folders GrantedCepFolders
+    !insertmacro RevokeUsers "$ExtensionsDir" create-folders GrantedExtensionsFolders
+!macroend
+
+; The tools, unpacked for this run only.
+!macro UnpackTools
     InitPluginsDir
     SetOutPath "$PLUGINSDIR"
     File "${BINDIR}\${RIGHTS_TOOL}"
+    File "${BINDIR}\${SETUP_TOOL}"
 !macroend
 
 Function .onInit
@@ -183,74 +201,45 @@ Function un.onInit
 FunctionEnd
 
 Section "MerroUpdate"
-    ; The rights grant comes first: an installation that cannot make the
-    ; extension folder writable stops before anything else is written.
-    ;
-    ; The program (asInvoker, a member of Users) installs and updates the
-    ; extension in steps that are each one rename or act on a folder that is
-    ; not the live one (src/update/extension_replacement.cpp):
-    ;   1. rename CEP\extensions\com.qv.plug -> CEP\com.qv.plug.old
-    ;   2. create CEP\extensions\com.qv.plug, extract the package into it
-    ;   3. rename CEP\com.qv.plug.old -> CEP\com.qv.plug.discard, delete that tree
-    ;   (first install without a folder: create com.qv.plug and an empty
-    ;   CEP\com.qv.plug.old; after a crash: delete the half-filled
-    ;   com.qv.plug, rename CEP\com.qv.plug.old back to it)
-    ; A rename opens the folder it moves for DELETE and adds it to the target
-    ; folder, which needs FILE_ADD_SUBDIRECTORY (AD) there; nothing is needed
-    ; on the folder it leaves (DELETE on the moved folder is enough without
-    ; FILE_DELETE_CHILD on its parent). Creating a folder needs AD on its
-    ; parent. Hence:
-    ;   com.qv.plug  (OI)(CI)M  modify, inherited by everything inside: DELETE
-    ;                           on the folder for step 1 and on its files for
-    ;                           step 3, writing the extracted files.
-    ;   CEP          (AD)       this folder only: the targets of steps 1 and 3,
-    ;                           the empty .old of a first install.
-    ;   extensions   (AD)       this folder only: step 2 and the crash
-    ;                           recovery's rename back.
-    ; No FILE_DELETE_CHILD (DC) on either: it would let every user delete or
-    ; move aside any child, other vendors' extensions and CEP\extensions
-    ; itself. The folders the program moves or makes need nothing more:
-    ; a rename within the volume keeps the moved folder's own rights, so
-    ; com.qv.plug.old and .discard keep the Users modify grant of the folder
-    ; they were; a folder the program creates (the new com.qv.plug in step 2,
-    ; the empty com.qv.plug.old) is owned by the user and inherits from
-    ; Program Files the CREATOR OWNER full-control entry, which gives its
-    ; creator full control over it and everything put inside; the program
-    ; then adds to it the same Users modify entry (as its owner it may), so
-    ; the copy of every other user of the machine can replace it in turn.
-    ; The two AD grants are not inherited, so nothing created below gets
-    ; them. Users keep their inherited read and execute rights everywhere,
-    ; which Illustrator needs to load the extension.
-    ;
-    ; The grants are made in the order that leaves the program safe should a
-    ; later one fail: with AD on CEP but not on extensions it could move the
-    ; extension aside and then neither make the new folder nor move the old
-    ; one back. Without the modify grant on com.qv.plug it cannot open the
-    ; folder the installer made for DELETE, so it stops at its first rename,
-    ; having changed nothing.
-    CreateDirectory "$ExtensionDir"
-    !insertmacro UnpackRightsTool
-    !insertmacro GrantUsers "$ExtensionsDir" create-folders GrantedExtensionsFolders
-    !insertmacro GrantUsers "$CepDir" create-folders GrantedCepFolders
-    !insertmacro GrantUsers "$ExtensionDir" modify GrantedExtensionModify
-
+    !insertmacro UnpackTools
+    ; What runs is stopped before its files are replaced: the service (an
+    ; update run under way ends first), then each user's tray program.
+    !insertmacro SetupTool "stop-service"
     Call StopRunningProgram
+
+    ; An upgrade from a version that let every user's copy replace the
+    ; extension: the Users entries it added go. Each user's old working
+    ; folder stays where it is; nothing uses it any more.
+    !insertmacro RevokeRecordedEntries
+
+    ; The service's folder, protected before anything is written into it:
+    ; ProgramData lets every user create files and folders.
+    !insertmacro SetupTool 'protect-folder "$ServiceDir"'
+    ; The defaults once: an existing LocalConfig.json is the service's own.
+    ; The package first, then the configuration under its final name last,
+    ; so a folder with a LocalConfig.json is complete.
+    ${IfNot} ${FileExists} "$ServiceDir\LocalConfig.json"
+        SetOutPath "$ServiceDir"
+        File "${BINDIR}\defaults\com.qv.plug.zip"
+        File "/oname=LocalConfig.json.new" "${BINDIR}\defaults\LocalConfig.json"
+        Rename "$ServiceDir\LocalConfig.json.new" "$ServiceDir\LocalConfig.json"
+    ${EndIf}
+
     SetOutPath "$INSTDIR"
     File "${BINDIR}\${PROGRAM}"
     File "${BINDIR}\${LAUNCHER}"
+    File "${BINDIR}\${SERVICE_PROGRAM}"
     File "${BINDIR}\7z.dll"
     File "${BINDIR}\QVLogo.png"
-    SetOutPath "$INSTDIR\defaults"
-    File "${BINDIR}\defaults\com.qv.plug.zip"
-    File "${BINDIR}\defaults\LocalConfig.json"
-    SetOutPath "$INSTDIR"
+    ; An earlier version's defaults for the users' working folders.
+    Delete "$INSTDIR\defaults\com.qv.plug.zip"
+    Delete "$INSTDIR\defaults\LocalConfig.json"
+    RMDir "$INSTDIR\defaults"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
 
     ; The start at login: a shortcut to the launcher in the all users'
     ; Startup folder, which Explorer opens at every user's login (Task
-    ; Manager's Startup tab lists and disables it like a Run value). The
-    ; launcher finds each user's working folder itself, so the shortcut's own
-    ; folder is the program's.
+    ; Manager's Startup tab lists and disables it like a Run value).
     CreateShortCut "$StartupLink" "$INSTDIR\${LAUNCHER}" "" "$INSTDIR\${PROGRAM}" 0
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -265,28 +254,38 @@ Section "MerroUpdate"
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 
-    ; An interactive install or upgrade starts the program for the user who
-    ; ran it, as at login. Explorer starts it, so it runs with that user's
-    ; own unelevated rights, not this elevated installer's. A silent install
-    ; (a deployment, often as SYSTEM) starts nothing: each user's copy starts
-    ; at their next login.
+    ; The service does the start-up installation. The person at the machine
+    ; hears first that Illustrator runs; a silent setup has no one to tell.
+    !insertmacro SetupTool 'register-service "$INSTDIR\${SERVICE_PROGRAM}"'
+    ${IfNot} ${Silent}
+        !insertmacro SetupTool "warn-if-host-running"
+    ${EndIf}
+    !insertmacro SetupTool "start-service"
+
+    ; An interactive install or upgrade starts the tray program for the user
+    ; who ran it, as at login, through Explorer, so with that user's own
+    ; unelevated rights. A silent install starts nothing: each user's tray
+    ; program starts at their next login.
     ${IfNot} ${Silent}
         Exec '"$WINDIR\explorer.exe" "$INSTDIR\${LAUNCHER}"'
     ${EndIf}
 SectionEnd
 
-; Removes the program, its defaults, the start at login and the rights
-; grant. The users' working folders and the Start-menu shortcut the program
-; makes for its notifications are in each user's profile, which an
-; uninstaller run as one account (or as SYSTEM) does not reach: they stay.
-; The installed extension stays unless the user says to remove it (the
-; question defaults to keep; a silent uninstall keeps it).
+; Removes the service, the program, the start at login and the rights
+; entries an earlier version recorded. The service's log stays in
+; %ProgramData%\MerroUpdate\Log. The users' old working folders and the
+; Start-menu shortcut the program makes for its notifications are in each
+; user's profile, which an uninstaller run as one account (or as SYSTEM) does
+; not reach: they stay. The installed extension stays unless the user says to
+; remove it (the question defaults to keep; a silent uninstall keeps it).
 Section "Uninstall"
+    !insertmacro UnpackTools
+    !insertmacro SetupTool "remove-service"
     Call un.StopRunningProgram
-    !insertmacro UnpackRightsTool
 
     Delete "$INSTDIR\${PROGRAM}"
     Delete "$INSTDIR\${LAUNCHER}"
+    Delete "$INSTDIR\${SERVICE_PROGRAM}"
     Delete "$INSTDIR\defaults\com.qv.plug.zip"
     Delete "$INSTDIR\defaults\LocalConfig.json"
     RMDir "$INSTDIR\defaults"
@@ -299,20 +298,21 @@ Section "Uninstall"
 
     Delete "$StartupLink"
 
+    ; The service's working files; its Log folder, and so the folder, stay.
+    Delete "$ServiceDir\LocalConfig.json"
+    Delete "$ServiceDir\com.qv.plug.zip"
+    Delete "$ServiceDir\com.qv.plug.zip.part"
+    Delete "$ServiceDir\config.json"
+    Delete "$ServiceDir\LastChange.json"
+    RMDir "$ServiceDir"
+
+    !insertmacro RevokeRecordedEntries
     MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "$(RemoveExtension)" /SD IDNO IDYES remove_extension
-    ; Kept: it stays readable by Users through the rights it inherits.
-    !insertmacro RevokeUsers "$ExtensionDir" modify GrantedExtensionModify
-    Goto revoke
+    Goto removed
 remove_extension:
     RMDir /r "$ExtensionDir"
     RMDir /r "$CepDir\com.qv.plug.old"
     RMDir /r "$CepDir\com.qv.plug.discard"
-revoke:
-    ; Only the entries this setup added go; the inherited read and execute,
-    ; and whatever else was granted, stay. The folders themselves stay: they
-    ; are Illustrator's.
-    !insertmacro RevokeUsers "$CepDir" create-folders GrantedCepFolders
-    !insertmacro RevokeUsers "$ExtensionsDir" create-folders GrantedExtensionsFolders
-
+removed:
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

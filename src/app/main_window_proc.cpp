@@ -1,16 +1,18 @@
 #include "app/main_window_proc.h"
 
 #include "app/app_resources.h"
-#include "app/check_interval.h"
 #include "app/host_warning.h"
 #include "app/main_window.h"
+#include "app/service_display.h"
 #include "desktop/tray/tray_icon.h"
 #include "notify/update_notification.h"
 #include "platform/base/text.h"
+#include "update/check_interval.h"
 #include "update/local_config.h"
 #include "update/log/activity_log.h"
 #include "update/log/log_value.h"
 #include "update/package_installation.h"
+#include "update/paths.h"
 
 namespace {
 
@@ -34,9 +36,15 @@ desktop::TrayIconRecord MainTrayIcon(desktop::WindowHandle window)
 }
 
 // The program's real start-up. Errors are not caught: the steps after the
-// failing one do not run.
+// failing one do not run. Where the service is installed it does the work,
+// and the program only shows what it did.
 LResult OnCreate(desktop::WindowHandle window)
 {
+    if (const auto service_folder = InstalledServiceFolder()) {
+        desktop::AddTrayIcon(MainTrayIcon(window));
+        StartServiceDisplay(window, *service_folder);
+        return 0;
+    }
     // However the handler is left, the session frees the logger's name for
     // the update runs and closes the file, so no line waits unwritten.
     const ActivityLogSession session;
@@ -99,6 +107,7 @@ LResult MainWndProc(desktop::WindowHandle window, desktop::Message message, desk
         // The host shows the tray menu itself; its choice arrives as
         // TrayQuitCommand. Clicks on the icon do nothing.
         return 0;
+    case ServiceChangeNotice: AnnounceServiceChange(); return 0;
     case UpdateNotice:
         ShowUpdateNotification(static_cast<std::int32_t>(wparam) != 0 ? L"Pelvane安装成功" : L"Pelvane更新成功");
         return 0;

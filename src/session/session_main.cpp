@@ -2,9 +2,13 @@
 // login (and by the setup program for the user who ran it), it makes the
 // user's working folder from the defaults beside it and starts the program
 // in that folder, as the user and without elevation. A machine without
-// Illustrator's Common Files\Adobe folder gets nothing, quietly.
+// Illustrator's Common Files\Adobe folder gets nothing, quietly. Where the
+// MerroUpdate service is installed, the service does the work: the launcher
+// makes no working folder and starts the program, a display only, in the
+// service's folder.
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "desktop/dialogs/message_box.h"
@@ -14,6 +18,7 @@
 #include "platform/paths/native_path.h"
 #include "platform/process/child_process.h"
 #include "session/working_folder.h"
+#include "update/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -38,9 +43,12 @@ int main()
         ShowFailure("the system names no folder for the user's data or the program");
         return 1;
     }
-    const std::wstring folder = user_data + L"\\MerroUpdate";
+    const std::optional<fs::path> service_folder = InstalledServiceFolder();
+    const std::wstring folder = service_folder ? service_folder->wstring() : user_data + L"\\MerroUpdate";
     try {
-        PrepareWorkingFolder(platform::NativePath(program_folder + L"\\defaults"), platform::NativePath(folder));
+        if (!service_folder) {
+            PrepareWorkingFolder(platform::NativePath(program_folder + L"\\defaults"), platform::NativePath(folder));
+        }
     } catch (const std::exception& error) {
         ShowFailure(error.what());
         return 1;

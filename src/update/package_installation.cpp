@@ -24,6 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+bool sole_writer = false;
+
 // Leaves the staging folder empty, the old contents moved aside.
 void PrepareExtensionFolder(const ActivityLog& log)
 {
@@ -77,8 +79,11 @@ bool InstallPackage(const ActivityLog& log)
 
 platform::MachineLock LockExtension(std::chrono::milliseconds wait)
 {
+    if (sole_writer) return platform::MachineLock::SoleWriter();
     return platform::MachineLock(ExtensionLockName, ExtensionLockFile(), wait);
 }
+
+void BecomeSoleExtensionWriter() { sole_writer = true; }
 
 bool MayReplaceExtension(const platform::MachineLock& lock, const ActivityLog& log)
 {

@@ -23,8 +23,14 @@ inline const std::chrono::milliseconds kUpdateLockWait =
 
 // The machine-wide lock on the extension folder, tried for up to `wait`.
 // Every replacement and every recovery holds it: two users' copies never
-// work on the folder at the same time.
+// work on the folder at the same time. In the machine's only writer it is
+// held at once, with nothing taken.
 platform::MachineLock LockExtension(std::chrono::milliseconds wait);
+
+// Declares this process the machine's only writer of the extension (the
+// Windows service): a lock that every user may open is one that any user can
+// hold for ever, stopping every update, so the only writer takes none.
+void BecomeSoleExtensionWriter();
 
 // Whether the caller may go on: the lock is held, or could not be made at
 // all (a lock another account made unopenable must not stop every update;

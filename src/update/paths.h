@@ -1,5 +1,7 @@
 #pragma once
 // The program's fixed file names, paths and service address.
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +28,19 @@ std::wstring AdobeDir();
 std::wstring CepRootDir();  // ends with a slash
 std::wstring CepExtensionsDir();
 std::wstring ExtensionDir();
+
+// The Windows service that alone writes the extension where it is installed,
+// its working folder in the machine's data folder (ProgramData), and the
+// machine-wide event it sets after each change it records (Global\ on Windows).
+inline constexpr std::wstring_view ServiceName = L"MerroUpdate";
+inline constexpr std::wstring_view ServiceDisplayName = L"MerroUpdate Service";
+inline constexpr std::wstring_view ChangeEventName = L"MerroUpdate-change";
+// Empty where the system has no machine data folder (Linux).
+std::wstring ServiceFolder();
+// The service's folder when the service is registered and its folder
+// exists; nullopt without the service (a copy run by hand before the setup
+// program, a portable copy, Linux), where the program does the work itself.
+std::optional<std::filesystem::path> InstalledServiceFolder();
 
 // What every copy on the machine takes before it replaces the extension
 // folder or recovers an interrupted replacement: the mutex's name on

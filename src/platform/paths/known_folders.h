@@ -14,4 +14,9 @@ std::wstring UserDataFolder();
 // machine); that folder of the Wine prefix on Linux.
 std::wstring CommonFilesFolder();
 
+// Where machine-wide programs keep their data: the ProgramData known folder
+// on Windows. Empty on Linux, where each user has a prefix of their own and
+// no machine-wide service runs.
+std::wstring MachineDataFolder();
+
 }  // namespace platform

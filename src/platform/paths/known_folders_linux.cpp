@@ -16,4 +16,6 @@ std::wstring UserDataFolder()
 
 std::wstring CommonFilesFolder() { return MapDrivePath(L"C:/Program Files/Common Files"); }
 
+std::wstring MachineDataFolder() { return {}; }
+
 }  // namespace platform

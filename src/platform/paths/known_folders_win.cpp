@@ -23,4 +23,6 @@ std::wstring UserDataFolder() { return KnownFolder(FOLDERID_LocalAppData); }
 
 std::wstring CommonFilesFolder() { return KnownFolder(FOLDERID_ProgramFilesCommon); }
 
+std::wstring MachineDataFolder() { return KnownFolder(FOLDERID_ProgramData); }
+
 }  // namespace platform

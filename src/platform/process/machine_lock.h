@@ -15,6 +15,9 @@ public:
     // machine-wide namespace that every user may open; Linux: an exclusive
     // lock on the file `linux_lock_file`, which every user may open.
     MachineLock(std::wstring_view windows_name, std::wstring_view linux_lock_file, std::chrono::milliseconds wait);
+    // For the machine's only writer, which shares the folder with no one:
+    // held, with no object behind it that another process could hold instead.
+    static MachineLock SoleWriter() { return MachineLock(SoleWriterTag{}); }
     ~MachineLock();
     MachineLock(const MachineLock&) = delete;
     MachineLock& operator=(const MachineLock&) = delete;
@@ -25,6 +28,9 @@ public:
     const std::string& error() const { return error_; }
 
 private:
+    struct SoleWriterTag {};
+    explicit MachineLock(SoleWriterTag) : held_(true) {}
+
     // A descriptor on Linux, a mutex HANDLE on Windows; -1 for none.
     std::intptr_t handle_ = -1;
     bool held_ = false;

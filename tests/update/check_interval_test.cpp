@@ -1,4 +1,4 @@
-#include "app/check_interval.h"
+#include "update/check_interval.h"
 
 #include <gtest/gtest.h>
 
