@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 
 constexpr char kUsage[] =
     "usage: merroupdate-publish --package FILE --version VERSION --url URL --sequence N\n"
-    "                           --expires YYYY-MM-DDTHH:MM:SSZ --key SECRET_KEY_FILE\n"
+    "                           --expires YYYY-MM-DDTHH:MM:SSZ --key SECRET_KEY_FILE [--rollout PERCENT]\n"
     "       merroupdate-publish --verify DOCUMENT --package FILE --pub PUBLIC_KEY_FILE [--pub ...]\n";
 
 class UsageError : public std::runtime_error {
@@ -37,8 +37,8 @@ using Options = std::multimap<std::string, std::string>;
 
 Options ParseOptions(int argc, char** argv)
 {
-    static const std::set<std::string> known = {"--package", "--version", "--url",    "--sequence",
-                                                "--expires", "--key",     "--verify", "--pub"};
+    static const std::set<std::string> known = {"--package", "--version", "--url", "--sequence", "--expires",
+                                                "--key",     "--verify",  "--pub", "--rollout"};
     Options options;
     for (int i = 1; i < argc; i += 2) {
         if (!known.contains(argv[i])) throw UsageError(std::string("unknown option ") + argv[i]);
@@ -118,6 +118,12 @@ int Sign(const Options& options)
     if (HasLineBreakOrNul(document.package_url) || HasLineBreakOrNul(document.version)) {
         throw UsageError("--url and --version may not hold CR, LF or NUL");
     }
+    if (options.contains("--rollout")) document.plug["rolloutPercent"] = Single(options, "--rollout");
+    try {
+        release.rollout_percent = ReadRolloutPercent(document);
+    } catch (const VerificationError&) {
+        throw UsageError("--rollout takes a whole number from 0 to 100");
+    }
 
     const ScratchFolder scratch;
     const fs::path payload = scratch.path() / "payload";
@@ -130,11 +136,12 @@ int Sign(const Options& options)
         throw std::runtime_error("minisign -S failed (is minisign installed, are the key and its password right?)");
     }
 
-    const nlohmann::json plug = {
+    nlohmann::json plug = {
         {"urlPath", document.package_url},  {"versionNumber", document.version}, {"sha256", *release.package.sha256},
         {"size", *release.package.size},    {"sequence", release.sequence},      {"expires", release.expires},
         {"signature", ReadText(signature)},
     };
+    if (release.rollout_percent) plug["rolloutPercent"] = std::to_string(*release.rollout_percent);
     std::cout << nlohmann::json{{"data", {{"plug", plug}}}}.dump(4) << '\n';
     return 0;
 }
@@ -151,7 +158,9 @@ int Verify(const Options& options)
     const SignedRelease release = VerifyVersionDocument(document, trust, std::chrono::system_clock::now());
     VerifyPackage(platform::Utf8ToWide(Single(options, "--package")), release.package);
     std::cout << "verified: version " << document.version << ", sequence " << release.sequence << ", expires "
-              << release.expires << '\n';
+              << release.expires;
+    if (release.rollout_percent) std::cout << ", rollout " << *release.rollout_percent << '%';
+    std::cout << '\n';
     return 0;
 }
 

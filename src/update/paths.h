@@ -10,6 +10,10 @@ inline constexpr std::wstring_view PackageFileName = L"com.qv.plug.zip";
 inline constexpr std::wstring_view UncheckedPackageFileName = L"com.qv.plug.zip.part";
 inline constexpr std::wstring_view LocalConfigFileName = L"LocalConfig.json";
 inline constexpr std::wstring_view VersionDocFileName = L"config.json";
+// The last version document read in full, with its validators, for
+// conditional checks; and the waits the sources asked for.
+inline constexpr std::wstring_view StoredDocFileName = L"LastUrlConfig.json";
+inline constexpr std::wstring_view RetryAfterFileName = L"RetryAfter.json";
 
 // Fallback source of the version document, asked with a plain download.
 inline constexpr std::wstring_view VersionServiceUrl =

@@ -134,8 +134,8 @@ TEST_F(DownloadTest, SendsConditionsAndReportsTheAnswersValidatorsAndRetryAfter)
         SCOPED_TRACE(std::string(c.path) + " " + c.conditions.if_none_match + c.conditions.if_modified_since);
         WriteFileBytes("target.bin", "old");
         DownloadAnswer answer;
-        const int result = DownloadToFile(Utf8ToWide(http_.Url(c.path)), L"target.bin", kUnlimited, {}, c.conditions,
-                                          &answer);
+        const int result =
+            DownloadToFile(Utf8ToWide(http_.Url(c.path)), L"target.bin", kUnlimited, {}, c.conditions, &answer);
         if (c.result == kAnyFailure) EXPECT_NE(result, 0);
         else EXPECT_EQ(result, c.result);
         EXPECT_EQ(answer.status, c.answer.status);
