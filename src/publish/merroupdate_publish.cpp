@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 // The whole --help text: one option a line, so that an option is one line more.
 constexpr char kUsage[] =
     "usage: merroupdate-publish --package FILE --version VERSION --url URL --sequence N\n"
-    "                           --expires YYYY-MM-DDTHH:MM:SSZ --key SECRET_KEY_FILE\n"
+    "                           --expires YYYY-MM-DDTHH:MM:SSZ --key SECRET_KEY_FILE [--rollout PERCENT]\n"
     "       merroupdate-publish --verify DOCUMENT --package FILE --pub PUBLIC_KEY_FILE [--pub ...]\n"
     "       merroupdate-publish --help | --version   (--version alone: the tool's version)\n"
     "\n"
@@ -40,13 +40,14 @@ constexpr char kUsage[] =
     "  --sequence N       higher than every document published before\n"
     "  --expires TIME     when the document stops being accepted, UTC, e.g. 2027-01-31T00:00:00Z\n"
     "  --key FILE         minisign secret key; minisign -S signs and asks for its password\n"
+    "  --rollout PERCENT  release to that share of the installed copies (0 halts; default 100)\n"
     "  --verify DOCUMENT  check DOCUMENT and --package instead of signing\n"
     "  --pub FILE         a trusted minisign public key; repeat for several\n"
     "\n"
     "example:\n"
     "  merroupdate-publish --package com.qv.plug.zip --version 1.1.0 \\\n"
     "      --url https://example.com/com.qv.plug-1.1.0.zip --sequence 42 \\\n"
-    "      --expires 2027-01-31T00:00:00Z --key release.key > document.json\n";
+    "      --expires 2027-01-31T00:00:00Z --key release.key --rollout 20 > document.json\n";
 
 class UsageError : public std::runtime_error {
 public:
@@ -57,8 +58,8 @@ using Options = std::multimap<std::string, std::string>;
 
 Options ParseOptions(int argc, char** argv)
 {
-    static const std::set<std::string> known = {"--package", "--version", "--url",    "--sequence",
-                                                "--expires", "--key",     "--verify", "--pub"};
+    static const std::set<std::string> known = {"--package", "--version", "--url", "--sequence", "--expires",
+                                                "--key",     "--verify",  "--pub", "--rollout"};
     Options options;
     for (int i = 1; i < argc; i += 2) {
         if (!known.contains(argv[i])) throw UsageError(std::string("unknown option ") + argv[i]);
@@ -139,6 +140,12 @@ int Sign(const Options& options)
     if (HasLineBreakOrNul(document.package_url) || HasLineBreakOrNul(document.version)) {
         throw UsageError("--url and --version may not hold CR, LF or NUL");
     }
+    if (options.contains("--rollout")) document.plug["rolloutPercent"] = Single(options, "--rollout");
+    try {
+        release.rollout_percent = ReadRolloutPercent(document);
+    } catch (const VerificationError&) {
+        throw UsageError("--rollout takes a whole number from 0 to 100");
+    }
 
     const ScratchFolder scratch;
     const fs::path payload = scratch.path() / "payload";
@@ -151,11 +158,12 @@ int Sign(const Options& options)
         throw std::runtime_error("minisign -S failed (is minisign installed, are the key and its password right?)");
     }
 
-    const nlohmann::json plug = {
+    nlohmann::json plug = {
         {"urlPath", document.package_url},  {"versionNumber", document.version}, {"sha256", *release.package.sha256},
         {"size", *release.package.size},    {"sequence", release.sequence},      {"expires", release.expires},
         {"signature", ReadText(signature)},
     };
+    if (release.rollout_percent) plug["rolloutPercent"] = std::to_string(*release.rollout_percent);
     std::cout << nlohmann::json{{"data", {{"plug", plug}}}}.dump(4) << '\n';
     return 0;
 }
@@ -173,7 +181,9 @@ int Verify(const Options& options)
     const SignedRelease release = VerifyVersionDocument(document, trust, std::chrono::system_clock::now());
     VerifyPackage(platform::Utf8ToWide(Single(options, "--package")), release.package);
     std::cout << "verified: version " << document.version << ", sequence " << release.sequence << ", expires "
-              << release.expires << '\n';
+              << release.expires;
+    if (release.rollout_percent) std::cout << ", rollout " << *release.rollout_percent << '%';
+    std::cout << '\n';
     return 0;
 }
 

@@ -16,6 +16,10 @@ inline constexpr std::wstring_view VersionDocFileName = L"config.json";
 // until the replacement is over: the start-up recovery restores only a
 // set-aside folder this file vouches for.
 inline constexpr std::wstring_view SetAsideRecordFileName = L"com.qv.plug.set-aside";
+// The last version document read in full, with its validators, for
+// conditional checks; and the waits the sources asked for.
+inline constexpr std::wstring_view StoredDocFileName = L"LastUrlConfig.json";
+inline constexpr std::wstring_view RetryAfterFileName = L"RetryAfter.json";
 
 // Fallback source of the version document, asked with a plain download.
 inline constexpr std::wstring_view VersionServiceUrl =

@@ -139,6 +139,19 @@ PackageCheck ReadPackageCheck(const VersionDocument& document)
     return check;
 }
 
+std::optional<unsigned> ReadRolloutPercent(const VersionDocument& document)
+{
+    const Json* member = Member(document, "rolloutPercent");
+    if (!member) return std::nullopt;
+    constexpr unsigned kWholeRelease = 100;
+    const std::optional<std::uint64_t> percent =
+        member->is_string() ? ParseSequence(member->get_ref<const std::string&>()) : std::nullopt;
+    if (!percent || *percent > kWholeRelease || std::to_string(*percent) != member->get_ref<const std::string&>()) {
+        Refuse("malformed rolloutPercent");
+    }
+    return static_cast<unsigned>(*percent);
+}
+
 SignedRelease ReadSignedRelease(const VersionDocument& document)
 {
     if (document.has_duplicate_members) Refuse("duplicate member");
@@ -157,11 +170,14 @@ SignedRelease ReadSignedRelease(const VersionDocument& document)
     release.expires = expires.get<std::string>();
     release.expiry = *expiry;
     release.signatures = ReadSignatures(*Member(document, "signature"));
+    release.rollout_percent = ReadRolloutPercent(document);
     return release;
 }
 
 std::string SignedPayload(const VersionDocument& document, const SignedRelease& release)
 {
+    const std::string rollout =
+        release.rollout_percent ? fmt::format("rolloutPercent:{}\n", *release.rollout_percent) : std::string();
     return fmt::format(
         "merroupdate-version-document-v1\n"
         "app:com.qv.plug\n"
@@ -170,9 +186,10 @@ std::string SignedPayload(const VersionDocument& document, const SignedRelease& 
         "sha256:{}\n"
         "size:{}\n"
         "sequence:{}\n"
-        "expires:{}\n",
+        "expires:{}\n"
+        "{}",
         document.version, document.package_url, *release.package.sha256, *release.package.size, release.sequence,
-        release.expires);
+        release.expires, rollout);
 }
 
 bool HasLineBreakOrNul(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos; }

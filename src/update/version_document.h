@@ -49,21 +49,30 @@ struct PackageCheck {
 // there but malformed.
 PackageCheck ReadPackageCheck(const VersionDocument& document);
 
-// The members a signature covers, all required.
+// The document's "rolloutPercent", a string of a whole number from 0 to 100
+// without leading zeros: the share of installed copies that take the
+// release; nullopt when it is not there (every copy takes it). Raises
+// VerificationError ("malformed rolloutPercent") for anything else.
+std::optional<unsigned> ReadRolloutPercent(const VersionDocument& document);
+
+// The members a signature covers, all required but "rolloutPercent".
 struct SignedRelease {
     PackageCheck package;
     std::uint64_t sequence = 0;
     std::string expires;
     std::chrono::sys_seconds expiry;
-    std::vector<std::string> signatures;  // texts of .minisig files
-    std::string payload_sha256;           // lower-case hex, once verified
+    std::optional<unsigned> rollout_percent;  // signed as one more line when given
+    std::vector<std::string> signatures;      // texts of .minisig files
+    std::string payload_sha256;               // lower-case hex, once verified
 };
 
 // Raises VerificationError naming the member that is missing or malformed,
 // holds CR, LF or NUL, or appears twice.
 SignedRelease ReadSignedRelease(const VersionDocument& document);
 
-// The text a signature is made over, built from the parsed values.
+// The text a signature is made over, built from the parsed values; the
+// rollout's line only when the document has one, so documents signed
+// before rollouts verify as they did.
 std::string SignedPayload(const VersionDocument& document, const SignedRelease& release);
 
 // Whether a value holds what the signed payload's lines cannot carry.

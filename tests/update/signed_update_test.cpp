@@ -9,6 +9,7 @@
 #include <chrono>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <tuple>
 
@@ -33,6 +34,7 @@ struct Release {
     std::uint64_t size = 0;
     std::uint64_t sequence = 5;
     std::string expires = "2099-01-01T00:00:00Z";
+    std::optional<std::string> rollout;
 };
 
 // What a publisher signs, written out here rather than taken from the program.
@@ -40,13 +42,16 @@ std::string Payload(const Release& r)
 {
     return "merroupdate-version-document-v1\napp:com.qv.plug\nversionNumber:" + r.version + "\nurlPath:" + r.url +
            "\nsha256:" + r.sha256 + "\nsize:" + std::to_string(r.size) + "\nsequence:" + std::to_string(r.sequence) +
-           "\nexpires:" + r.expires + "\n";
+           "\nexpires:" + r.expires + "\n" + (r.rollout ? "rolloutPercent:" + *r.rollout + "\n" : "");
 }
 
 nlohmann::json Plug(const Release& r, const nlohmann::json& signature)
 {
-    return {{"urlPath", r.url},       {"versionNumber", r.version}, {"sha256", r.sha256},    {"size", r.size},
-            {"sequence", r.sequence}, {"expires", r.expires},       {"signature", signature}};
+    nlohmann::json plug = {{"urlPath", r.url},      {"versionNumber", r.version}, {"sha256", r.sha256},
+                           {"size", r.size},        {"sequence", r.sequence},     {"expires", r.expires},
+                           {"signature", signature}};
+    if (r.rollout) plug["rolloutPercent"] = *r.rollout;
+    return plug;
 }
 
 std::string Document(const nlohmann::json& plug) { return nlohmann::json{{"data", {{"plug", plug}}}}.dump(); }
@@ -520,6 +525,40 @@ TEST_F(SignedUpdateTest, PublisherToolSignsWhatTheProgramAcceptsAndChecksItTheSa
     WriteConfig(key_.public_line());
     outcome_ = UpdateFlow();
     ExpectInstalled("8");
+
+    const std::vector<std::string> release_9 = {
+        "--package",  "package.zip", "--version", "3.0.0",          "--url", release_.url,
+        "--sequence", "9",           "--expires", release_.expires, "--key", key_.secret_file().string(),
+        "--rollout"};
+    const auto with_rollout = [&](const char* percent) {
+        std::vector<std::string> arguments = release_9;
+        arguments.push_back(percent);
+        return arguments;
+    };
+    EXPECT_EQ(run(with_rollout("101"), "/dev/null"), 2);
+    ASSERT_EQ(run(with_rollout("0"), "document.json"), 0);
+    EXPECT_EQ(nlohmann::json::parse(ReadFileBytes("document.json"))["data"]["plug"]["rolloutPercent"], "0");
+    EXPECT_EQ(run({"--verify", "document.json", "--package", "package.zip", "--pub", pub}, "/dev/null"), 0);
+    document_ = ReadFileBytes("document.json");
+    fs::remove_all("Log");
+    outcome_ = UpdateFlow();
+    EXPECT_EQ(LogLines().back(), "[info] Not Need Download Zip");
+    EXPECT_EQ(ReadLocalConfig("signedSequence"), "9");
+}
+
+TEST_F(SignedUpdateTest, TheRolloutPercentageIsSignedAsOneMoreLine)
+{
+    release_.rollout = "100";
+    const std::string config = WriteConfig(key_.public_line());
+    nlohmann::json plug = Plug(release_, key_.Sign(Payload(release_)));
+    plug["rolloutPercent"] = "0";
+    document_ = Document(plug);
+    outcome_ = UpdateFlow();
+    ExpectRefused(config, "[error] Verify UrlConfig Error: bad signature");
+
+    document_ = SignedBy(key_, release_);
+    outcome_ = UpdateFlow();
+    ExpectInstalled("5");
 }
 
 }  // namespace

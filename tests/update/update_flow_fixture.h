@@ -65,13 +65,14 @@ protected:
 
     // Downloads as in production, except that the built-in service address
     // is answered by the loopback server at `path`.
-    Downloader BuiltInServiceAt(const std::string& path)
+    HttpDownloader BuiltInServiceAt(const std::string& path)
     {
         return [this, path](std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes,
-                            const platform::TransferDeadline& deadline) {
+                            const platform::TransferDeadline& deadline, const platform::ConditionalHeaders& conditions,
+                            platform::DownloadAnswer& answer) {
             const std::wstring target =
                 url == VersionServiceUrl ? platform::Utf8ToWide(http_.Url(path)) : std::wstring(url);
-            return platform::DownloadToFile(target, file, max_bytes, {.whole = deadline});
+            return platform::DownloadToFile(target, file, max_bytes, {.whole = deadline}, conditions, &answer);
         };
     }
 

@@ -145,13 +145,25 @@ bool AnswerWithLogon(HINTERNET request, LogonAnswers& answered)
     return false;
 }
 
+// The conditions as request header lines, empty when there are none.
+std::wstring ConditionLines(const ConditionalHeaders& conditions)
+{
+    std::wstring lines;
+    if (!conditions.if_none_match.empty()) lines += L"If-None-Match: " + Utf8ToWide(conditions.if_none_match) + L"\r\n";
+    if (!conditions.if_modified_since.empty()) {
+        lines += L"If-Modified-Since: " + Utf8ToWide(conditions.if_modified_since) + L"\r\n";
+    }
+    return lines;
+}
+
 // Sends the request, again with the user's logon while the proxy or server
 // asks for one that can be given; the last answer's status in `status`.
-int SendWithLogon(HINTERNET request, DWORD& status)
+int SendWithLogon(HINTERNET request, const std::wstring& headers, DWORD& status)
 {
     LogonAnswers answered;
     for (;;) {
-        if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        if (!WinHttpSendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                                static_cast<DWORD>(headers.size()), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
             !WinHttpReceiveResponse(request, nullptr)) {
             return LastError();
         }
@@ -167,10 +179,33 @@ int SendWithLogon(HINTERNET request, DWORD& status)
     }
 }
 
+// The status and the headers a later request or wait needs; a header that
+// cannot be read counts as not sent.
+void RecordAnswer(HINTERNET request, DWORD status, DownloadAnswer& answer)
+{
+    answer = {static_cast<int>(std::min<DWORD>(status, 0xFFFF)), {}, {}, {}};
+    const std::pair<DWORD, std::string*> headers[] = {
+        {WINHTTP_QUERY_ETAG, &answer.etag},
+        {WINHTTP_QUERY_LAST_MODIFIED, &answer.last_modified},
+        {WINHTTP_QUERY_RETRY_AFTER, &answer.retry_after},
+    };
+    for (const auto& [info, value] : headers) {
+        std::wstring text;
+        if (QueryHeader(request, info, text) == 0) *value = WideToUtf8(text);
+    }
+}
+
+// The request as the caller asks it: its conditions, and where the answer goes.
+struct Exchange {
+    std::wstring headers;
+    DownloadAnswer& answer;
+};
+
 // One GET without following redirects. A redirect leaves its Location in
-// `location`; any other answer below 400 is stored in `target`.
+// `location`; a 304 is kDownloadNotModified; any other answer below 400 is
+// stored in `target`.
 int Fetch(HINTERNET session, const Url& url, BodyTarget& target, std::wstring& location,
-          const DownloadTimeouts& timeouts, const TransferClock& clock)
+          const DownloadTimeouts& timeouts, const TransferClock& clock, Exchange& exchange)
 {
     const std::wstring object = RequestTarget(url);
     const std::wstring address = url.scheme + L"://" + url.authority + object;
@@ -194,8 +229,10 @@ int Fetch(HINTERNET session, const Url& url, BodyTarget& target, std::wstring& l
         return LastError();
     }
     DWORD status = 0;
-    if (const int error = SendWithLogon(request.get(), status)) return error;
+    if (const int error = SendWithLogon(request.get(), exchange.headers, status)) return error;
+    RecordAnswer(request.get(), status, exchange.answer);
     if (status >= 400) return kHttpStatusFailure | static_cast<int>(std::min<DWORD>(status, 0xFFFF));
+    if (status == HTTP_STATUS_NOT_MODIFIED) return kDownloadNotModified;
     if (status >= 300) {  // as curl: any 3xx with a Location is followed, one without is the answer
         const int error = QueryHeader(request.get(), WINHTTP_QUERY_LOCATION, location);
         if (error == 0 && !location.empty()) return 0;
@@ -237,7 +274,8 @@ int Milliseconds(std::chrono::seconds value)
     return value.count() <= 0 ? -1 : static_cast<int>(std::min<long long>(value.count(), INT_MAX / 1000) * 1000);
 }
 
-int HttpDownload(Url url, BodyTarget& target, const DownloadTimeouts& timeouts, const TransferClock& clock)
+int HttpDownload(Url url, BodyTarget& target, const DownloadTimeouts& timeouts, const TransferClock& clock,
+                 Exchange& exchange)
 {
     // The system's proxy settings, as a browser uses them (Windows 8.1 and later).
     const Internet session(WinHttpOpen(L"MerroUpdate", WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
@@ -253,7 +291,7 @@ int HttpDownload(Url url, BodyTarget& target, const DownloadTimeouts& timeouts, 
     }
     for (int redirects = 0;; ++redirects) {
         std::wstring location;
-        if (const int error = Fetch(session.get(), url, target, location, timeouts, clock);
+        if (const int error = Fetch(session.get(), url, target, location, timeouts, clock, exchange);
             error != 0 || location.empty()) {
             return error;
         }
@@ -267,9 +305,11 @@ int HttpDownload(Url url, BodyTarget& target, const DownloadTimeouts& timeouts, 
 }  // namespace
 
 int DownloadToFile(std::wstring_view url, std::wstring_view file, std::uint64_t max_bytes,
-                   const DownloadTimeouts& timeouts)
+                   const DownloadTimeouts& timeouts, const ConditionalHeaders& conditions, DownloadAnswer* answer)
 {
     try {
+        DownloadAnswer unused;
+        Exchange exchange{ConditionLines(conditions), answer ? *answer : unused};
         ReplacementFile replacement(file);
         if (replacement.error() != 0) return replacement.error();
         BodyTarget target{replacement, max_bytes};
@@ -280,7 +320,7 @@ int DownloadToFile(std::wstring_view url, std::wstring_view file, std::uint64_t 
         int result = ERROR_WINHTTP_UNRECOGNIZED_SCHEME;
         if (parsed.scheme == L"file") result = CopyFileUrl(url.substr(url.find(L':') + 1), target);
         else if (parsed.scheme == L"http" || parsed.scheme == L"https")
-            result = HttpDownload(parsed, target, timeouts, clock);
+            result = HttpDownload(parsed, target, timeouts, clock, exchange);
         return result != 0 ? result : replacement.Commit();
     } catch (...) {  // only allocation can throw here
         return ERROR_NOT_ENOUGH_MEMORY;

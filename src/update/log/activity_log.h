@@ -38,6 +38,8 @@ inline constexpr std::string_view VerifyZipError = "Verify Zip Error: {}";
 inline constexpr std::string_view VerifyZipFinish = "Verify Zip Finish!";
 inline constexpr std::string_view StartFailed = "Start Failed: {}";
 inline constexpr std::string_view ExtensionBusy = "Extension Busy: another copy is replacing it";
+// A source asked, with Retry-After, not to be asked before this time.
+inline constexpr std::string_view WaitingForService = "Waiting for the service until {}";
 inline constexpr std::string_view ExtensionUnlocked = "Extension Lock Error: {}; going on without it";
 inline constexpr std::string_view RecoverNotRecorded = "Recover Error: {} was not recorded by this program";
 

@@ -97,6 +97,58 @@ TEST_F(DownloadTest, HttpErrorStatusFailsAndKeepsTheTarget)
     EXPECT_TRUE(OnlyEntryIs("target.bin"));
 }
 
+TEST_F(DownloadTest, SendsConditionsAndReportsTheAnswersValidatorsAndRetryAfter)
+{
+    http_.server().Get("/validated", [](const httplib::Request& req, httplib::Response& res) {
+        res.set_header("ETag", "\"v1\"");
+        res.set_header("Last-Modified", "Fri, 11 Dec 2026 10:00:00 GMT");
+        if (req.get_header_value("If-None-Match") == "\"v1\"" ||
+            req.get_header_value("If-Modified-Since") == "Fri, 11 Dec 2026 10:00:00 GMT") {
+            res.status = 304;
+            return;
+        }
+        res.set_content("whole document", "application/json");
+    });
+    http_.server().Get("/busy", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 503;
+        res.set_header("Retry-After", "120");
+        res.set_content("come back later", "text/plain");
+    });
+    struct Case {
+        const char* path;
+        ConditionalHeaders conditions;
+        int result;
+        DownloadAnswer answer;
+        const char* target;
+    };
+    constexpr int kAnyFailure = 1;  // each platform has its own code for a failed status
+    const DownloadAnswer validated{200, "\"v1\"", "Fri, 11 Dec 2026 10:00:00 GMT", ""};
+    DownloadAnswer not_modified = validated;
+    not_modified.status = 304;
+    const Case cases[] = {
+        {"/validated", {}, 0, validated, "whole document"},
+        {"/validated", {"\"v0\"", ""}, 0, validated, "whole document"},
+        {"/validated", {"\"v1\"", ""}, kDownloadNotModified, not_modified, "old"},
+        {"/validated", {"", "Fri, 11 Dec 2026 10:00:00 GMT"}, kDownloadNotModified, not_modified, "old"},
+        {"/busy", {}, kAnyFailure, {503, "", "", "120"}, "old"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + " " + c.conditions.if_none_match + c.conditions.if_modified_since);
+        WriteFileBytes("target.bin", "old");
+        DownloadAnswer answer;
+        const int result =
+            DownloadToFile(Utf8ToWide(http_.Url(c.path)), L"target.bin", kUnlimited, {}, c.conditions, &answer);
+        if (c.result == kAnyFailure) EXPECT_NE(result, 0);
+        else EXPECT_EQ(result, c.result);
+        EXPECT_EQ(answer.status, c.answer.status);
+        EXPECT_EQ(answer.etag, c.answer.etag);
+        EXPECT_EQ(answer.last_modified, c.answer.last_modified);
+        EXPECT_EQ(answer.retry_after, c.answer.retry_after);
+        EXPECT_EQ(ReadFileBytes("target.bin"), c.target);
+        EXPECT_TRUE(OnlyEntryIs("target.bin"));
+    }
+}
+
 TEST_F(DownloadTest, IncompleteBodyFailsAndKeepsTheTarget)
 {
     // Content-Length promises more than arrives before the connection closes.
