@@ -74,7 +74,7 @@ TEST_F(StartupFailureTest, NoAdobeFolderInThePrefix)
 {
     WriteLocalConfig(R"("1")", "no");
     const auto program = Start();
-    const std::string reason = ExpectReported(*program, "cannot create directory");
+    const std::string reason = ExpectReported(*program, "cannot create the folder");
     ExpectLoggedAfter({"Start Sucess!"}, reason);
     EXPECT_NE(ReadFileBytes(work() / "LocalConfig.json").find(R"("Setup": "no")"), std::string::npos);
 }

@@ -535,7 +535,7 @@ TEST_F(SignedUpdateTest, PublisherToolSignsWhatTheProgramAcceptsAndChecksItTheSa
         arguments.push_back(percent);
         return arguments;
     };
-    EXPECT_EQ(run(with_rollout("101"), "/dev/null"), 2);
+    EXPECT_EQ(run(with_rollout("101"), "/dev/null"), 1);
     ASSERT_EQ(run(with_rollout("0"), "document.json"), 0);
     EXPECT_EQ(nlohmann::json::parse(ReadFileBytes("document.json"))["data"]["plug"]["rolloutPercent"], "0");
     EXPECT_EQ(run({"--verify", "document.json", "--package", "package.zip", "--pub", pub}, "/dev/null"), 0);
