@@ -36,9 +36,9 @@ unsigned long ProcessIdOf(std::wstring_view digits)
 // the working files, 0 otherwise.
 unsigned long WriterOfTemporaryFile(std::wstring_view name)
 {
-    for (const std::wstring_view target : {LocalConfigFileName, VersionDocFileName, PackageFileName,
-                                           UncheckedPackageFileName, SetAsideRecordFileName, StoredDocFileName,
-                                           RetryAfterFileName}) {
+    for (const std::wstring_view target :
+         {LocalConfigFileName, VersionDocFileName, PackageFileName, UncheckedPackageFileName, SetAsideRecordFileName,
+          StoredDocFileName, RetryAfterFileName}) {
         if (!name.starts_with(target) || !name.substr(target.size()).starts_with(kTemporaryMark)) continue;
         const std::wstring_view rest = name.substr(target.size() + kTemporaryMark.size());
         const std::size_t dash = rest.find(L'-');

@@ -91,7 +91,8 @@ protected:
     // output folder. The command is the built merroupdate unless another one
     // is given (one that ends by executing it, so the process stays the same).
     std::unique_ptr<ChildProcess> Start(const std::string& name = "merroupdate",
-                                        const std::vector<std::string>& command = {testing_support::BuildPath("bin/merroupdate")})
+                                        const std::vector<std::string>& command = {
+                                            testing_support::BuildPath("bin/merroupdate")})
     {
         auto program = ChildProcess::Start(command, {.output_files = output_folder() / name});
         if (!program) throw std::runtime_error("cannot start " + command.front());

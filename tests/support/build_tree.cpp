@@ -2,9 +2,6 @@
 
 namespace testing_support {
 
-std::string BuildPath(std::string_view relative)
-{
-    return std::string(MERRO_BINARY_DIR "/").append(relative);
-}
+std::string BuildPath(std::string_view relative) { return std::string(MERRO_BINARY_DIR "/").append(relative); }
 
 }  // namespace testing_support

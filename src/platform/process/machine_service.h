@@ -30,7 +30,7 @@ public:
     void Pulse();
 
 private:
-    std::intptr_t handle_ = 0;
+    [[maybe_unused]] std::intptr_t handle_ = 0;  // a HANDLE on Windows; unused on Linux
 };
 
 // Calls `on_set` on a thread of the system's pool each time the event is
@@ -46,7 +46,7 @@ public:
 
 private:
     std::function<void()> on_set_;
-    std::intptr_t event_ = 0;
+    [[maybe_unused]] std::intptr_t event_ = 0;  // a HANDLE on Windows; unused on Linux
     std::intptr_t wait_ = 0;
 };
 
