@@ -9,6 +9,9 @@
 // none. Any other text runs without a key: a package is asked for only when
 // "sha256" and "size", if any, are well formed, bounded by the size where it
 // is below 4 GiB. A document nested too deep is refused before it is read.
+// Only an http or https urlPath is asked for; a well-formed "rolloutPercent"
+// other than "100" may leave this copy out of the release (its id is drawn
+// at random and kept in the configuration), a malformed one refuses the run.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -23,6 +26,7 @@
 
 #include "fuzz_support.h"
 #include "platform/base/text.h"
+#include "platform/net/url.h"
 #include "platform/paths/native_path.h"
 #include "support/temp_folder.h"
 #include "update/paths.h"
@@ -80,14 +84,17 @@ public:
     static void Configure(const char* config) { Write(platform::NativePath(LocalConfigFileName), config); }
     // Nothing installed; the configuration as written, or with the floor of
     // an accepted signed document added.
-    static void CheckUnchanged(const char* config, bool floor_may_rise)
+    static void CheckUnchanged(const char* config, bool floor_may_rise, bool id_may_be_drawn)
     {
         const std::string now = ReadFileBytes(platform::NativePath(LocalConfigFileName));
         if (now != config) {
-            Require(floor_may_rise);
+            Require(floor_may_rise || id_may_be_drawn);
             nlohmann::json recorded = nlohmann::json::parse(now);
-            recorded.erase("signedSequence");
-            recorded.erase("signedPayloadSha256");
+            if (floor_may_rise) {
+                recorded.erase("signedSequence");
+                recorded.erase("signedPayloadSha256");
+            }
+            if (id_may_be_drawn) recorded.erase("rolloutId");
             Require(recorded == nlohmann::json::parse(config));
         }
         const fs::path extension = platform::NativePath(ExtensionDir());
@@ -109,7 +116,8 @@ struct Expected {
     std::string version;
     bool is_signed = false;
     bool keyed = false;        // run with a signing key
-    bool may_install = false;  // a package may be asked for: must be, unless signed
+    bool may_install = false;  // a package may be asked for: must be, unless signed or staged
+    bool staged = false;       // a well-formed rolloutPercent below 100: this copy may be left out
     std::uint64_t package_limit = std::uint64_t{4} << 30;
 };
 
@@ -120,10 +128,30 @@ bool WellFormedSha256(const nlohmann::json& value)
     return text.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
+bool IsHttpOrHttps(const std::string& url)
+{
+    const platform::Url parsed = platform::ParseUrl(platform::Utf8ToWide(url));
+    return parsed.has_scheme && (parsed.scheme == L"http" || parsed.scheme == L"https");
+}
+
+// A string of a whole number from 0 to 100 without leading zeros.
+bool WellFormedRollout(const nlohmann::json& value)
+{
+    if (!value.is_string()) return false;
+    const std::string& text = value.get_ref<const std::string&>();
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    return std::to_string(std::stoi(text)) == text && std::stoi(text) <= 100;
+}
+
 // Whether the optional members allow a package request, and its bound.
 void ReadOptionalMembers(const nlohmann::json& plug, Expected& expected)
 {
     const auto member = [&](const char* name) { return plug.contains(name) ? &plug.at(name) : nullptr; };
+    if (!IsHttpOrHttps(expected.url)) return;
+    if (const nlohmann::json* rollout = member("rolloutPercent")) {
+        if (!WellFormedRollout(*rollout)) return;
+        expected.staged = rollout->get_ref<const std::string&>() != "100";
+    }
     expected.is_signed = member("signature") != nullptr;
     if (expected.keyed) {
         std::vector<nlohmann::json> release;
@@ -238,7 +266,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::error_code ignored;
     fs::remove_all("Log", ignored);  // each run appends to the activity log
     WorkingFolder::CheckUnchanged(expected.keyed ? kKeyedConfig : kKeylessConfig,
-                                  expected.keyed && expected.may_install);
+                                  expected.keyed && expected.may_install,
+                                  text.find("rolloutPercent") != std::string::npos);
     // A host application started by someone else on this machine skips the
     // whole run: nothing is downloaded and nothing raised.
     if (!served) {
@@ -258,7 +287,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(fs::exists(platform::NativePath(VersionDocFileName)) == !expected.readable);
     if (!expected.readable || !expected.may_install || expected.version == "1.0") {
         Require(packages.empty());
-    } else if (!expected.is_signed || !packages.empty()) {  // a signed one may still be refused
+    } else if ((!expected.is_signed && !expected.staged) || !packages.empty()) {
+        // A signed one may still be refused, a staged one leave this copy out.
         Require(packages.size() == 1 && packages[0].file == UncheckedPackageFileName);
         Require(packages[0].url == platform::Utf8ToWide(expected.url));
         Require(packages[0].max_bytes == expected.package_limit);
